@@ -1,0 +1,61 @@
+#include "tests/support/PortBlock.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int FirstPort = 10000;
+constexpr int BlockCount = (32000 - FirstPort) / TPortBlock::Size;
+constexpr const char *LockPath = "/tmp/ferrow-test-ports.lock";
+
+TUniqueFd OpenLockFile()
+{
+    // Without O_CREAT first: a sticky /tmp refuses O_CREAT on another user's file.
+    TUniqueFd fd(::open(LockPath, O_RDWR | O_CLOEXEC));
+    if (!fd && errno == ENOENT) {
+        fd.Reset(::open(LockPath, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd)
+            ::fchmod(fd.Get(), 0666); // shared by every user's test runs
+        else if (errno == EEXIST)
+            fd.Reset(::open(LockPath, O_RDWR | O_CLOEXEC));
+    }
+    if (!fd)
+        throw std::runtime_error(std::string("cannot open ") + LockPath + ": " + ErrnoText(errno));
+    return fd;
+}
+
+// An open-file-description lock: unlike a classic record lock it also excludes a second
+// block taken by the same process through another open().
+bool TryLockByte(int fd, int index)
+{
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = index;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+} // namespace
+
+TPortBlock::TPortBlock()
+    : FLockFile(OpenLockFile())
+{
+    // Processes start their search at different blocks, and each new block of this
+    // process at the next one, so a block a failed server just used rests a while.
+    static std::atomic<int> counter{0};
+    const int start = static_cast<int>((::getpid() * 7L + counter++) % BlockCount);
+    for (int i = 0; i < BlockCount; ++i) {
+        const int index = (start + i) % BlockCount;
+        if (TryLockByte(FLockFile.Get(), index)) {
+            FFirst = static_cast<std::uint16_t>(FirstPort + index * Size);
+            return;
+        }
+    }
+    throw std::runtime_error("every test port block is in use");
+}

@@ -1,0 +1,71 @@
+#include "engine/CommandQueue.h"
+
+#include <algorithm>
+
+void TCommandQueue::PostCommand(int Command, std::vector<std::string> Params)
+{
+    {
+        const std::lock_guard lock(FMutex);
+        FMessages.push_back({TQueuedMessage::mkCommand, Command, std::move(Params)});
+    }
+    FChanged.notify_all();
+}
+
+std::uint64_t TCommandQueue::PostFlush()
+{
+    std::uint64_t ticket;
+    {
+        const std::lock_guard lock(FMutex);
+        ticket = ++FFlushesPosted;
+        FMessages.push_back({TQueuedMessage::mkFlush, 0, {}});
+    }
+    FChanged.notify_all();
+    return ticket;
+}
+
+void TCommandQueue::PostQuit()
+{
+    {
+        const std::lock_guard lock(FMutex);
+        FQuit = true;
+    }
+    FChanged.notify_all();
+}
+
+TQueuedMessage TCommandQueue::Take()
+{
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [this] { return FQuit || !FMessages.empty(); });
+    if (FQuit)
+        return {TQueuedMessage::mkQuit, 0, {}};
+    TQueuedMessage message = std::move(FMessages.front());
+    FMessages.pop_front();
+    return message;
+}
+
+bool TCommandQueue::TakePendingFlush()
+{
+    const std::lock_guard lock(FMutex);
+    const auto flush = std::find_if(FMessages.begin(), FMessages.end(),
+                                    [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
+    if (flush == FMessages.end())
+        return false;
+    FMessages.erase(flush);
+    return true;
+}
+
+void TCommandQueue::DiscardAll()
+{
+    {
+        const std::lock_guard lock(FMutex);
+        FMessages.clear();
+        FFlushesHandled = FFlushesPosted;
+    }
+    FChanged.notify_all();
+}
+
+bool TCommandQueue::WaitFlushed(std::uint64_t Ticket, std::chrono::milliseconds Timeout)
+{
+    std::unique_lock lock(FMutex);
+    return FChanged.wait_for(lock, Timeout, [&] { return FFlushesHandled >= Ticket || FQuit; });
+}

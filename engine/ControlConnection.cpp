@@ -1,0 +1,283 @@
+// The control connection: connecting, closing, sending one command line, reading one
+// reply, and the waits that an abort or the time-out cut short.
+
+#include "engine/FTPThread.h"
+
+#include "engine/ProtocolText.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int WaitSliceMS = 100;
+
+} // namespace
+
+void TFTPThread::StartBlocking()
+{
+    FBlocking = true;
+    FBlockingStart = std::chrono::steady_clock::now();
+}
+
+void TFTPThread::StopBlocking()
+{
+    FBlocking = false;
+}
+
+bool TFTPThread::TimedOut() const
+{
+    return FBlocking && std::chrono::steady_clock::now() - FBlockingStart >
+                            std::chrono::milliseconds(TFTPComponent::TimeoutMS.load());
+}
+
+bool TFTPThread::CheckAbort()
+{
+    if (FAborted)
+        FLastError = WSAEINTR;
+    else if (TimedOut())
+        FLastError = WSAETIMEDOUT;
+    return FAborted;
+}
+
+bool TFTPThread::WaitSocket(int Fd, short Events)
+{
+    if (Fd < 0) {
+        FLastError = WSAENOTSOCK;
+        return false;
+    }
+    for (;;) {
+        // A cancelled wait looks like an interrupted call; the time-out cancels it too.
+        if (FAborted || TimedOut()) {
+            FAborted = true;
+            FLastError = WSAEINTR;
+            Trace("BlockingHook Aborted");
+            return false;
+        }
+        pollfd entry{Fd, Events, 0};
+        const int rc = ::poll(&entry, 1, WaitSliceMS);
+        if (rc > 0)
+            return true;
+        if (rc < 0 && errno != EINTR) {
+            FLastError = WinSockErrorFromErrno(errno);
+            return false;
+        }
+    }
+}
+
+void TFTPThread::SyncControlState()
+{
+    FControlOpen = FControl.IsOpen();
+}
+
+bool TFTPThread::OpenControlConnection(const std::string &HostText, const std::string &PortText)
+{
+    FAborted = false;
+    CloseSocket(FControl);
+    FCurrentType = UnknownType;
+
+    std::uint32_t address = NoAddress;
+    const int resolveError = ResolveHost(HostText, address);
+    if (resolveError != 0) {
+        FLastError = resolveError;
+        ReportSocketError();
+        FLastError = resolveError; // the login decides on it whether to try again
+        return false;
+    }
+    FHostAddress = address;
+    std::int64_t port = TextToInt(PortText, 21);
+    if (port < 1 || port > 65535)
+        port = 21;
+    return OpenSocket(FControl, address, int(port));
+}
+
+bool TFTPThread::OpenSocket(TSocket &Socket, std::uint32_t Address, int Port)
+{
+    TraceHost("Opening Socket to %s:%d", DottedAddress(Address).c_str(), Port);
+    CloseSocket(Socket);
+    Socket.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!Socket.IsOpen()) {
+        FLastError = WinSockErrorFromErrno(errno);
+        ReportSocketError();
+        return false;
+    }
+    if (&Socket == &FControl)
+        SyncControlState();
+
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(std::uint16_t(Port));
+    peer.sin_addr.s_addr = Address;
+    bool connected = ::connect(Socket.Fd(), reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        StartBlocking();
+        if (WaitSocket(Socket.Fd(), POLLOUT)) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            ::getsockopt(Socket.Fd(), SOL_SOCKET, SO_ERROR, &error, &length);
+            connected = error == 0;
+            if (!connected)
+                FLastError = WinSockErrorFromErrno(error);
+        }
+        StopBlocking();
+    } else if (!connected) {
+        FLastError = WinSockErrorFromErrno(errno);
+    }
+    if (!connected) {
+        ReportSocketError();
+        CloseSocket(Socket);
+        return false;
+    }
+    return true;
+}
+
+void TFTPThread::CloseSocket(TSocket &Socket)
+{
+    if (Socket.IsOpen()) {
+        if (::shutdown(Socket.Fd(), SHUT_WR) == 0 || errno != ENOTCONN) {
+            // Take what the peer still sent, without waiting for more.
+            char discard[256];
+            [[maybe_unused]] const ssize_t n = ::recv(Socket.Fd(), discard, sizeof discard, MSG_DONTWAIT);
+        }
+        Socket.Reset();
+    }
+    if (&Socket == &FControl)
+        SyncControlState();
+}
+
+void TFTPThread::SendCommand(const std::string &Text)
+{
+    if (Text.find_first_of("\r\n") != std::string::npos) {
+        NotifyError(0, "Command not sent: it contains a line break");
+        throw ECommandFailed("line break in command");
+    }
+    Log(Text, clLogCommand);
+    TraceHost("Sending command \"%s\"", Text.c_str());
+
+    const std::string line = Text + "\r\n";
+    std::size_t sent = 0;
+    bool ok = true;
+    while (sent < line.size()) {
+        StartBlocking();
+        if (!WaitSocket(FControl.Fd(), POLLOUT)) {
+            ok = false;
+            break;
+        }
+        const ssize_t n = ::send(FControl.Fd(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += std::size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        } else {
+            FLastError = WinSockErrorFromErrno(n < 0 ? errno : ECONNRESET);
+            ok = false;
+            break;
+        }
+    }
+    StopBlocking();
+    if (!ok)
+        ControlError();
+}
+
+int TFTPThread::GetReply()
+{
+    FReplyCode = 0;
+    FReplyLine.clear();
+    if (FCapture)
+        FCapture->clear();
+    TraceHost("Getting return code...");
+    StartBlocking();
+
+    const auto forgetReply = [this] {
+        FReplyCode = 0;
+        FReplyLine.clear();
+        if (FCapture)
+            FCapture->clear();
+    };
+
+    int replyClass = 0;
+    std::size_t replyBytes = 0;
+    std::string line;
+    char block[TFTPComponent::ReplyBlockSize];
+    while (replyClass == 0) {
+        while (replyClass == 0 && FReplyBuffer.ExtractLine(line)) {
+            FReplyLine = line;
+            if (FCapture)
+                FCapture->push_back(line);
+            FReplyCode = ReplyCode(line);
+            Log(line, FReplyCode < 400 ? clLogReply : clLogError);
+            if (line.size() >= 4 && line[3] == ' ')
+                replyClass = FReplyCode / 100;
+            replyBytes += line.size() + 2;
+        }
+        if (replyClass != 0)
+            break;
+
+        if (FReplyBuffer.PendingSize() > TFTPComponent::MaxReplyLineLength ||
+            replyBytes + FReplyBuffer.PendingSize() > TFTPComponent::MaxReplyLength) {
+            // A server that never ends its line or its reply would exhaust memory.
+            forgetReply();
+            FReplyBuffer.Clear();
+            StopBlocking();
+            FLastError = WSAEMSGSIZE;
+            ReportSocketError();
+            throw EControlSocketException("Reply from server too long");
+        }
+
+        StartBlocking();
+        if (!WaitSocket(FControl.Fd(), POLLIN)) {
+            ControlError();
+            break;
+        }
+        const ssize_t n = ::recv(FControl.Fd(), block, sizeof block, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n == 0 || (n < 0 && errno == ECONNRESET)) {
+            forgetReply();
+            FLastError = WSAECONNRESET;
+            FReplyBuffer.Clear();
+            ControlError();
+            break;
+        }
+        if (n < 0) {
+            forgetReply();
+            FLastError = WinSockErrorFromErrno(errno);
+            ControlError();
+            break;
+        }
+        FReplyBuffer.Append(block, std::size_t(n));
+    }
+
+    StopBlocking();
+    TraceHost("Got return code = %d", FReplyCode);
+    return replyClass;
+}
+
+void TFTPThread::ReportSocketError()
+{
+    const int code = FLastError;
+    // Reported once: a later failure does not repeat an error already shown.
+    FLastError = 0;
+    if (code != 0 && code != WSAENOTSOCK)
+        NotifyError(code, SocketErrorText(code));
+}
+
+void TFTPThread::ControlError()
+{
+    StopBlocking();
+    if (FLastError == WSAEINTR && FAborted) {
+        CheckAbort();
+        FAborted = false;
+        ReportSocketError();
+        NotifyAbort();
+        return;
+    }
+    ReportSocketError();
+    throw EControlSocketException("");
+}

@@ -1,0 +1,341 @@
+// Data connections (passive and active) and the transfers over them.
+
+#include "engine/FTPThread.h"
+
+#include "engine/ProtocolText.h"
+#include "engine/TransferStreams.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr auto ProgressInterval = std::chrono::milliseconds(700);
+
+std::string BaseName(const std::string &Path)
+{
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+std::string QuotedPath(const std::string &Path)
+{
+    return '"' + Path + '"';
+}
+
+} // namespace
+
+std::int64_t TFTPThread::RestartOffset(const TParams &Params) const
+{
+    if (Params.size() > 2 && FOwner.CanResume())
+        return std::max<std::int64_t>(0, TextToInt(Params[2], 0));
+    return 0;
+}
+
+bool TFTPThread::DoDownload(const TParams &Params)
+{
+    const std::string local = Params.size() > 0 ? Params[0] : std::string();
+    const std::string remote = Params.size() > 1 ? Params[1] : std::string();
+    if (!IsSafeDownloadPath(QFile::decodeName(QByteArray::fromStdString(local)))) {
+        NotifyError(0, "Refused to write the local file " + QuotedPath(local) + ": unsafe name");
+        return false;
+    }
+    const std::int64_t offset = RestartOffset(Params);
+    TFileStream file;
+    const bool opened = offset <= 0 ? file.Open(local, TFileStream::Create)
+                                    : file.Open(local, TFileStream::Rewrite) && file.TruncateTo(offset);
+    if (!opened) {
+        NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
+        return false;
+    }
+    FLocalFileName = local;
+    const bool success = RunTransfer("RETR " + remote, true, offset, file);
+    FLocalFileName.clear();
+    return success;
+}
+
+bool TFTPThread::DoUpload(const TParams &Params)
+{
+    const std::string local = Params.size() > 0 ? Params[0] : std::string();
+    const std::string remote = Params.size() > 1 ? Params[1] : std::string();
+    const std::int64_t offset = RestartOffset(Params);
+    TFileStream file;
+    if (!file.Open(local, TFileStream::ReadOnly)) {
+        NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
+        return false;
+    }
+    return RunTransfer("STOR " + remote, false, offset, file);
+}
+
+bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::int64_t RestartOffset,
+                             TTransferStream &Stream)
+{
+    FLastError = 0;
+    bool passive = FOwner.Passive();
+    bool ok;
+    if (passive) {
+        ok = OpenPassive();
+        if (!ok && FReplyCode == 500) {
+            Log("Server does not support passive (PASV) mode, using active mode instead...", clLogInfo);
+            FOwner.SetPassive(false);
+            passive = false;
+            ok = OpenActive();
+        }
+    } else {
+        ok = OpenActive();
+    }
+
+    if (ok) {
+        if (RestartOffset >= 1) {
+            ok = Stream.Seek(RestartOffset);
+            if (!ok)
+                NotifyError(0, "Unable to position the local file: " + Stream.ErrorText());
+            else {
+                SendCommand("REST " + std::to_string(Stream.Position()));
+                ok = GetReply() == 3;
+            }
+        }
+        if (ok) {
+            SendCommand(Command);
+            ok = GetReply() == 1;
+        }
+        if (ok && !FLocalFileName.empty()) {
+            std::int64_t size = 0;
+            if (ParseSizeFromReply(FReplyLine, BaseName(FLocalFileName), size))
+                NotifyUpdateFileSize(FLocalFileName, size);
+        }
+        if (ok && !passive)
+            ok = AcceptData();
+        if (ok) {
+            const auto start = std::chrono::steady_clock::now();
+            const TTransferResult result = TransferData(Stream, IsDownload);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            // The final reply is read even after a failure, to keep the dialogue in step.
+            const bool replyOk = GetReply() == 2;
+            ok = replyOk && !result.Failed;
+            if (ok)
+                Log(StatisticsLine(result.Bytes, seconds), clLogInfo);
+            NotifyProgress(ppEnd, result.Bytes);
+        }
+        CloseSocket(FData);
+    }
+    if (!ok) {
+        ReportSocketError();
+        NotifyError(0, "Unable to complete transfer");
+    }
+    return ok;
+}
+
+bool TFTPThread::OpenPassive()
+{
+    if (FData.IsOpen()) {
+        ReportSocketError();
+        CloseSocket(FData);
+        return false;
+    }
+    SendCommand("PASV");
+    if (GetReply() != 2)
+        return false;
+
+    TPasvReply reply;
+    if (!ParsePasvReply(FReplyLine, FHostAddress, reply)) {
+        Log("Illegal response from server", clLogError);
+        return false;
+    }
+    // Data goes to the server we are talking to, never to a third host a reply names.
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    std::uint32_t address = FHostAddress;
+    if (::getpeername(FControl.Fd(), reinterpret_cast<sockaddr *>(&peer), &length) == 0)
+        address = peer.sin_addr.s_addr;
+    const std::string peerText = DottedAddress(address);
+    if (reply.Address != peerText)
+        Log("Server named the address " + reply.Address + " for passive mode; connecting to " + peerText +
+                " instead",
+            clLogInfo);
+    if (!OpenSocket(FData, address, reply.Port)) {
+        CloseSocket(FData);
+        return false;
+    }
+    return true;
+}
+
+bool TFTPThread::OpenActive()
+{
+    const auto fail = [this] {
+        ReportSocketError();
+        CloseSocket(FData);
+        return false;
+    };
+    if (FData.IsOpen())
+        return fail();
+
+    FData.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof local;
+    if (!FData.IsOpen() || ::bind(FData.Fd(), reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
+        ::getsockname(FData.Fd(), reinterpret_cast<sockaddr *>(&local), &length) != 0 ||
+        ::listen(FData.Fd(), 1) != 0) {
+        FLastError = WinSockErrorFromErrno(errno);
+        return fail();
+    }
+    const unsigned port = ntohs(local.sin_port);
+
+    sockaddr_in control{};
+    length = sizeof control;
+    if (::getsockname(FControl.Fd(), reinterpret_cast<sockaddr *>(&control), &length) != 0) {
+        FLastError = WinSockErrorFromErrno(errno);
+        return fail();
+    }
+    const std::uint32_t address = ntohl(control.sin_addr.s_addr);
+    char command[64];
+    std::snprintf(command, sizeof command, "PORT %u,%u,%u,%u,%u,%u", (address >> 24) & 255u, (address >> 16) & 255u,
+                  (address >> 8) & 255u, address & 255u, port / 256, port % 256);
+    SendCommand(command);
+    if (GetReply() != 2)
+        return fail();
+    return true;
+}
+
+bool TFTPThread::AcceptData()
+{
+    StartBlocking();
+    const bool ready = WaitSocket(FData.Fd(), POLLIN);
+    int accepted = -1;
+    if (ready) {
+        accepted = ::accept4(FData.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (accepted < 0)
+            FLastError = WinSockErrorFromErrno(errno);
+    }
+    StopBlocking();
+    if (accepted < 0) {
+        ReportSocketError();
+        CloseSocket(FData);
+        return false;
+    }
+    FData.Reset(accepted);
+    return true;
+}
+
+TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bool IsDownload)
+{
+    TTransferResult result;
+    result.Bytes = Stream.Position();
+    NotifyProgress(ppStart, result.Bytes);
+    StartBlocking();
+    auto last = std::chrono::steady_clock::now();
+
+    bool socketError = false;
+    bool timedOut = false;
+    // Every progress step: check the time-out and report how far the transfer got.
+    const auto progressStep = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < ProgressInterval)
+            return true;
+        CheckAbort();
+        if (TimedOut()) {
+            ReportSocketError();
+            timedOut = true;
+            return false;
+        }
+        StartBlocking();
+        last = now;
+        NotifyProgress(ppRunning, result.Bytes);
+        return true;
+    };
+    const auto localError = [&] {
+        NotifyError(0, std::string(IsDownload ? "Unable to write local file: " : "Unable to read local file: ") +
+                           Stream.ErrorText());
+        result.Failed = true;
+    };
+
+    std::vector<char> block(TFTPComponent::DataBlockSize);
+    if (IsDownload) {
+        for (;;) {
+            if (!WaitSocket(FData.Fd(), POLLIN)) {
+                socketError = true;
+                break;
+            }
+            const ssize_t n = ::recv(FData.Fd(), block.data(), block.size(), 0);
+            if (n == 0 || (n < 0 && errno == ECONNRESET))
+                break;
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR)
+                    continue;
+                FLastError = WinSockErrorFromErrno(errno);
+                socketError = true;
+                break;
+            }
+            if (!Stream.Write(block.data(), std::size_t(n))) {
+                localError();
+                break;
+            }
+            result.Bytes += n;
+            if (!progressStep())
+                break;
+        }
+    } else {
+        bool done = false;
+        while (!done) {
+            const long n = Stream.Read(block.data(), block.size());
+            if (n < 0) {
+                localError();
+                break;
+            }
+            if (n == 0)
+                break;
+            std::size_t sent = 0;
+            while (sent < std::size_t(n)) {
+                if (!WaitSocket(FData.Fd(), POLLOUT)) {
+                    socketError = true;
+                    break;
+                }
+                const ssize_t s = ::send(FData.Fd(), block.data() + sent, std::size_t(n) - sent, MSG_NOSIGNAL);
+                if (s < 0 && (errno == EAGAIN || errno == EINTR))
+                    continue;
+                if (s <= 0) {
+                    FLastError = WinSockErrorFromErrno(s < 0 ? errno : ECONNRESET);
+                    socketError = true;
+                    break;
+                }
+                sent += std::size_t(s);
+                result.Bytes += s;
+                if (!progressStep())
+                    break;
+            }
+            done = socketError || timedOut || sent < std::size_t(n);
+        }
+    }
+    if (socketError)
+        DataError();
+    if (socketError || timedOut)
+        result.Failed = true;
+
+    StopBlocking();
+    CloseSocket(FData);
+    return result;
+}
+
+void TFTPThread::DataError()
+{
+    if (FLastError == WSAEINTR && FAborted) {
+        FAborted = false;
+        FLastError = 0;
+        SendCommand("ABOR");
+        CloseSocket(FData);
+        GetReply();
+        NotifyAbort();
+        return;
+    }
+    ReportSocketError();
+}

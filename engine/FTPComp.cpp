@@ -1,0 +1,409 @@
+// The owner's side of the engine: the queue of commands, the registry of live engines
+// with its keep-alive timer, and the delivery of notifications.
+
+#include "engine/FTPComp.h"
+
+#include "engine/FTPThread.h"
+#include "engine/Notifications.h"
+#include "engine/ProtocolText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr const char *CommandNames[FTPCommandCount] = {
+    "None",       "FirewallLogin",  "Login",          "Logout", "GetCurrentFolder", "SetCurrentFolder",
+    "List",       "Download",       "Upload",         "ResumeDownload", "ResumeUpload", "Delete",
+    "Rename",     "CreateFolder",   "RemoveFolder",   "NoOp",   "SetType",          "ChangeAttributes",
+};
+
+// The live engines; touched on the owner's thread only.
+std::vector<TFTPComponent *> EngineRegistry;
+
+constexpr auto WaitSlice = std::chrono::milliseconds(200);
+
+} // namespace
+
+const char *FTPCommandName(int Kind)
+{
+    return Kind >= 0 && Kind < FTPCommandCount ? CommandNames[Kind] : "Unknown";
+}
+
+bool IsSafeServerName(std::string_view Name)
+{
+    return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos &&
+           Name.find('\0') == std::string_view::npos;
+}
+
+bool IsSafeDownloadPath(const QString &LocalPath)
+{
+    if (LocalPath.contains(QChar(0)))
+        return false;
+    const QStringList parts = LocalPath.split(QLatin1Char('/'));
+    if (parts.contains(QStringLiteral("..")))
+        return false;
+    return IsSafeServerName(QFile::encodeName(parts.last()).toStdString());
+}
+
+const std::vector<TFTPComponent *> &TFTPComponent::Registry()
+{
+    return EngineRegistry;
+}
+
+void TFTPComponent::KeepAliveTick()
+{
+    if (!KeepAlive)
+        return;
+    // A NoOp queues a command and never re-enters the registry, but copy it anyway:
+    // handlers may create or destroy engines while events are processed elsewhere.
+    const std::vector<TFTPComponent *> engines = EngineRegistry;
+    for (TFTPComponent *engine : engines) {
+        engine->FIdleSeconds += 10;
+        if (engine->FIdleSeconds > 30 && engine->Connected() && engine->LoggedIn() && !engine->Busy())
+            engine->NoOp();
+    }
+}
+
+void TFTPComponent::SetPassiveForAll(bool Value)
+{
+    DefaultPassive = Value;
+    for (auto engine = EngineRegistry.rbegin(); engine != EngineRegistry.rend(); ++engine)
+        (*engine)->SetPassive(Value);
+}
+
+TFTPComponent::TFTPComponent(QObject *AOwner)
+    : QObject(AOwner), FPassive(DefaultPassive.load()), FNotifications(std::make_shared<TNotificationQueue>()),
+      FNotifier(std::make_unique<TNotifier>(FNotifications, [this](TNotification &Note) { Deliver(Note); }))
+{
+    // The C library reads the time zone on first use without a lock a race checker
+    // can see; the workers' dates then only read what this thread set up.
+    static const bool timeZoneRead = (::tzset(), true);
+    Q_UNUSED(timeZoneRead);
+    Trace("Adding new FTP Component...");
+    FThread = std::make_unique<TFTPThread>(*this);
+    FThread->Start();
+    if (EngineRegistry.empty())
+        StartKeepAliveTimer();
+    EngineRegistry.push_back(this);
+    TraceFmt("Added new FTP Component, Count = %d", int(EngineRegistry.size()));
+}
+
+TFTPComponent::~TFTPComponent()
+{
+    Trace("Destroying FTP Component...");
+    FDestroying = true;
+    const bool wasFirst = !EngineRegistry.empty() && EngineRegistry.front() == this;
+    if (wasFirst)
+        StopKeepAliveTimer();
+    if (FThread) {
+        FThread->Abort();
+        FThread->Quit();
+        WaitForWorker();
+        FThread.reset();
+    }
+    // A handler of this engine is still on the stack: its notifier goes later.
+    if (FDelivering > 0) {
+        QCoreApplication::removePostedEvents(FNotifier.get(), NotifyEventType());
+        FNotifier.release()->deleteLater();
+    }
+    EngineRegistry.erase(std::remove(EngineRegistry.begin(), EngineRegistry.end(), this), EngineRegistry.end());
+    TraceFmt("Destroyed FTP Component, Count = %d", int(EngineRegistry.size()));
+    if (wasFirst && !EngineRegistry.empty())
+        EngineRegistry.front()->StartKeepAliveTimer();
+}
+
+void TFTPComponent::WaitForWorker()
+{
+    while (!FThread->WaitFinished(WaitSlice))
+        QCoreApplication::processEvents();
+}
+
+void TFTPComponent::StartKeepAliveTimer()
+{
+    if (FKeepAliveTimer)
+        return;
+    FKeepAliveTimer = new QTimer(this);
+    connect(FKeepAliveTimer, &QTimer::timeout, this, [] { KeepAliveTick(); });
+    FKeepAliveTimer->start(KeepAliveIntervalMS);
+}
+
+void TFTPComponent::StopKeepAliveTimer()
+{
+    delete FKeepAliveTimer;
+    FKeepAliveTimer = nullptr;
+}
+
+std::string TFTPComponent::Host() const
+{
+    const std::lock_guard lock(FHostMutex);
+    return FHost;
+}
+
+void TFTPComponent::SetHost(const std::string &Value)
+{
+    const std::lock_guard lock(FHostMutex);
+    FHost = Value;
+}
+
+bool TFTPComponent::Connected() const
+{
+    return FThread && FThread->ControlOpen();
+}
+
+bool TFTPComponent::Busy() const
+{
+    return FThread && FThread->CurrentCommand() != fcNone;
+}
+
+void TFTPComponent::AddCommand(TFTPCommand Kind, std::vector<std::string> Params)
+{
+    FIdleSeconds = 0;
+    if (!FThread)
+        return;
+    if (Params.size() == 1 && Params.front().empty())
+        Params.clear();
+    if (DebugMode)
+        TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(), FTPCommandName(Kind),
+                 Params.empty() ? "<none>" : CommaText(Params).c_str());
+    FThread->Queue().PostCommand(Kind, std::move(Params));
+}
+
+void TFTPComponent::Login()
+{
+    AddCommand(fcLogin, {Host(), std::to_string(FPort), FUserName, FPassword, FAccount});
+}
+
+void TFTPComponent::FirewallLogin()
+{
+    AddCommand(fcFirewallLogin, {FFirewallHost, std::to_string(FFirewallPort), std::to_string(FFirewallType),
+                                 FFirewallUser, FFirewallPassword, Host(), std::to_string(FPort), FUserName,
+                                 FPassword, FAccount});
+}
+
+void TFTPComponent::Logout()
+{
+    if (Busy())
+        Abort();
+    ClearCommands();
+    if (FLoggedIn)
+        AddCommand(fcLogout);
+}
+
+void TFTPComponent::GetCurrentFolder()
+{
+    AddCommand(fcGetCurrentFolder);
+}
+
+void TFTPComponent::SetCurrentFolder(const std::string &Folder)
+{
+    AddCommand(fcSetCurrentFolder, {Folder});
+}
+
+void TFTPComponent::List(const std::string &Folder, const std::string &Mask)
+{
+    AddCommand(fcList, {Folder, Mask});
+}
+
+void TFTPComponent::Delete(const std::string &Name)
+{
+    AddCommand(fcDelete, {Name});
+}
+
+void TFTPComponent::Rename(const std::string &OldName, const std::string &NewName)
+{
+    AddCommand(fcRename, {OldName, NewName});
+}
+
+void TFTPComponent::CreateFolder(const std::string &Name)
+{
+    AddCommand(fcCreateFolder, {Name});
+}
+
+void TFTPComponent::RemoveFolder(const std::string &Name)
+{
+    AddCommand(fcRemoveFolder, {Name});
+}
+
+void TFTPComponent::NoOp()
+{
+    AddCommand(fcNoOp);
+}
+
+namespace {
+
+std::string LocalPathBytes(const QString &Path)
+{
+    return QFile::encodeName(Path).toStdString();
+}
+
+} // namespace
+
+void TFTPComponent::Download(const std::string &RemoteName, const QString &LocalName, int TransferType)
+{
+    AddCommand(fcSetType, {std::to_string(TransferType)});
+    AddCommand(fcDownload, {LocalPathBytes(LocalName), RemoteName});
+}
+
+void TFTPComponent::Upload(const QString &LocalName, const std::string &RemoteName, int TransferType)
+{
+    AddCommand(fcSetType, {std::to_string(TransferType)});
+    AddCommand(fcUpload, {LocalPathBytes(LocalName), RemoteName});
+}
+
+void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
+                                   int TransferType)
+{
+    AddCommand(fcSetType, {std::to_string(TransferType)});
+    AddCommand(fcResumeDownload, {LocalPathBytes(LocalName), RemoteName, std::to_string(Offset)});
+}
+
+void TFTPComponent::ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
+                                 int TransferType)
+{
+    AddCommand(fcSetType, {std::to_string(TransferType)});
+    AddCommand(fcResumeUpload, {LocalPathBytes(LocalName), RemoteName, std::to_string(Offset)});
+}
+
+std::string TFTPComponent::ModeText(std::uint32_t Attributes)
+{
+    static constexpr struct
+    {
+        std::uint32_t Bit;
+        int Value;
+    } Weights[] = {
+        {faOwnerRead, 400}, {faOwnerWrite, 200}, {faOwnerExecute, 100}, {faGroupRead, 40},  {faGroupWrite, 20},
+        {faGroupExecute, 10}, {faOtherRead, 4},  {faOtherWrite, 2},     {faOtherExecute, 1},
+    };
+    int mode = 0;
+    for (const auto &weight : Weights)
+        if (Attributes & weight.Bit)
+            mode += weight.Value;
+    return std::to_string(mode);
+}
+
+void TFTPComponent::ChangeAttributes(const std::string &Name, std::uint32_t Attributes)
+{
+    AddCommand(fcChangeAttributes, {ModeText(Attributes), Name});
+}
+
+void TFTPComponent::Abort()
+{
+    if (FThread)
+        FThread->Abort();
+}
+
+void TFTPComponent::ClearCommands()
+{
+    if (FFlushing || !FThread)
+        return;
+    FFlushing = true;
+    const std::uint64_t ticket = FThread->Queue().PostFlush();
+    while (!FThread->Queue().WaitFlushed(ticket, WaitSlice))
+        QCoreApplication::processEvents();
+    FFlushing = false;
+}
+
+void TFTPComponent::PostNotification(TNotification Note)
+{
+    // The note travels under our own lock; the event only wakes the owner, one event
+    // per note, so the order is kept.
+    auto wake = std::make_unique<QEvent>(NotifyEventType());
+    FNotifications->Push(std::move(Note));
+    QCoreApplication::postEvent(FNotifier.get(), wake.release());
+}
+
+namespace {
+
+// Calls a copy of the handler: a handler may replace itself, or schedule its engine's
+// deletion, while it runs.
+template <typename Handler, typename... Args>
+void CallHandler(const Handler &Assigned, Args &&...Arguments)
+{
+    if (!Assigned)
+        return;
+    const Handler handler = Assigned;
+    try {
+        handler(std::forward<Args>(Arguments)...);
+    } catch (const std::exception &e) {
+        qWarning("FTP notification handler failed: %s", e.what());
+    } catch (...) {
+        qWarning("FTP notification handler failed");
+    }
+}
+
+} // namespace
+
+void TFTPComponent::Deliver(TNotification &Note)
+{
+    if (FDestroying)
+        return;
+    // Counted down only when the engine survived its handler.
+    struct TDeliveryScope
+    {
+        TFTPComponent *Engine;
+        std::weak_ptr<char> Alive;
+        ~TDeliveryScope()
+        {
+            if (!Alive.expired())
+                --Engine->FDelivering;
+        }
+    } scope{this, FLifeToken};
+    ++FDelivering;
+    switch (Note.Code) {
+    case ncAbort: CallHandler(OnAbort, this); break;
+    case ncCantLogIn: CallHandler(OnCantLogIn, this); break;
+    case ncConnect: CallHandler(OnConnect, this); break;
+    case ncDisconnect:
+        FLoggedIn = false;
+        CallHandler(OnDisconnect, this);
+        break;
+    case ncError: {
+        const auto &data = std::get<TErrorData>(Note.Data);
+        CallHandler(OnError, this, data.Code, data.Desc);
+        break;
+    }
+    case ncFolderReply: {
+        const auto &data = std::get<TFolderEventData>(Note.Data);
+        CallHandler(OnFolderReply, this, data.Folder, data.ReplyType, data.Result);
+        break;
+    }
+    case ncLog: {
+        const auto &data = std::get<TLogData>(Note.Data);
+        CallHandler(OnLog, this, data.Message, data.Color);
+        break;
+    }
+    case ncLoggedIn:
+        FLoggedIn = true;
+        CallHandler(OnLoggedIn, this);
+        break;
+    case ncProgress: {
+        const auto &data = std::get<TProgressData>(Note.Data);
+        CallHandler(OnProgress, this, data.Phase, data.IsFile, data.Bytes);
+        break;
+    }
+    case ncProcessList: {
+        auto &data = std::get<TProcessListData>(Note.Data);
+        CallHandler(OnProcessList, this, data.Folder, std::move(data.List));
+        break;
+    }
+    case ncRenameSuccessful: {
+        const auto &data = std::get<TRenameSuccessfulEventData>(Note.Data);
+        CallHandler(OnRenameSuccessful, this, data.OldName, data.NewName);
+        break;
+    }
+    case ncUpdateFileSize: {
+        const auto &data = std::get<TUpdateFileSizeEventData>(Note.Data);
+        CallHandler(OnUpdateFileSize, this, data.FileName, data.NewSize);
+        break;
+    }
+    default: break;
+    }
+}

@@ -1,0 +1,258 @@
+#pragma once
+
+// The FTP protocol engine. Each TFTPComponent owns one worker thread that runs the
+// queued commands one at a time over blocking sockets; every result comes back as a
+// notification delivered on the thread that created the engine (the owner's thread),
+// through the On... handlers below, in the order the worker raised them.
+//
+// All methods must be called on the owner's thread. They only queue a command and
+// return at once, except ClearCommands and the destructor, which wait for the worker
+// while processing the owner's events.
+
+#include "engine/FTPTypes.h"
+#include "engine/Trace.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTimer;
+class TFTPThread;
+class TNotificationQueue;
+class TNotifier;
+struct TNotification;
+
+// The command kinds of the queue; their names (FTPCommandName) appear in the trace.
+enum TFTPCommand : std::uint8_t {
+    fcNone = 0,
+    fcFirewallLogin = 1,
+    fcLogin = 2,
+    fcLogout = 3,
+    fcGetCurrentFolder = 4,
+    fcSetCurrentFolder = 5,
+    fcList = 6,
+    fcDownload = 7,
+    fcUpload = 8,
+    fcResumeDownload = 9,
+    fcResumeUpload = 10,
+    fcDelete = 11,
+    fcRename = 12,
+    fcCreateFolder = 13,
+    fcRemoveFolder = 14,
+    fcNoOp = 15,
+    fcSetType = 16,
+    fcChangeAttributes = 17,
+};
+constexpr int FTPCommandCount = 18;
+
+// "None", "FirewallLogin", ... ; "Unknown" outside the table.
+const char *FTPCommandName(int Kind);
+
+// Log colours as 0x00BBGGRR values.
+using TColor = std::uint32_t;
+constexpr TColor clLogCommand = 0x008000; // green: commands sent
+constexpr TColor clLogReply = 0xFF0000;   // blue: replies below 400
+constexpr TColor clLogError = 0x0000FF;   // red: replies from 400, errors
+constexpr TColor clLogInfo = 0x000000;    // black: the engine's own lines
+
+// FolderReply's ReplyType.
+enum TFolderReplyType : int { frCurrent = 0, frChange = 1, frCreate = 2, frRemove = 3 };
+
+// Progress phases.
+enum TProgressPhase : int { ppStart = 0, ppRunning = 1, ppEnd = 2 };
+
+class TFTPComponent;
+
+// Handler types; Sender is always the engine that raised the notification. Strings
+// from the server are its raw bytes.
+using TNotifyEvent = std::function<void(TFTPComponent *Sender)>;
+using TErrorEvent = std::function<void(TFTPComponent *Sender, int Code, const std::string &Desc)>;
+using TFolderReplyEvent = std::function<void(TFTPComponent *Sender, const std::string &Folder,
+                                             int ReplyType, bool Result)>;
+using TLogEvent = std::function<void(TFTPComponent *Sender, const std::string &aMessage, TColor aColor)>;
+using TProgressEvent = std::function<void(TFTPComponent *Sender, int Phase, bool IsFile, std::int64_t Bytes)>;
+// The listing is handed over: the handler owns it.
+using TProcessListEvent = std::function<void(TFTPComponent *Sender, const std::string &Folder, TDirListing List)>;
+using TRenameSuccessfulEvent = std::function<void(TFTPComponent *Sender, const std::string &OldName,
+                                                  const std::string &NewName)>;
+// FileName is the local file of the download.
+using TUpdateFileSizeEvent = std::function<void(TFTPComponent *Sender, const QString &FileName,
+                                                std::int64_t NewSize)>;
+
+// Whether a name a server sent may be used as a local file or folder name: not empty,
+// not "." or "..", without '/' or a NUL byte.
+bool IsSafeServerName(std::string_view Name);
+
+// Whether a local path may receive a download: its last component passes
+// IsSafeServerName and no component is "..".
+bool IsSafeDownloadPath(const QString &LocalPath);
+
+class TFTPComponent : public QObject
+{
+    Q_OBJECT
+
+public:
+    // ---- Engine-wide settings, shared by every engine ----
+    static inline std::atomic<bool> KeepAlive{true};
+    static inline std::atomic<int> TimeoutMS{120000};
+    static inline std::atomic<int> RetryCount{3}; // 0 = attempt without end
+    static inline std::atomic<int> RetryDelaySeconds{5};
+    // The Passive value new engines start with.
+    static inline std::atomic<bool> DefaultPassive{false};
+    // Bytes per data-connection read or write, and per control-connection read.
+    static constexpr std::size_t DataBlockSize = 256 * 1024;
+    static constexpr std::size_t ReplyBlockSize = 4096;
+    // A hostile server cannot make a reply grow without bound.
+    static constexpr std::size_t MaxReplyLineLength = 64 * 1024;
+    static constexpr std::size_t MaxReplyLength = 1024 * 1024;
+    static constexpr int KeepAliveIntervalMS = 10000;
+
+    // The live engines in creation order (owner's thread only).
+    static const std::vector<TFTPComponent *> &Registry();
+    // One keep-alive tick: what the 10-second timer on the first engine runs.
+    static void KeepAliveTick();
+    // Sets DefaultPassive and the Passive of every live engine, last to first.
+    static void SetPassiveForAll(bool Value);
+
+    // AOwner, when given, frees the engine with itself (QObject ownership).
+    explicit TFTPComponent(QObject *AOwner = nullptr);
+    // Aborts the running command, discards the queue and waits for the worker to end
+    // (processing events meanwhile); notifications not yet delivered are dropped.
+    // May be called from inside one of this engine's own handlers.
+    ~TFTPComponent() override;
+
+    TFTPComponent(const TFTPComponent &) = delete;
+    TFTPComponent &operator=(const TFTPComponent &) = delete;
+
+    // ---- Properties: set before queuing a login ----
+    std::string Host() const;
+    void SetHost(const std::string &Value);
+    int Port() const { return FPort; }
+    void SetPort(int Value) { FPort = Value; }
+    const std::string &UserName() const { return FUserName; }
+    void SetUserName(const std::string &Value) { FUserName = Value; }
+    const std::string &Password() const { return FPassword; }
+    void SetPassword(const std::string &Value) { FPassword = Value; }
+    const std::string &Account() const { return FAccount; }
+    void SetAccount(const std::string &Value) { FAccount = Value; }
+    int FirewallType() const { return FFirewallType; } // 0..3
+    void SetFirewallType(int Value) { FFirewallType = Value; }
+    const std::string &FirewallHost() const { return FFirewallHost; }
+    void SetFirewallHost(const std::string &Value) { FFirewallHost = Value; }
+    int FirewallPort() const { return FFirewallPort; }
+    void SetFirewallPort(int Value) { FFirewallPort = Value; }
+    const std::string &FirewallUser() const { return FFirewallUser; }
+    void SetFirewallUser(const std::string &Value) { FFirewallUser = Value; }
+    const std::string &FirewallPassword() const { return FFirewallPassword; }
+    void SetFirewallPassword(const std::string &Value) { FFirewallPassword = Value; }
+    // Open data connections with PASV; the engine clears it when a server answers 500.
+    bool Passive() const { return FPassive; }
+    void SetPassive(bool Value) { FPassive = Value; }
+    // Index into the server-type table; 0 detects the type at the next login.
+    int ServerType() const { return FServerType; }
+    void SetServerType(int Value) { FServerType = std::uint8_t(Value); }
+    // Set by the login from the server's answer to a restart probe.
+    bool CanResume() const { return FCanResume; }
+    // True from the LoggedIn notification to the Disconnect notification.
+    bool LoggedIn() const { return FLoggedIn; }
+    // Seconds since the last queued command, counted by the keep-alive timer.
+    int IdleSeconds() const { return FIdleSeconds; }
+
+    // ---- State ----
+    bool Connected() const; // the control connection is open
+    bool Busy() const;      // a command is executing
+    // Whether the shared keep-alive timer currently runs on this engine.
+    bool HasKeepAliveTimer() const { return FKeepAliveTimer != nullptr; }
+
+    // ---- Commands (queued) ----
+    void Login();
+    void FirewallLogin();
+    // Aborts a running command, discards the queue, then queues "Logout" if logged in.
+    void Logout();
+    void GetCurrentFolder();
+    void SetCurrentFolder(const std::string &Folder);
+    // Lists the server's current folder; Folder only comes back in ProcessList.
+    void List(const std::string &Folder, const std::string &Mask);
+    void Delete(const std::string &Name);
+    void Rename(const std::string &OldName, const std::string &NewName);
+    void CreateFolder(const std::string &Name);
+    void RemoveFolder(const std::string &Name);
+    void NoOp();
+    // Each transfer first queues "SetType" with TransferType (TTransferType).
+    void Download(const std::string &RemoteName, const QString &LocalName, int TransferType);
+    void Upload(const QString &LocalName, const std::string &RemoteName, int TransferType);
+    void ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
+                        int TransferType);
+    void ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
+                      int TransferType);
+    // Attributes: the permission bits of TDirEntry (faOwnerRead ... faOtherExecute).
+    void ChangeAttributes(const std::string &Name, std::uint32_t Attributes);
+    // Cancels the running command's current wait.
+    void Abort();
+    // Discards every queued command; the running one goes on. Waits for the worker.
+    void ClearCommands();
+    void AddCommand(TFTPCommand Kind, std::vector<std::string> Params = {});
+
+    // "755" for rwxr-xr-x, "0" for no bits.
+    static std::string ModeText(std::uint32_t Attributes);
+
+    // ---- Notifications ----
+    TNotifyEvent OnAbort;
+    TNotifyEvent OnCantLogIn;
+    TNotifyEvent OnConnect;
+    TNotifyEvent OnDisconnect;
+    TErrorEvent OnError;
+    TFolderReplyEvent OnFolderReply;
+    TLogEvent OnLog;
+    TNotifyEvent OnLoggedIn;
+    TProcessListEvent OnProcessList;
+    TProgressEvent OnProgress;
+    TRenameSuccessfulEvent OnRenameSuccessful;
+    TUpdateFileSizeEvent OnUpdateFileSize;
+
+private:
+    friend class TFTPThread;
+
+    void Deliver(TNotification &Note);
+    // Worker side: queues a notification for delivery on the owner's thread.
+    void PostNotification(TNotification Note);
+    void StartKeepAliveTimer();
+    void StopKeepAliveTimer();
+    void WaitForWorker();
+
+    // The login's restart probe writes it.
+    void SetCanResume(bool Value) { FCanResume = Value; }
+
+    mutable std::mutex FHostMutex;
+    std::string FHost;
+    int FPort = 21;
+    std::string FUserName;
+    std::string FPassword;
+    std::string FAccount;
+    int FFirewallType = 0;
+    std::string FFirewallHost;
+    int FFirewallPort = 21;
+    std::string FFirewallUser;
+    std::string FFirewallPassword;
+    std::atomic<bool> FPassive{false};
+    std::atomic<bool> FCanResume{false};
+    std::atomic<std::uint8_t> FServerType{0};
+    bool FLoggedIn = false;
+    int FIdleSeconds = 0;
+    bool FFlushing = false;
+    bool FDestroying = false;
+    int FDelivering = 0; // handlers running (nested when a handler processes events)
+    std::shared_ptr<char> FLifeToken = std::make_shared<char>();
+    std::shared_ptr<TNotificationQueue> FNotifications;
+    std::unique_ptr<TNotifier> FNotifier;
+    QTimer *FKeepAliveTimer = nullptr;
+    std::unique_ptr<TFTPThread> FThread;
+};

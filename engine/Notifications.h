@@ -1,0 +1,120 @@
+#pragma once
+
+// What the worker reports to the owner: one record per notification, handed over
+// through a queue that the owner drains on its own thread, one record per wake-up
+// event, so notifications arrive in the order raised.
+
+#include "engine/FTPComp.h"
+
+#include <QEvent>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <variant>
+
+enum TNotifyCode : int {
+    ncAbort = 1044,
+    ncCantLogIn = 1045,
+    ncConnect = 1046,
+    ncDisconnect = 1047,
+    ncError = 1048,
+    ncFolderReply = 1049,
+    ncLog = 1050,
+    ncLoggedIn = 1051,
+    ncProgress = 1052,
+    ncProcessList = 1053,
+    ncRenameSuccessful = 1054,
+    ncUpdateFileSize = 1055,
+};
+
+struct TErrorData
+{
+    int Code = 0;
+    std::string Desc;
+};
+
+struct TFolderEventData
+{
+    std::string Folder;
+    int ReplyType = 0;
+    bool Result = false;
+};
+
+struct TLogData
+{
+    std::string Message;
+    TColor Color = clLogInfo;
+};
+
+struct TProgressData
+{
+    int Phase = 0;
+    bool IsFile = true;
+    std::int64_t Bytes = 0;
+};
+
+struct TProcessListData
+{
+    std::string Folder;
+    TDirListing List;
+};
+
+struct TRenameSuccessfulEventData
+{
+    std::string OldName;
+    std::string NewName;
+};
+
+struct TUpdateFileSizeEventData
+{
+    QString FileName;
+    std::int64_t NewSize = 0;
+};
+
+struct TNotification
+{
+    int Code = 0;
+    std::variant<std::monostate, TErrorData, TFolderEventData, TLogData, TProgressData, TProcessListData,
+                 TRenameSuccessfulEventData, TUpdateFileSizeEventData>
+        Data;
+};
+
+// The event the worker posts for each notification it queues.
+QEvent::Type NotifyEventType();
+
+class TNotificationQueue
+{
+public:
+    void Push(TNotification Note);
+    std::optional<TNotification> Pop();
+    // Takes and releases the lock: what the worker did before its last Push is then
+    // visible, including the wake-up event it allocated.
+    void Sync();
+
+private:
+    std::mutex FMutex;
+    std::deque<TNotification> FNotes;
+};
+
+// Lives on the owner's thread and receives the worker's wake-up events, one per
+// queued notification; each delivers the oldest one.
+class TNotifier final : public QObject
+{
+public:
+    // The queue is shared: a notifier that outlives its engine (deleted from inside
+    // one of its handlers) still has it for the events that reach it afterwards.
+    TNotifier(std::shared_ptr<TNotificationQueue> Queue, std::function<void(TNotification &)> Deliver)
+        : FQueue(std::move(Queue)), FDeliver(std::move(Deliver))
+    {
+    }
+
+protected:
+    bool event(QEvent *Event) override;
+
+private:
+    const std::shared_ptr<TNotificationQueue> FQueue;
+    std::function<void(TNotification &)> FDeliver;
+};

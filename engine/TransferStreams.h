@@ -1,0 +1,72 @@
+#pragma once
+
+// Where a transfer's bytes come from or go to: a local file, or memory for a listing.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class TTransferStream
+{
+public:
+    virtual ~TTransferStream() = default;
+
+    virtual std::int64_t Position() const = 0;
+    virtual bool Seek(std::int64_t Offset) = 0;
+    // Up to Size bytes; 0 at the end, -1 on failure.
+    virtual long Read(char *Data, std::size_t Size) = 0;
+    virtual bool Write(const char *Data, std::size_t Size) = 0;
+    // Why the last call failed, for the Error notification.
+    virtual std::string ErrorText() const = 0;
+};
+
+// A local file, written straight to the kernel (nothing held back in user space), so
+// an interrupted download leaves every byte received on disk for a later restart.
+class TFileStream final : public TTransferStream
+{
+public:
+    enum TMode { Create, Rewrite, ReadOnly };
+    TFileStream() = default;
+    ~TFileStream() override;
+    TFileStream(const TFileStream &) = delete;
+    TFileStream &operator=(const TFileStream &) = delete;
+
+    // Create: new or emptied file; Rewrite: an existing file, for writing at an offset;
+    // ReadOnly: for an upload. False with ErrorText() set on failure.
+    bool Open(const std::string &Path, TMode Mode);
+    // Drops everything past Size (a resumed download replaces what follows the offset).
+    bool TruncateTo(std::int64_t Size);
+
+    std::int64_t Position() const override { return FPosition; }
+    bool Seek(std::int64_t Offset) override;
+    long Read(char *Data, std::size_t Size) override;
+    bool Write(const char *Data, std::size_t Size) override;
+    std::string ErrorText() const override { return FError; }
+
+private:
+    void SetError(int Errno);
+
+    int FFd = -1;
+    std::int64_t FPosition = 0;
+    std::string FError;
+};
+
+// A listing in memory, capped so that an endless listing cannot exhaust memory.
+class TMemoryStream final : public TTransferStream
+{
+public:
+    static constexpr std::size_t MaxSize = 256u * 1024 * 1024;
+
+    const std::string &Data() const { return FData; }
+
+    std::int64_t Position() const override { return std::int64_t(FPosition); }
+    bool Seek(std::int64_t Offset) override;
+    long Read(char *Data, std::size_t Size) override;
+    bool Write(const char *Data, std::size_t Size) override;
+    std::string ErrorText() const override { return FError; }
+
+private:
+    std::string FData;
+    std::size_t FPosition = 0;
+    std::string FError;
+};

@@ -1,0 +1,532 @@
+#include "engine/Parsers.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A fixed "today" keeps the year of dates listed without one predictable.
+const QDate Today(2024, 6, 15);
+
+TDateTime At(int year, int month, int day, int hour = 0, int minute = 0)
+{
+    TDateTime value;
+    EXPECT_TRUE(TDateTime::TryEncode(year, month, day, hour, minute, 0, value));
+    return value;
+}
+
+struct TParsed
+{
+    bool Result = false;
+    TDirListing Listing;
+};
+
+TParsed Parse(std::string_view text, TListParser parser, TListingState &state)
+{
+    TParseContext ctx;
+    ctx.Today = Today;
+    TParsed parsed;
+    parsed.Result = ParseListing(text, parser, state, parsed.Listing, ctx);
+    return parsed;
+}
+
+TDirListing Parse(std::string_view text, TListParser parser)
+{
+    TListingState state;
+    return Parse(text, parser, state).Listing;
+}
+
+// Parses one line and expects exactly one entry.
+TListItem One(std::string_view line, TListParser parser = TListParser::Unix)
+{
+    const TDirListing listing = Parse(std::string(line) + "\r\n", parser);
+    EXPECT_EQ(listing.size(), 1u) << line;
+    return listing.empty() ? TListItem{} : listing.front();
+}
+
+constexpr std::uint32_t RwxRxRx = faOwnerRead | faOwnerWrite | faOwnerExecute | faGroupRead
+    | faGroupExecute | faOtherRead | faOtherExecute;
+constexpr std::uint32_t RwRR = faOwnerRead | faOwnerWrite | faGroupRead | faOtherRead;
+
+} // namespace
+
+// ---- Unix-style lines ----
+
+TEST(UnixParser, FolderWithTimeTakesThisYearOrLast)
+{
+    const TListItem docs = One("drwxr-xr-x   2 user  group   512 Jan 15 10:30 docs");
+    EXPECT_EQ(docs.Name, "docs");
+    EXPECT_EQ(docs.Entry.Attributes, faFolder | RwxRxRx);
+    EXPECT_EQ(docs.Entry.Size, 0);
+    EXPECT_EQ(docs.Entry.Date, At(2024, 1, 15, 10, 30));
+
+    // 15 July is still ahead on 15 June, so it was last year's; today itself is this year's.
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Jul 15 10:30 a").Entry.Date, At(2023, 7, 15, 10, 30));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Jun 16 10:30 a").Entry.Date, At(2023, 6, 16, 10, 30));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Jun 15 23:59 a").Entry.Date, At(2024, 6, 15, 23, 59));
+}
+
+TEST(UnixParser, FileWithYearKeepsSpacesInName)
+{
+    const TListItem item = One("-rw-r--r--   1 user  group  1234 Dec 31  1997 old file.txt");
+    EXPECT_EQ(item.Name, "old file.txt");
+    EXPECT_EQ(item.Entry.Attributes, RwRR);
+    EXPECT_EQ(item.Entry.Size, 1234);
+    EXPECT_EQ(item.Entry.Date, At(1997, 12, 31));
+
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 2001   two  spaces  ").Name, "two  spaces  ");
+}
+
+TEST(UnixParser, LinkNameCarriesTarget)
+{
+    const TListItem item = One("lrwxrwxrwx   1 root  root     11 Feb  2 08:00 lib -> usr/lib");
+    EXPECT_EQ(item.Name, "lib -> usr/lib");
+    EXPECT_TRUE(item.Entry.IsLink());
+    EXPECT_FALSE(item.Entry.IsFolder());
+    EXPECT_EQ(item.Entry.Size, 11);
+    EXPECT_EQ(item.Entry.Date, At(2024, 2, 2, 8, 0));
+}
+
+TEST(UnixParser, BracketedRightsFindMonthOneFieldEarlier)
+{
+    const TListItem item = One("d [RWCEAFMS] owner 512 Jan 01 12:00 name");
+    EXPECT_EQ(item.Name, "name");
+    EXPECT_EQ(item.Entry.Attributes, std::uint32_t(faFolder));
+    EXPECT_EQ(item.Entry.Size, 0);
+    EXPECT_EQ(item.Entry.Date, At(2024, 1, 1, 12, 0));
+
+    const TListItem file = One("- [RWCEAFMS] owner 2048 Mar 05 2003 report.doc");
+    EXPECT_EQ(file.Name, "report.doc");
+    EXPECT_EQ(file.Entry.Size, 2048);
+    EXPECT_EQ(file.Entry.Date, At(2003, 3, 5));
+}
+
+TEST(UnixParser, MonthElsewhereIsFound)
+{
+    // No group column: the search goes down from field 6 to the month in field 5.
+    const TListItem noGroup = One("-rw-r--r-- 1 user 1234 Apr 15 10:30 name");
+    EXPECT_EQ(noGroup.Name, "name");
+    EXPECT_EQ(noGroup.Entry.Size, 1234);
+    EXPECT_EQ(noGroup.Entry.Date, At(2024, 4, 15, 10, 30));
+
+    // An extra column pushes the month past its place: the upward search finds it.
+    const TListItem extra = One("-rw-r--r-- 1 user group acl 77 Sep 30 2020 late");
+    EXPECT_EQ(extra.Name, "late");
+    EXPECT_EQ(extra.Entry.Size, 77);
+    EXPECT_EQ(extra.Entry.Date, At(2020, 9, 30));
+
+    // No month at all: field 6 is taken as one and reads as January.
+    const TListItem none = One("-rw-r--r-- 1 user group 10 xyz 7 1999 f");
+    EXPECT_EQ(none.Name, "f");
+    EXPECT_EQ(none.Entry.Date, At(1999, 1, 7));
+}
+
+TEST(UnixParser, SkipsTotalShortLinesAndDotFolders)
+{
+    const TDirListing listing = Parse("total 24\r\n"
+                                      "drwxr-xr-x   2 user  group   512 Jan 15 10:30 .\r\n"
+                                      "drwxr-xr-x   2 user  group   512 Jan 15 10:30 ..\r\n"
+                                      "-rw-r--r--   1 user  group   512 Jan 15 10:30 .profile\r\n"
+                                      "a b c d e\r\n"
+                                      "drwxr-xr-x   2 user  group   512 Jan 15 10:30\r\n",
+                                      TListParser::Unix);
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing[0].Name, ".profile");
+
+    // Only folders named by periods are dropped; a file named so is an entry.
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Jan 1 2000 ..").Name, "..");
+    EXPECT_EQ(One("drwxr-xr-x 1 u g 1 Jan 1 2000 ...").Name, "...");
+}
+
+TEST(UnixParser, ChineseMonthForms)
+{
+    // Month and day marked with their characters, then the time.
+    const TListItem recent = One("-rw-r--r-- 1 user group 100 3\xD4\xC2 9\xC8\xD5 14:05 a.txt");
+    EXPECT_EQ(recent.Name, "a.txt");
+    EXPECT_EQ(recent.Entry.Size, 100);
+    EXPECT_EQ(recent.Entry.Date, At(2024, 3, 9, 14, 5));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 12\xD4\xC2 9\xC8\xD5 14:05 b").Entry.Date,
+              At(2023, 12, 9, 14, 5));
+
+    // Year first, then month and day.
+    const TListItem old = One("drwxr-xr-x 1 user group 0 2003\xC4\xEA 7\xD4\xC2 21\xC8\xD5 old");
+    EXPECT_EQ(old.Name, "old");
+    EXPECT_TRUE(old.Entry.IsFolder());
+    EXPECT_EQ(old.Entry.Date, At(2003, 7, 21));
+
+    // The month character anywhere else: the line produces nothing.
+    EXPECT_TRUE(Parse("-rw-r--r-- 1 u g 1 Jan 1 2000 \xD4\xC2.txt\r\n", TListParser::Unix).empty());
+}
+
+TEST(UnixParser, UnreadableNumbers)
+{
+    // A size that is no number gives 0; a day that does not exist gives 1 January.
+    const TListItem item = One("-rw-r--r-- 1 u g 1,024 Apr 31 2001 f");
+    EXPECT_EQ(item.Entry.Size, 0);
+    EXPECT_EQ(item.Entry.Date, At(2024, 1, 1));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g (77) Apr 30 99:99 f").Entry.Size, 77);
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Apr 30 99:99 f").Entry.Date, At(2024, 1, 1));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Feb 29 2023 f").Entry.Date, At(2024, 1, 1));
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 1 Feb 29 2020 f").Entry.Date, At(2020, 2, 29));
+}
+
+TEST(UnixParser, SizesBeyond32Bits)
+{
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 5000000000 Jan 1 2020 big").Entry.Size, 5000000000LL);
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 9223372036854775807 Jan 1 2020 max").Entry.Size,
+              9223372036854775807LL);
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 9223372036854775808 Jan 1 2020 over").Entry.Size, 0);
+}
+
+TEST(UnixParser, LinesWithManyFields)
+{
+    // The month sits beyond the fields kept in place; the name still follows it.
+    std::string line = "-rw-r--r--";
+    for (int i = 0; i < 70; ++i)
+        line += " x" + std::to_string(i);
+    line += " 42 Oct 9 2011 far name";
+    const TListItem item = One(line);
+    EXPECT_EQ(item.Name, "far name");
+    EXPECT_EQ(item.Entry.Size, 42);
+    EXPECT_EQ(item.Entry.Date, At(2011, 10, 9));
+}
+
+// ---- DOS-style lines ----
+
+TEST(DosParser, FoldersAndFiles)
+{
+    const TListItem folder = One("01-31-98  10:30PM       <DIR>          My Folder", TListParser::Dos);
+    EXPECT_EQ(folder.Name, "My Folder");
+    EXPECT_EQ(folder.Entry.Attributes, std::uint32_t(faFolder));
+    EXPECT_EQ(folder.Entry.Size, 0);
+    EXPECT_EQ(folder.Entry.Date, At(1998, 1, 31, 22, 30));
+
+    const TListItem file = One("12-01-05  12:15AM  1024 a.txt", TListParser::Dos);
+    EXPECT_EQ(file.Name, "a.txt");
+    EXPECT_EQ(file.Entry.Attributes, 0u);
+    EXPECT_EQ(file.Entry.Size, 1024);
+    EXPECT_EQ(file.Entry.Date, At(2005, 12, 1, 12, 15));
+
+    EXPECT_EQ(One("07-04-21  12:00PM  7 noon", TListParser::Dos).Entry.Date, At(2021, 7, 4, 12, 0));
+    EXPECT_EQ(One("07-04-21  01:05pm  3000000000 big", TListParser::Dos).Entry.Size, 3000000000LL);
+}
+
+TEST(DosParser, TwoDigitYears)
+{
+    EXPECT_EQ(One("01-01-79  09:00AM  1 a", TListParser::Dos).Entry.Date, At(2079, 1, 1, 9, 0));
+    EXPECT_EQ(One("01-01-80  09:00AM  1 a", TListParser::Dos).Entry.Date, At(1980, 1, 1, 9, 0));
+    EXPECT_EQ(One("01-01-00  09:00AM  1 a", TListParser::Dos).Entry.Date, At(2000, 1, 1, 9, 0));
+}
+
+TEST(DosParser, OtherLinesGoToUnixParser)
+{
+    const TDirListing listing = Parse("01-31-98  10:30PM       <DIR>          win\r\n"
+                                      "drwxr-xr-x   2 user  group   512 Jan 15 10:30 unix\r\n"
+                                      "01-31-98  10:30PM\r\n"
+                                      "total 3\r\n",
+                                      TListParser::Dos);
+    ASSERT_EQ(listing.size(), 2u);
+    EXPECT_EQ(listing[0].Name, "win");
+    EXPECT_EQ(listing[1].Name, "unix");
+    EXPECT_EQ(listing[1].Entry.Attributes, faFolder | RwxRxRx);
+}
+
+TEST(DosParser, UnreadableHourWithPmStaysUnreadable)
+{
+    EXPECT_EQ(One("01-31-98  xx:30PM  1 f", TListParser::Dos).Entry.Date, At(2024, 1, 1));
+}
+
+// ---- VM and VMS ----
+
+TEST(VMParser, NameFromFirstTwoFieldsAndTodaysDate)
+{
+    const TListItem profile = One("PROFILE EXEC A1 V 80 12 1 1/01/98", TListParser::VM);
+    EXPECT_EQ(profile.Name, "PROFILE.EXEC");
+    EXPECT_EQ(profile.Entry.Size, 0);
+    EXPECT_EQ(profile.Entry.Attributes, 0u);
+    EXPECT_EQ(profile.Entry.Date, At(2024, 6, 15));
+
+    EXPECT_EQ(One("DATA FILE A1 512 F 80 3 1", TListParser::VM).Entry.Size, 512);
+    EXPECT_TRUE(Parse("SHORT LINE A1 V 80 12 1\r\n", TListParser::VM).empty());
+}
+
+TEST(VMSParser, FilesAndFolders)
+{
+    const TListItem login = One("LOGIN.COM;3  2  1-JAN-1998 00:00", TListParser::VMS);
+    EXPECT_EQ(login.Name, "LOGIN.COM");
+    EXPECT_EQ(login.Entry.Size, 2);
+    EXPECT_EQ(login.Entry.Date, At(2024, 6, 15));
+
+    const TListItem subdir = One("SUBDIR.DIR;1  1  1-JAN-1998 00:00", TListParser::VMS);
+    EXPECT_EQ(subdir.Name, "SUBDIR");
+    EXPECT_TRUE(subdir.Entry.IsFolder());
+
+    EXPECT_EQ(One("DATA.LOG;12  12/20  1-JAN-1998 00:00", TListParser::VMS).Entry.Size, 0);
+
+    // Headers and totals have no ";".
+    EXPECT_TRUE(Parse("Directory DISK$USER:[ME]\r\n\r\nTotal of 2 files.\r\n", TListParser::VMS)
+                    .empty());
+}
+
+TEST(VMSParser, WrappedNameJoinsNextLine)
+{
+    TListingState state;
+    const TParsed parsed = Parse("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT;1\r\n"
+                                 "        7  1-JAN-1998 00:00\r\n"
+                                 "SHORT.TXT;1  3  1-JAN-1998 00:00\r\n",
+                                 TListParser::VMS, state);
+    ASSERT_EQ(parsed.Listing.size(), 2u);
+    EXPECT_EQ(parsed.Listing[0].Name, "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT");
+    EXPECT_EQ(parsed.Listing[0].Entry.Size, 7);
+    EXPECT_EQ(parsed.Listing[1].Name, "SHORT.TXT");
+    EXPECT_TRUE(state.VmsPending.empty());
+}
+
+TEST(VMSParser, WrappedNameSurvivesIntoNextListing)
+{
+    TListingState state;
+    const TParsed first = Parse("FIRST.TXT;1  1  1-JAN-1998 00:00\r\nWRAPPED.DIR;1\r\n",
+                                TListParser::VMS, state);
+    ASSERT_EQ(first.Listing.size(), 1u);
+    EXPECT_EQ(state.VmsPending, "WRAPPED.DIR;1");
+
+    const TParsed second = Parse("   5  1-JAN-1998 00:00\r\n", TListParser::VMS, state);
+    ASSERT_EQ(second.Listing.size(), 1u);
+    EXPECT_EQ(second.Listing[0].Name, "WRAPPED");
+    EXPECT_TRUE(second.Listing[0].Entry.IsFolder());
+    EXPECT_TRUE(state.VmsPending.empty());
+}
+
+TEST(VMSParser, OverlongSingleFieldLineIsNotJoined)
+{
+    TListingState state;
+    const std::string overlong = std::string(2000, 'X') + ";1";
+    const TParsed parsed = Parse(overlong + "\r\n   5  1-JAN-1998 00:00\r\nA.TXT;1\r\n", TListParser::VMS,
+                                 state);
+    EXPECT_TRUE(parsed.Listing.empty());
+    EXPECT_EQ(state.VmsPending, "A.TXT;1");
+}
+
+// ---- The whole listing ----
+
+TEST(ParseListing, NoParserMeansNoListing)
+{
+    TListingState state;
+    const TParsed parsed = Parse("-rw-r--r-- 1 u g 1 Jan 1 2000 f\r\n", TListParser::None, state);
+    EXPECT_FALSE(parsed.Result);
+    EXPECT_TRUE(parsed.Listing.empty());
+}
+
+TEST(ParseListing, EmptyOutputGivesEmptyListing)
+{
+    for (const TListParser parser :
+         {TListParser::Unix, TListParser::Dos, TListParser::VM, TListParser::VMS}) {
+        TListingState state;
+        const TParsed parsed = Parse("", parser, state);
+        EXPECT_TRUE(parsed.Result);
+        EXPECT_TRUE(parsed.Listing.empty());
+    }
+}
+
+TEST(ParseListing, LineEndingsAndEndOfText)
+{
+    const std::string line = "-rw-r--r-- 1 u g 1 Jan 1 2000 ";
+    // LF only, CR only, blank lines, no final line break.
+    const TDirListing mixed =
+        Parse("\r\n\n" + line + "a\n" + line + "b\r\r\n\n" + line + "c\r" + line + "d",
+              TListParser::Unix);
+    ASSERT_EQ(mixed.size(), 4u);
+    EXPECT_EQ(mixed[0].Name, "a");
+    EXPECT_EQ(mixed[1].Name, "b");
+    EXPECT_EQ(mixed[2].Name, "c");
+    EXPECT_EQ(mixed[3].Name, "d");
+
+    // The text ends at its first zero byte.
+    const std::string withZero = line + "a\r\n" + std::string(1, '\0') + line + "b\r\n";
+    const TDirListing cut = Parse(withZero, TListParser::Unix);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0].Name, "a");
+}
+
+TEST(ParseListing, AppendsToGivenListing)
+{
+    TListingState state;
+    TParseContext ctx;
+    ctx.Today = Today;
+    TDirListing listing(1);
+    listing[0].Name = "kept";
+    ASSERT_TRUE(ParseListing("-rw-r--r-- 1 u g 1 Jan 1 2000 new\r\n", TListParser::Unix, state,
+                             listing, ctx));
+    ASSERT_EQ(listing.size(), 2u);
+    EXPECT_EQ(listing[0].Name, "kept");
+    EXPECT_EQ(listing[1].Name, "new");
+}
+
+TEST(ParseListing, TracesLinesAndEntries)
+{
+    std::vector<std::string> lines;
+    TParseContext ctx;
+    ctx.Today = Today;
+    ctx.Host = "example.org";
+    ctx.Trace = [&lines](const std::string &line) { lines.push_back(line); };
+    TListingState state;
+    TDirListing listing;
+    ParseListing("total 1\r\n-rw-r--r-- 1 u g 5000000000 Jan 2 2000 f\r\n", TListParser::Unix,
+                 state, listing, ctx);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Parser Line: \"total 1\"");
+    EXPECT_EQ(lines[1], "Parser Line: \"-rw-r--r-- 1 u g 5000000000 Jan 2 2000 f\"");
+    EXPECT_EQ(lines[2].rfind("Host example.org: Parser Entry. Name = \"f\", Size = 5000000000, "
+                             "Date = \"",
+                             0),
+              0u)
+        << lines[2];
+}
+
+// ---- The pieces ----
+
+TEST(ParserPieces, GetLineSkipsEveryFollowingBreak)
+{
+    const TParseContext ctx;
+    TTextCursor cursor(std::string_view("one\r\n\r\ntwo\n\rthree"));
+    EXPECT_EQ(GetLine(cursor, ctx), "one");
+    EXPECT_EQ(GetLine(cursor, ctx), "two");
+    EXPECT_EQ(GetLine(cursor, ctx), "three");
+    EXPECT_TRUE(cursor.AtEnd());
+
+    // Longer than one block of the fast search.
+    const std::string longLine(100, 'x');
+    const std::string longText = longLine + "\ny";
+    TTextCursor longCursor(longText);
+    EXPECT_EQ(GetLine(longCursor, ctx), longLine);
+    EXPECT_EQ(GetLine(longCursor, ctx), "y");
+}
+
+TEST(ParserPieces, SplitFieldsOnSpacesOnly)
+{
+    TLineFields fields;
+    EXPECT_EQ(SplitFields("  a\tb  c ", fields), 2);
+    EXPECT_EQ(fields.Field(1), "a\tb");
+    EXPECT_EQ(fields.Start(2), 7u);
+    EXPECT_EQ(fields.Field(2), "c");
+    EXPECT_EQ(fields.Field(3), "");
+    EXPECT_EQ(fields.Field(0), "");
+    EXPECT_EQ(fields.FieldAndNext(1), "a\tb ");
+    EXPECT_EQ(fields.FieldAndNext(2), "c ");
+    EXPECT_EQ(fields.Rest(2), "c ");
+    EXPECT_EQ(fields.Rest(3), "");
+    EXPECT_EQ(SplitFields("", fields), 0);
+    EXPECT_EQ(SplitFields("    ", fields), 0);
+
+    std::string many;
+    for (int i = 1; i <= 100; ++i)
+        many += std::to_string(i) + " ";
+    EXPECT_EQ(SplitFields(many, fields), 100);
+    EXPECT_EQ(fields.Field(64), "64");
+    EXPECT_EQ(fields.Field(65), "65");
+    EXPECT_EQ(fields.Field(100), "100");
+    EXPECT_EQ(fields.Field(101), "");
+    EXPECT_EQ(fields.Rest(99), "99 100 ");
+}
+
+TEST(ParserPieces, ParseAttributes)
+{
+    EXPECT_EQ(ParseAttributes("drwxr-xr-x"), faFolder | RwxRxRx);
+    EXPECT_EQ(ParseAttributes("lrwxrwxrwx"), faLink | faPermissionMask);
+    EXPECT_EQ(ParseAttributes("-rw-r--r--"), RwRR);
+    // Letters only count in their own place.
+    EXPECT_EQ(ParseAttributes("-xwrxwrxwr"), faOwnerWrite | faGroupWrite | faOtherWrite);
+    EXPECT_EQ(ParseAttributes("-rwsr-Sr-t"), faOwnerRead | faOwnerWrite | faGroupRead | faOtherRead);
+    EXPECT_EQ(ParseAttributes("dr"), faFolder | faOwnerRead);
+    EXPECT_EQ(ParseAttributes(""), 0u);
+}
+
+TEST(ParserPieces, ParseNumber)
+{
+    EXPECT_EQ(ParseNumber("0"), 0);
+    EXPECT_EQ(ParseNumber("007"), 7);
+    EXPECT_EQ(ParseNumber("12X"), 12);
+    EXPECT_EQ(ParseNumber("(7)"), 7);
+    EXPECT_EQ(ParseNumber("1,024"), -1);
+    EXPECT_EQ(ParseNumber("abc"), -1);
+    EXPECT_EQ(ParseNumber(""), -1);
+    EXPECT_EQ(ParseNumber("-5"), -5);
+    EXPECT_EQ(ParseNumber("x-5"), 5);
+    EXPECT_EQ(ParseNumber("-"), -1);
+    EXPECT_EQ(ParseNumber("4294967296"), 4294967296LL);
+    EXPECT_EQ(ParseNumber("99999999999999999999"), -1);
+    EXPECT_EQ(ParseNumber("[99999999999999999999]"), -1);
+}
+
+TEST(ParserPieces, MakeDate)
+{
+    EXPECT_EQ(MakeDate(2001, 2, 3, 4, 5, 2024), At(2001, 2, 3, 4, 5));
+    EXPECT_EQ(MakeDate(1899, 12, 30, 6, 0, 2024), At(1899, 12, 30, 6, 0));
+    EXPECT_EQ(MakeDate(1850, 6, 1, 18, 0, 2024), At(1850, 6, 1, 18, 0));
+    for (const auto &bad : std::vector<std::array<std::int64_t, 5>>{{2001, 13, 1, 0, 0},
+                                                                    {2001, 0, 1, 0, 0},
+                                                                    {2001, 4, 31, 0, 0},
+                                                                    {1900, 2, 29, 0, 0},
+                                                                    {2001, 1, 1, 24, 0},
+                                                                    {2001, 1, 1, 0, 60},
+                                                                    {0, 1, 1, 0, 0},
+                                                                    {10000, 1, 1, 0, 0},
+                                                                    {-1, -1, -1, -1, -1}}) {
+        EXPECT_EQ(MakeDate(bad[0], bad[1], bad[2], bad[3], bad[4], 2024), At(2024, 1, 1))
+            << bad[0] << "-" << bad[1] << "-" << bad[2] << " " << bad[3] << ":" << bad[4];
+    }
+}
+
+TEST(ParserPieces, AddListEntryRules)
+{
+    TListingState state;
+    TParseContext ctx;
+    TDirListing listing;
+    const TListTarget target(&listing, state, ctx);
+    EXPECT_FALSE(AddListEntry(target, "", 0, TDateTime(), 1));
+    EXPECT_FALSE(AddListEntry(target, ".", faFolder, TDateTime(), 1));
+    EXPECT_FALSE(AddListEntry(target, "..", faFolder, TDateTime(), 1));
+    EXPECT_TRUE(AddListEntry(target, ".a", faFolder, TDateTime(), 1));
+    EXPECT_TRUE(AddListEntry(target, "neg", 0, TDateTime(3.5), -9));
+    ASSERT_EQ(listing.size(), 2u);
+    EXPECT_EQ(listing[1].Entry.Size, 0);
+    EXPECT_EQ(listing[1].Entry.Date, TDateTime(3.5));
+
+    const TListTarget nowhere(nullptr, state, ctx);
+    EXPECT_FALSE(AddListEntry(nowhere, "x", 0, TDateTime(), 1));
+}
+
+TEST(ParserPieces, EachLineParserConsumesOneLine)
+{
+    TListingState state;
+    TParseContext ctx;
+    ctx.Today = Today;
+    TDirListing listing;
+    const TListTarget target(&listing, state, ctx);
+    TTextCursor cursor(std::string_view("total 1\r\n-rw-r--r-- 1 u g 1 Jan 1 2000 f\r\n"));
+    EXPECT_FALSE(ParseUnixLine(cursor, target));
+    EXPECT_TRUE(ParseUnixLine(cursor, target));
+    EXPECT_TRUE(cursor.AtEnd());
+}
+
+TEST(FormatListingLine, TabSeparatedColumns)
+{
+    TListItem item;
+    item.Name = "docs";
+    item.Entry.Attributes = faFolder | RwxRxRx;
+    item.Entry.Size = 0;
+    item.Entry.Date = At(2024, 1, 15, 10, 30);
+    EXPECT_EQ(FormatListingLine(item), "docs\tdrwxr-xr-x\t0\t2024-01-15 10:30");
+
+    item.Name = "lib -> usr/lib";
+    item.Entry.Attributes = faLink | faPermissionMask;
+    item.Entry.Size = 5000000000LL;
+    item.Entry.Date = At(1997, 12, 31);
+    EXPECT_EQ(FormatListingLine(item), "lib -> usr/lib\tlrwxrwxrwx\t5000000000\t1997-12-31 00:00");
+
+    item.Entry.Attributes = faOwnerRead;
+    EXPECT_EQ(FormatListingLine(item).substr(15, 10), "-r--------");
+}

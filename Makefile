@@ -20,7 +20,7 @@ build: $(BUILD)/build.ninja
 
 test: deps
 	$(MAKE) build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 240
 
 bench: deps
 	$(MAKE) build
@@ -36,7 +36,7 @@ $(BUILD_ASAN)/build.ninja:
 check-sanitize: deps $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 900
+	  ctest --output-on-failure -j $(JOBS) --timeout 480
 
 $(BUILD_TSAN)/build.ninja:
 	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_TSAN=ON -DFERROW_APPS=OFF
@@ -44,7 +44,7 @@ $(BUILD_TSAN)/build.ninja:
 check-tsan: deps $(BUILD_TSAN)/build.ninja
 	cmake --build $(BUILD_TSAN) -j $(JOBS)
 	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 900 -R '^engine\.|Engine|Ftp'
+	  ctest --output-on-failure -j $(JOBS) --timeout 480 -R '^engine\.|Engine|Ftp'
 
 fuzz: deps
 	fuzz/run-all.sh

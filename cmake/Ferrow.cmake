@@ -27,6 +27,6 @@ function(ferrow_add_tests folder)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} ferrow_testsupport GTest::gtest_main GTest::gmock)
     gtest_discover_tests(${target}
       DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT 600 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+      PROPERTIES TIMEOUT 240 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()

@@ -1,0 +1,152 @@
+#include "app/CommandRules.h"
+
+#include "views/AllViews.h"
+
+#include <algorithm>
+
+TRemoteCommands RemoteCommandsFor(const TRemoteViewState &state)
+{
+    const bool ready = state.Connected && !state.Busy;
+    TRemoteCommands commands;
+    commands.UpOneLevel = !state.AtTopFolder;
+    commands.Stop = state.Connected || state.EngineWorking;
+    commands.Disconnect = state.Connected;
+    commands.Download = ready && state.Selected >= 1;
+    commands.Delete = commands.Download;
+    commands.Rename = ready && state.Selected == 1;
+    commands.FolderCommands = ready;
+    commands.Properties = state.Selected >= 1 && !state.Busy;
+    return commands;
+}
+
+TLocalCommands LocalCommandsFor(int selected, bool remoteConnected)
+{
+    TLocalCommands commands;
+    commands.Delete = selected >= 1;
+    commands.Rename = selected == 1;
+    commands.Upload = selected >= 1 && remoteConnected;
+    commands.Properties = selected >= 1;
+    return commands;
+}
+
+TRemotePopupState RemotePopupFor(const TRemoteCommands &commands, bool hasFocusedEntry,
+                                 bool focusedIsFolder, int hostDblClk)
+{
+    TRemotePopupState popup;
+    popup.DefaultEntry = std::clamp(hostDblClk, 0, 3);
+    const bool focusedFile = hasFocusedEntry && !focusedIsFolder;
+    popup.Open = commands.Delete && focusedFile;
+    popup.View = popup.Open;
+    popup.Download = commands.Download;
+    popup.DownloadNow = commands.Download && focusedFile;
+    popup.Delete = commands.Delete;
+    popup.Rename = commands.Rename;
+    popup.New = commands.FolderCommands;
+    return popup;
+}
+
+TStatusReaction ReactToStatus(int state, bool exitWhenDone)
+{
+    TStatusReaction reaction;
+    switch (state) {
+    case vsError:
+    case vsAborted:
+        reaction.Sound = oiErrorSound;
+        break;
+    case vsBusy:
+        reaction.Busy = TBusyChange::Set;
+        break;
+    case vsIdle:
+        reaction.Busy = TBusyChange::Clear;
+        break;
+    case vsLoggedIn:
+        reaction.ConnectedDelta = 1;
+        reaction.Sound = oiConnectSuccessSound;
+        break;
+    case vsDisconnected:
+        reaction.Busy = TBusyChange::Clear;
+        reaction.ConnectedDelta = -1;
+        reaction.ShowDisconnected = true;
+        reaction.Sound = oiDisconnectSound;
+        break;
+    case vsLoginFailed:
+        reaction.Sound = oiConnectFailureSound;
+        break;
+    case vsFileArrived:
+        reaction.Sound = oiEndOfFileSound;
+        break;
+    case vsAllTransferred:
+        reaction.Sound = oiEndOfTotalSound;
+        reaction.CloseWindow = exitWhenDone;
+        break;
+    default:
+        break;
+    }
+    return reaction;
+}
+
+void TConnectedViews::Increase(int remoteTabs)
+{
+    FCount = std::min(FCount + 1, std::max(remoteTabs, 0));
+}
+
+void TConnectedViews::Decrease()
+{
+    FCount = std::max(FCount - 1, 0);
+}
+
+QString MainCaption(const QString &tabCaption)
+{
+    return QStringLiteral("%1 - Ferrow").arg(tabCaption);
+}
+
+QString DisconnectedCaption()
+{
+    return QStringLiteral("Disconnected");
+}
+
+QString LastConnectionCaption(int slot, const QString &siteName)
+{
+    return QStringLiteral("&%1 %2").arg(slot + 1).arg(siteName);
+}
+
+int RemoteTabAfterClose(int closed)
+{
+    return std::max(closed - 1, 0);
+}
+
+int LocalTabAfterClose(int closed, int tabsBefore)
+{
+    return closed > 0 ? closed - 1 : std::max(tabsBefore - 2, 0);
+}
+
+int RememberedLogHeight(int messageWindowHeight)
+{
+    return std::max(messageWindowHeight, 12);
+}
+
+TTopPanelDrag TopPanelAfterDrag(int height, int delta, int toolbarHeight, int limit)
+{
+    const int collapsed = toolbarHeight + kToolbarBar;
+    const int wanted = std::min(height + delta, limit);
+    if (wanted - collapsed < 4)
+        return {collapsed, false};
+    return {wanted, true};
+}
+
+int LocalWidthAfterDrag(int width, int delta, int localToolColumn, int panelWidth,
+                        int centreWidth, int remoteToolColumn)
+{
+    const int low = 2 * localToolColumn;
+    const int high = std::max(low, panelWidth - centreWidth - 2 * remoteToolColumn);
+    return std::clamp(width + delta, low, high);
+}
+
+int ToolbarHeightAfterDrag(int current, int newHeight)
+{
+    if (current == kToolbarLarge && newHeight < kToolbarSmall)
+        return kToolbarSmall;
+    if (current == kToolbarSmall && newHeight >= kToolbarLarge + 1)
+        return kToolbarLarge;
+    return current;
+}

@@ -1,0 +1,96 @@
+#include "app/PlaceholderWindows.h"
+
+#include "transfers/Transfer.h"
+#include "views/AllViews.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent)
+    : QWidget(parent, Qt::Window), FQueue(queue)
+{
+    setWindowTitle(QStringLiteral("Ferrow"));
+    auto *layout = new QVBoxLayout(this);
+    lblFileName = new QLabel(this);
+    pbTotal = new QProgressBar(this);
+    pbTotal->setRange(0, 100);
+    TransferLog = new QPlainTextEdit(this);
+    TransferLog->setReadOnly(true);
+    layout->addWidget(lblFileName);
+    layout->addWidget(pbTotal);
+    layout->addWidget(TransferLog);
+    resize(420, 240);
+
+    FQueue.OnItemStarted = [this](TTransferItems &, TTransferItem &item) {
+        lblFileName->setText(QString::fromStdString(item.Name));
+        ShowItemState();
+    };
+    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) { ShowItemState(); };
+    // Raised before the item's final status is set: nothing pending means the run ends.
+    FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
+        if (sender.CountOf(tsPending) == 0)
+            EndRun();
+        else
+            emit MainStatus(vsFileArrived);
+    };
+    FQueue.OnConnect = [this](TFTPComponent *) { emit TransferConnected(true); };
+    FQueue.OnDisconnect = [this](TFTPComponent *) { emit TransferConnected(false); };
+    FQueue.OnError = [this](TFTPComponent *, int, const std::string &desc) {
+        const QString text = QString::fromStdString(desc);
+        emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
+        TransferLog->appendPlainText(text);
+        if (FQueue.CountOf(tsPending) == 0)
+            EndRun();
+    };
+    FQueue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) {
+        TransferLog->appendPlainText(QString::fromStdString(message));
+    };
+}
+
+void TPlaceholderProgressWindow::ShowItemState()
+{
+    pbTotal->setValue(FQueue.PercentDone());
+}
+
+void TPlaceholderProgressWindow::EndRun()
+{
+    lblFileName->clear();
+    pbTotal->setValue(0);
+    hide();
+    emit MainStatus(vsAllTransferred);
+}
+
+TPlaceholderTransferManager::TPlaceholderTransferManager(TTransferItems &queue, QWidget *parent)
+    : QWidget(parent, Qt::Window), FQueue(queue)
+{
+    setWindowTitle(QStringLiteral("Transfer Manager"));
+    auto *layout = new QVBoxLayout(this);
+    lvTransfers = new QTreeWidget(this);
+    lvTransfers->setHeaderLabels({tr("Name"), tr("Size"), tr("Local Directory"), tr("Host Directory"),
+                                  tr("Status")});
+    layout->addWidget(lvTransfers);
+    resize(560, 260);
+}
+
+void TPlaceholderTransferManager::showEvent(QShowEvent *event)
+{
+    Fill();
+    QWidget::showEvent(event);
+}
+
+void TPlaceholderTransferManager::Fill()
+{
+    lvTransfers->clear();
+    for (int i = 0; i < FQueue.Count(); ++i) {
+        const TTransferItem *item = FQueue.Items(i);
+        const bool upload = item->Direction == tdUpload;
+        const QString local = QString::fromStdString(upload ? item->SourceFolder : item->DestFolder);
+        const QString host = QString::fromStdString(upload ? item->DestFolder : item->SourceFolder);
+        lvTransfers->addTopLevelItem(new QTreeWidgetItem(
+            {QString::fromStdString(item->Name), QString::number(item->Size), local, host,
+             TransferStatusText(item->Status(), item->Direction)}));
+    }
+}

@@ -1,0 +1,92 @@
+#include "app/CommandLineOptions.h"
+#include "app/Main.h"
+#include "app/SingleInstance.h"
+#include "app/SoundPlayer.h"
+#include "engine/FTPUtils.h"
+#include "transfers/Transfer.h"
+#include "views/HostView.h"
+#include "views/TreeCombo.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The usage window: shown instead of the program; closing it in any way ends the run.
+int ShowUsage(QApplication &app)
+{
+    QDialog usage;
+    usage.setWindowTitle(CommandLineUsageCaption());
+    auto *layout = new QVBoxLayout(&usage);
+    // The text separates lines with LF CR; a label shows the CR as a second break.
+    QString text = CommandLineUsageText();
+    text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    auto *label = new QLabel(text, &usage);
+    label->setWordWrap(true);
+    label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(label);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &usage);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &usage, &QDialog::accept);
+    layout->addWidget(buttons);
+    usage.show();
+    QObject::connect(&usage, &QDialog::finished, &app, &QApplication::quit);
+    return app.exec();
+}
+
+// FERROW_SCREENSHOT=file.png: once the remote view shows its first listing, the window
+// saves a picture of itself there (for the documentation).
+void ArrangeScreenshot(TfrmMain &window)
+{
+    const QString target = qEnvironmentVariable("FERROW_SCREENSHOT");
+    if (target.isEmpty())
+        return;
+    auto *poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, target] {
+        const THostView *view = window.ActiveHostView();
+        if (!view || !view->Connected() || view->Animating() || view->ItemCount() == 0)
+            return;
+        poll->stop();
+        QTimer::singleShot(1000, &window, [&window, target] {
+            if (!window.grab().save(target))
+                qWarning("Cannot save the screenshot to %s", qPrintable(target));
+        });
+    });
+    poll->start(250);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velunor Media"));
+    QApplication::setApplicationName(QStringLiteral("Ferrow"));
+
+    TSingleInstance instance;
+    if (instance.Claim(TSingleInstance::DefaultServerName()) == TSingleInstance::TResult::AnotherRunning)
+        return 1;
+
+    InstallSoundPlayer(&app);
+    int result = 0;
+    {
+        // The queue exists before the first window and outlives the last.
+        TGlobalTransferItems transfers;
+        TfrmMain window(QApplication::arguments().mid(1), transfers.Queue());
+        if (window.UsageRequested()) {
+            result = ShowUsage(app);
+        } else {
+            QObject::connect(&instance, &TSingleInstance::RaiseRequested, &window, &TfrmMain::BringToFront);
+            ArrangeScreenshot(window);
+            window.ShowInStoredState();
+            result = app.exec();
+        }
+    }
+    DeleteTempFiles();
+    return result;
+}

@@ -1,0 +1,331 @@
+#include "app/Main.h"
+#include "app/MessageWindow.h"
+#include "platform/ProgramFolder.h"
+#include "tests/app/QtApp.h"
+#include "tests/support/FtpServers.h"
+#include "views/FileList.h"
+#include "views/HostView.h"
+#include "views/LoclView.h"
+#include "views/TreeCombo.h"
+
+#include <QHeaderView>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        // Nothing here may touch the real user's files.
+        QStandardPaths::setTestModeEnabled(true);
+        ASSERT_TRUE(FFolder.isValid());
+        SetProgramFolderOverride(FFolder.path());
+        QDir(FFolder.path()).mkdir("local");
+    }
+    void TearDown() override { SetProgramFolderOverride(QString()); }
+
+    QString RegistryFile() const { return FFolder.filePath("ScrivelFerrow.ini"); }
+    QString LocalFolder() const { return FFolder.filePath("local"); }
+
+    std::unique_ptr<TfrmMain> MakeWindow(const QStringList &arguments = {})
+    {
+        return std::make_unique<TfrmMain>(arguments, FTransfers.Queue(),
+                                          std::make_unique<TWindowStateStore>(RegistryFile()));
+    }
+
+    static QStringList ConnectArguments(const TTestFtpServer &server)
+    {
+        return {"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()), "-u",
+                QString::fromStdString(server.User()), "-p", QString::fromStdString(server.Password())};
+    }
+
+    // Records every state code the view reports, passing it on to the window.
+    static void RecordStates(THostView *view, std::vector<int> &codes)
+    {
+        auto inner = view->OnUpdateState;
+        view->OnUpdateState = [inner, &codes](TCustomView *sender, int state, int count) {
+            if (state != vsStatus)
+                codes.push_back(state);
+            inner(sender, state, count);
+        };
+    }
+
+    static bool WaitForListing(const THostView *view)
+    {
+        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30000);
+    }
+
+    QTemporaryDir FFolder;
+    TGlobalTransferItems FTransfers;
+};
+
+class MainWindowServerTest : public MainWindowTest, public ::testing::WithParamInterface<TServerKind>
+{
+};
+
+QString MessageText(const TfrmMain &window)
+{
+    return window.MessageWindow()->toPlainText();
+}
+
+// The view's stored lines as the message window shows them (a line may hold breaks).
+QString LogText(const THostView &view)
+{
+    QStringList lines;
+    for (const TViewLogLine &line : view.LogEntries().Lines())
+        lines << line.Text;
+    return lines.join('\n').remove('\r');
+}
+
+QColor MessageLineColor(const TfrmMain &window, int line)
+{
+    const QTextBlock block = window.MessageWindow()->document()->findBlockByNumber(line);
+    return block.begin().fragment().charFormat().foreground().color();
+}
+
+} // namespace
+
+TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("a.txt", "hello");
+
+    auto window = MakeWindow(ConnectArguments(*server));
+    THostView *view = window->ActiveHostView();
+    std::vector<int> codes;
+    RecordStates(view, codes);
+    EXPECT_FALSE(window->RemoteCommands().Disconnect);
+
+    window->show();
+    ASSERT_TRUE(WaitForListing(view)) << "no listing from " << server->KindName();
+    ASSERT_GE(codes.size(), 4u);
+    EXPECT_EQ(codes[0], vsBusy);
+    EXPECT_EQ(codes[1], vsConnected);
+    EXPECT_EQ(codes[2], vsLoggedIn);
+    EXPECT_EQ(codes.back(), vsIdle);
+    EXPECT_EQ(window->windowTitle(), "127.0.0.1 - Ferrow");
+    EXPECT_EQ(window->ConnectedViews().Count(), 1);
+    EXPECT_TRUE(window->HostTreeCombo()->isEnabled());
+    EXPECT_FALSE(window->BusyIndicatorShown());
+    EXPECT_TRUE(window->RemoteCommands().Disconnect);
+    EXPECT_TRUE(window->RemoteCommands().FolderCommands);
+    EXPECT_TRUE(window->StopAction()->isEnabled());
+    EXPECT_TRUE(MessageText(*window).contains("230")) << "the login shows in the message window";
+
+    codes.clear();
+    window->DisconnectClick();
+    ASSERT_TRUE(WaitUntil([&] { return !codes.empty() && codes.back() == vsDisconnected; }));
+    EXPECT_EQ(window->windowTitle(), "Disconnected - Ferrow");
+    EXPECT_EQ(window->HostTabs()->tabText(0), "Disconnected");
+    EXPECT_EQ(window->ConnectedViews().Count(), 0);
+    EXPECT_FALSE(window->HostTreeCombo()->isEnabled());
+    EXPECT_FALSE(window->RemoteCommands().Disconnect);
+    window->close();
+}
+
+TEST_P(MainWindowServerTest, WildcardReceiveListSelectsByMaskAfterFirstListing)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("a.txt", "alpha");
+    server->PutFile("b.TXT", "beta");
+    server->PutFile("c.bin", "gamma");
+
+    auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.txt" << "-l" << LocalFolder());
+    THostView *view = window->ActiveHostView();
+    TCustomView *target = nullptr;
+    view->OnTransfer = [&](TCustomView *) -> TCustomView * {
+        target = window->ActiveLocalView();
+        return target;
+    };
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    ASSERT_TRUE(WaitUntil([&] { return target != nullptr; }));
+    EXPECT_EQ(target, window->ActiveLocalView()) << "the selection goes to the local view";
+    QStringList selected;
+    for (const QModelIndex &item : view->SelectedItems())
+        selected << view->GetItemName(item);
+    selected.sort();
+    EXPECT_EQ(selected, (QStringList{"a.txt", "b.TXT"}));
+    EXPECT_EQ(window->ActiveLocalView()->GetFolder(), LocalFolder() + '/');
+    EXPECT_EQ(FTransfers.Queue().Count(), 0) << "a mask list queues nothing itself";
+    window->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, MainWindowServerTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+                         [](const auto &info) { return KindName(info.param); });
+
+TEST_F(MainWindowTest, TabSwitchesRebuildEachViewsOwnLog)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(TServerKind::Pyftpdlib);
+    TPyftpdServer server;
+    server.PutFile("first.txt", "1");
+    server.MakeFolder("second");
+    server.PutFile("second/x.txt", "2");
+
+    auto window = MakeWindow(ConnectArguments(server));
+    window->show();
+    THostView *first = window->ActiveHostView();
+    ASSERT_TRUE(WaitForListing(first));
+
+    THostView *second = window->NewHostView();
+    EXPECT_EQ(window->HostTabs()->count(), 2);
+    EXPECT_TRUE(window->MessageWindow()->IsEmpty()) << "a new view starts with an empty message window";
+    second->Connect(QString::fromStdString(server.Host()), server.Port(), QString::fromStdString(server.User()),
+                    QString::fromStdString(server.Password()), QString(), "/second", QString());
+    ASSERT_TRUE(WaitForListing(second));
+    EXPECT_EQ(window->ConnectedViews().Count(), 2);
+    EXPECT_EQ(MessageText(*window), LogText(*second));
+
+    // A line of an inactive view stays out of the message window.
+    const QString before = MessageText(*window);
+    first->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return !first->Animating(); }));
+    EXPECT_EQ(MessageText(*window), before);
+
+    window->HostTabs()->setCurrentIndex(0);
+    EXPECT_EQ(window->ActiveHostView(), first);
+    EXPECT_EQ(MessageText(*window), LogText(*first));
+    int block = 0;
+    for (const TViewLogLine &line : first->LogEntries().Lines()) {
+        ASSERT_EQ(MessageLineColor(*window, block), line.Color) << line.Text.toStdString();
+        block += int(QString(line.Text).remove('\r').count('\n')) + 1;
+    }
+
+    window->HostTabs()->setCurrentIndex(1);
+    EXPECT_EQ(MessageText(*window), LogText(*second));
+
+    // Closing the active tab shows the one before it, and the count follows.
+    window->HostCloseViewClick();
+    EXPECT_EQ(window->HostTabs()->count(), 1);
+    EXPECT_EQ(window->ActiveHostView(), first);
+    EXPECT_EQ(window->ConnectedViews().Count(), 1);
+    EXPECT_EQ(MessageText(*window), LogText(*first));
+    window->close();
+}
+
+TEST_F(MainWindowTest, StartsWithOneViewPerSideAndCloseViewDisabled)
+{
+    auto window = MakeWindow();
+    EXPECT_EQ(window->HostTabs()->count(), 1);
+    EXPECT_EQ(window->LocalTabs()->count(), 1);
+    EXPECT_EQ(window->windowTitle(), "Disconnected - Ferrow");
+    EXPECT_EQ(window->HostTabs()->tabText(0), "Disconnected");
+    EXPECT_FALSE(window->RemoteCommands().Stop);
+
+    // Closing the only tab is not possible.
+    window->HostCloseViewClick();
+    window->LocalCloseViewClick();
+    EXPECT_EQ(window->HostTabs()->count(), 1);
+    EXPECT_EQ(window->LocalTabs()->count(), 1);
+
+    // Closing the first of three local tabs activates the last one left.
+    window->NewLocalView();
+    TLocalView *third = window->NewLocalView();
+    window->LocalTabs()->setCurrentIndex(0);
+    window->LocalCloseViewClick();
+    EXPECT_EQ(window->LocalTabs()->count(), 2);
+    EXPECT_EQ(window->ActiveLocalView(), third);
+    EXPECT_EQ(window->LocalTabs()->currentIndex(), 1);
+}
+
+TEST_F(MainWindowTest, ShowLogAndMaximizeHostView)
+{
+    auto window = MakeWindow();
+    window->show();
+    const int height = window->TopPanelHeight();
+    ASSERT_TRUE(window->LogShown());
+    window->SetLogShown(false);
+    EXPECT_FALSE(window->LogShown());
+    EXPECT_EQ(window->TopPanelHeight(), window->ToolbarHeight() + kToolbarBar);
+    window->SetLogShown(true);
+    EXPECT_EQ(window->TopPanelHeight(), height);
+
+    window->SetHostViewMaximized(true);
+    EXPECT_TRUE(window->HostViewMaximized());
+    window->SetHostViewMaximized(false);
+    EXPECT_FALSE(window->HostViewMaximized());
+    window->close();
+}
+
+TEST_F(MainWindowTest, StateStylesAndColumnWidthsSurviveARestart)
+{
+    {
+        auto window = MakeWindow();
+        window->show();
+        window->SetHostViewStyle(lsDetails);
+        window->SetLocalViewStyle(lsDetails);
+        window->SetLargeToolbar(true);
+        window->ActiveHostView()->ListView()->Header()->resizeSection(0, 211);
+        window->ActiveHostView()->ListView()->Header()->resizeSection(3, 97);
+        window->ActiveLocalView()->ListView()->Header()->resizeSection(1, 123);
+        window->setGeometry(40, 50, 700, 520);
+        window->AddLastConnection("Home");
+        window->AddLastConnection("Work");
+        window->AddLastConnection("Home");
+        window->close();
+    }
+    const TMainWindowState stored = TWindowStateStore(RegistryFile()).LoadMainWindow();
+    EXPECT_EQ(stored.State, wssNormal);
+    EXPECT_EQ(stored.Width, 700);
+    EXPECT_EQ(stored.Height, 520);
+    EXPECT_EQ(stored.HostViewStyle, lsDetails);
+    EXPECT_EQ(stored.LocalViewStyle, lsDetails);
+    EXPECT_GE(stored.ToolBarMin, 60);
+
+    auto window = MakeWindow();
+    EXPECT_EQ(window->ActiveHostView()->ViewStyle(), lsDetails);
+    EXPECT_EQ(window->ActiveLocalView()->ViewStyle(), lsDetails);
+    EXPECT_EQ(window->ToolbarHeight(), kToolbarLarge);
+    EXPECT_EQ(window->ActiveHostView()->ListView()->Header()->sectionSize(0), 211);
+    EXPECT_EQ(window->ActiveHostView()->ListView()->Header()->sectionSize(3), 97);
+    EXPECT_EQ(window->ActiveLocalView()->ListView()->Header()->sectionSize(1), 123);
+    EXPECT_EQ(window->LastConnections().Site(0), "Home");
+    EXPECT_EQ(window->LastConnections().Site(1), "Work");
+    EXPECT_EQ(window->LastConnections().Site(2), "");
+
+    // A new view takes the side's stored widths and the current style.
+    THostView *second = window->NewHostView();
+    EXPECT_EQ(second->ViewStyle(), lsDetails);
+    EXPECT_EQ(second->ListView()->Header()->sectionSize(0), 211);
+
+    window->SetLocalViewStyle(lsLargeIcons);
+    window->SetHostViewStyle(lsList);
+    window->close();
+    window = MakeWindow();
+    EXPECT_EQ(window->ActiveLocalView()->ViewStyle(), lsLargeIcons);
+    EXPECT_EQ(window->ActiveHostView()->ViewStyle(), lsList);
+}
+
+TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalBounds)
+{
+    ASSERT_LE(MakeWindow()->minimumSizeHint().width(), 640) << "the stored default width must fit";
+    {
+        auto window = MakeWindow();
+        window->setGeometry(30, 40, 640, 480);
+        window->show();
+        window->close();
+    }
+    {
+        auto window = MakeWindow();
+        window->showMaximized();
+        ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5000));
+        window->close();
+    }
+    const TMainWindowState stored = TWindowStateStore(RegistryFile()).LoadMainWindow();
+    EXPECT_EQ(stored.State, wssMaximized);
+    EXPECT_EQ(stored.Width, 640);
+    EXPECT_EQ(stored.Height, 480);
+}

@@ -1,0 +1,929 @@
+#include "transfers/Transfer.h"
+
+#include "engine/Trace.h"
+#include "transfers/TransferDecision.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QObject>
+#include <QStringDecoder>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <limits>
+
+namespace {
+
+const QString ProgramTitle = QStringLiteral("Ferrow");
+
+// Every live queue, so that a closing view can be forgotten by all of them.
+std::vector<TTransferItems *> &LiveQueues()
+{
+    static std::vector<TTransferItems *> queues;
+    return queues;
+}
+
+TTransferItems *GlobalQueue = nullptr;
+
+// Names are shown as UTF-8, or as Latin-1 where they are not valid UTF-8.
+QString DisplayText(const std::string &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (decoder.hasError())
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    return text;
+}
+
+QString LocalPathText(const std::string &bytes)
+{
+    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+// The firewall port option as a number; 21 when it is not one.
+int PortNumber(const std::string &text)
+{
+    int port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    return (error == std::errc() && end == text.data() + text.size()) ? port : 21;
+}
+
+void ClearHandlers(TFTPComponent &engine)
+{
+    engine.OnAbort = nullptr;
+    engine.OnCantLogIn = nullptr;
+    engine.OnConnect = nullptr;
+    engine.OnDisconnect = nullptr;
+    engine.OnError = nullptr;
+    engine.OnFolderReply = nullptr;
+    engine.OnLog = nullptr;
+    engine.OnLoggedIn = nullptr;
+    engine.OnProcessList = nullptr;
+    engine.OnProgress = nullptr;
+    engine.OnRenameSuccessful = nullptr;
+    engine.OnUpdateFileSize = nullptr;
+}
+
+bool IsActive(TTransferStatus status)
+{
+    return status == tsPending || status == tsInProgress;
+}
+
+void HashCombine(std::size_t &seed, std::string_view text)
+{
+    seed ^= std::hash<std::string_view>{}(text) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+// Hash of the fields the duplicate check compares that identify the file.
+std::size_t DuplicateHash(const TTransferItem &item)
+{
+    std::size_t seed = std::size_t(item.Direction);
+    HashCombine(seed, item.Name);
+    HashCombine(seed, item.SourceFolder);
+    HashCombine(seed, item.DestFolder);
+    HashCombine(seed, item.Host);
+    return seed;
+}
+
+bool SameTransfer(const TTransferItem &a, const TTransferItem &b)
+{
+    return a.Name == b.Name && a.Size == b.Size && a.Date.Value() == b.Date.Value()
+        && a.SourceFolder == b.SourceFolder && a.DestFolder == b.DestFolder && a.Host == b.Host
+        && a.Port == b.Port && a.UserName == b.UserName && a.Password == b.Password
+        && a.Account == b.Account && a.RestartOffset == b.RestartOffset
+        && a.Direction == b.Direction && a.IsFolder == b.IsFolder;
+}
+
+// Bytes of a local file; -1 when it cannot be examined.
+std::int64_t LocalFileSize(const std::string &path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return std::int64_t(info.st_size);
+}
+
+} // namespace
+
+QString TransferStatusText(TTransferStatus status, TTransferDirection direction)
+{
+    switch (status) {
+    case tsPending:
+        return direction == tdUpload ? QStringLiteral("Upload Pending") : QStringLiteral("Download Pending");
+    case tsInProgress:
+        return QString();
+    case tsDone:
+        return QStringLiteral("Done");
+    case tsCancelled:
+        return QStringLiteral("Cancelled");
+    case tsFailed:
+        return QStringLiteral("Aborted due to Error");
+    }
+    return QString();
+}
+
+std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
+{
+    if (c == 0)
+        return -1;
+    const __int128 product = __int128(a) * b;
+    __int128 quotient = product / c;
+    const __int128 remainder = product % c;
+    const __int128 absRemainder = remainder < 0 ? -remainder : remainder;
+    const __int128 absDivisor = c < 0 ? -__int128(c) : __int128(c);
+    if (2 * absRemainder >= absDivisor)
+        quotient += ((product < 0) != (c < 0)) ? -1 : 1;
+    constexpr auto max = std::numeric_limits<std::int64_t>::max();
+    constexpr auto min = std::numeric_limits<std::int64_t>::min();
+    return quotient > max ? max : quotient < min ? min : std::int64_t(quotient);
+}
+
+std::uint64_t SteadyTickCount()
+{
+    using namespace std::chrono;
+    return std::uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// ---- TTransferView ----
+
+TTransferView::~TTransferView()
+{
+    for (TTransferItems *queue : LiveQueues())
+        queue->ForgetView(this);
+}
+
+// ---- TTransferItem ----
+
+TTransferItem::~TTransferItem()
+{
+    if (FOwner)
+        FOwner->Remove(*this);
+}
+
+int TTransferItem::IndexInQueue() const
+{
+    return FOwner ? FOwner->IndexOf(this) : -1;
+}
+
+std::uint64_t TTransferItem::Now() const
+{
+    return FOwner ? FOwner->Now() : SteadyTickCount();
+}
+
+std::uint64_t TTransferItem::ElapsedTicks() const
+{
+    return Now() - FStartTick;
+}
+
+int TTransferItem::PercentDone() const
+{
+    return int(std::clamp<std::int64_t>(MulDiv(100, FBytesDone, Size - RestartOffset), 0, 100));
+}
+
+void TTransferItem::SetStatus(TTransferStatus newStatus)
+{
+    if (newStatus == FStatus)
+        return;
+    const TTransferStatus oldStatus = FStatus;
+    FStatus = newStatus;
+    if (FOwner)
+        FOwner->StatusChanged(*this, oldStatus);
+}
+
+const TTransferSettings &TTransferItem::Settings() const
+{
+    static const TTransferSettings defaults;
+    return FOwner ? FOwner->Settings() : defaults;
+}
+
+std::string TTransferItem::LocalName() const
+{
+    return FLocalName.empty() ? Name : FLocalName;
+}
+
+QString TTransferItem::LocalPath() const
+{
+    return Direction == tdUpload ? LocalPathText(SourceFolder + LocalName())
+                                 : LocalPathText(DestFolder + Name);
+}
+
+bool TTransferItem::Watching(const TFTPComponent *engine) const
+{
+    return engine && engine == FEngine && !FFinished;
+}
+
+void TTransferItem::Process(TFTPComponent &engine)
+{
+    TraceFmt("Processing Transfer Item. Name = \"%s\"", Name.c_str());
+    SetStatus(tsInProgress);
+    InstallWatchers(engine);
+    FEngine = &engine;
+    FStartTick = Now();
+    FBytesDone = 0;
+    FTransferEnded = false;
+    FEndPosition = 0;
+    FEnding = false;
+    FFinished = false;
+    FTransferQueued = false;
+    if (FOwner && FOwner->OnItemStarted)
+        FOwner->OnItemStarted(*FOwner, *this);
+    if (FStatus != tsInProgress) {
+        // A watcher cancelled the item as it started.
+        ScheduleEnd(false);
+        return;
+    }
+    if (!CheckLocalPaths(engine))
+        return;
+
+    if (!engine.LoggedIn()) {
+        TTransferHost *host = FOwner ? FOwner->Host() : nullptr;
+        if (host)
+            host->SetStatusText(QStringLiteral("Logging on to %1...").arg(DisplayText(Host)));
+        engine.SetHost(Host);
+        engine.SetPort(Port);
+        engine.SetUserName(UserName);
+        engine.SetPassword(Password);
+        engine.SetAccount(Account);
+        engine.SetServerType(1); // "Not Relevant": the queue never lists
+        const TTransferSettings &settings = Settings();
+        if (settings.FirewallEnabled) {
+            engine.SetFirewallType(settings.FirewallType);
+            engine.SetFirewallHost(settings.FirewallHost);
+            engine.SetFirewallPort(PortNumber(settings.FirewallPort));
+            engine.SetFirewallUser(settings.FirewallUser);
+            engine.SetFirewallPassword(settings.FirewallPassword);
+            engine.FirewallLogin();
+        } else {
+            engine.Login();
+        }
+        // EngineLoggedIn comes back here; a failed login ends the item through
+        // EngineError or EngineDisconnect.
+        return;
+    }
+    StartTransfer(engine);
+}
+
+bool TTransferItem::CheckLocalPaths(TFTPComponent &engine)
+{
+    if (Direction != tdDownload)
+        return true;
+    // A name from a server must not lead the download out of its folder.
+    if (!IsSafeServerName(Name)) {
+        Fail(&engine, "Refused to create a local file or folder named \"" + Name + "\"");
+        return false;
+    }
+    if (!IsSafeLocalFolder(DestFolder)) {
+        Fail(&engine, "Refused to write into the local folder \"" + DestFolder + "\"");
+        return false;
+    }
+    return true;
+}
+
+void TTransferItem::StartTransfer(TFTPComponent &engine)
+{
+    const TTransferSettings &settings = Settings();
+    const TTransferType type = ChooseTransferType(settings, Name);
+
+    if (Direction == tdUpload) {
+        FTransferQueued = true;
+        if (IsFolder) {
+            engine.CreateFolder(DestFolder + Name);
+            return;
+        }
+        if (settings.ForceLowerCase) {
+            // Only the remote name changes: the local file keeps the name it has.
+            if (FLocalName.empty())
+                FLocalName = Name;
+            const std::string lower = LowerCaseName(Name);
+            if (FOwner)
+                FOwner->RenameItem(*this, lower);
+            else
+                Name = lower;
+        }
+        engine.ResumeUpload(LocalPath(), DestFolder + Name, RestartOffset, type);
+        return;
+    }
+
+    if (IsFolder) {
+        const std::string folder = DestFolder + Name;
+        ::mkdir(folder.c_str(), 0777); // an existing folder is as good as a new one
+        EngineProgress(&engine, ppEnd, true, 0);
+        return;
+    }
+    if (RestartOffset > 0) {
+        // Resuming past the bytes really present would leave a hole in the file.
+        const std::int64_t present = LocalFileSize(DestFolder + Name);
+        RestartOffset = std::clamp<std::int64_t>(present, 0, RestartOffset);
+    }
+    FTransferQueued = true;
+    engine.ResumeDownload(SourceFolder + Name, LocalPath(), RestartOffset, type);
+}
+
+void TTransferItem::Cancel()
+{
+    if (FStatus != tsInProgress)
+        return;
+    SetStatus(tsFailed);
+    if (FEngine && !FFinished)
+        FEngine->Abort();
+    // The end waits until the engine is idle and all it reported has been handled.
+    ScheduleEnd(false);
+}
+
+void TTransferItem::InstallWatchers(TFTPComponent &engine)
+{
+    TTransferItem *item = this;
+    engine.OnConnect = [item](TFTPComponent *sender) { item->EngineConnect(sender); };
+    engine.OnDisconnect = [item](TFTPComponent *sender) { item->EngineDisconnect(sender); };
+    engine.OnError = [item](TFTPComponent *sender, int code, const std::string &desc) {
+        item->EngineError(sender, code, desc);
+    };
+    engine.OnFolderReply = [item](TFTPComponent *sender, const std::string &folder, int replyType,
+                                  bool result) { item->EngineFolderReply(sender, folder, replyType, result); };
+    engine.OnLog = [item](TFTPComponent *sender, const std::string &message, TColor color) {
+        item->EngineLog(sender, message, color);
+    };
+    engine.OnLoggedIn = [item](TFTPComponent *sender) { item->EngineLoggedIn(sender); };
+    engine.OnProgress = [item](TFTPComponent *sender, int phase, bool isFile, std::int64_t bytes) {
+        item->EngineProgress(sender, phase, isFile, bytes);
+    };
+    engine.OnUpdateFileSize = [item](TFTPComponent *sender, const QString &fileName, std::int64_t size) {
+        item->EngineUpdateFileSize(sender, fileName, size);
+    };
+}
+
+void TTransferItem::Fail(TFTPComponent *engine, const std::string &message)
+{
+    EngineError(engine, 0, message);
+}
+
+void TTransferItem::ScheduleEnd(bool commandsDone)
+{
+    if (FEnding || FFinished)
+        return;
+    FEnding = true;
+    if (!commandsDone && FTransferQueued && FEngine) {
+        // An abort or a failure reaches only the running command: a transfer still
+        // queued behind its SetType would run later, and its notifications would reach
+        // the next item.
+        TFTPComponent *engine = FEngine;
+        if (FOwner)
+            ++FOwner->FEngineCalls;
+        engine->ClearCommands();
+        if (FOwner)
+            --FOwner->FEngineCalls;
+    }
+    if (FOwner)
+        FOwner->EndWhenIdle(*this);
+    else
+        CompleteEnd();
+}
+
+// The item's command is over and every notification it caused has been handled.
+void TTransferItem::CompleteEnd()
+{
+    FEnding = false;
+    FFinished = true;
+    TTransferItems *owner = FOwner;
+    if (!owner) {
+        if (FStatus == tsInProgress)
+            SetStatus(tsDone);
+        return;
+    }
+    if (FTransferEnded) {
+        if (owner->OnItemFinished)
+            owner->OnItemFinished(*owner, *this);
+        if (TargetView) {
+            // A transfer that did not succeed leaves only the bytes it moved.
+            const bool succeeded = FStatus == tsInProgress;
+            const std::int64_t size = succeeded && Size > 0 ? Size : FEndPosition;
+            TargetView->UpdateEntry(DestFolder, Name, IsFolder ? std::uint32_t(faFolder) : 0u,
+                                    IsFolder ? Size : size, Date);
+        }
+        owner->FFilesDone += 1;
+    }
+    if (owner->EngineCount() > 1 && FEngine && owner->InPool(FEngine))
+        owner->ReleaseEngine(FEngine);
+    if (FStatus == tsInProgress)
+        SetStatus(tsDone);
+    if (owner->CountOf(tsInProgress) == 0)
+        owner->ProcessNext();
+}
+
+void TTransferItem::EngineConnect(TFTPComponent *sender)
+{
+    if (FOwner && FOwner->OnConnect)
+        FOwner->OnConnect(sender);
+}
+
+void TTransferItem::EngineDisconnect(TFTPComponent *sender)
+{
+    TTransferItems *owner = FOwner;
+    if (owner && owner->OnDisconnect)
+        owner->OnDisconnect(sender);
+    if (Watching(sender) && !FEnding) {
+        // Neither a failed login nor a lost control connection reports an error of its
+        // own; without this the item would wait forever.
+        if (FStatus == tsInProgress) {
+            // A transfer is queued only on a logged-on engine.
+            const std::string reason = FTransferQueued ? "Lost the connection to " : "Could not log on to ";
+            Fail(sender, reason + Host);
+        } else {
+            ScheduleEnd(false);
+        }
+    }
+    if (!owner)
+        return;
+    if (!owner->InPool(sender))
+        owner->ReleaseEngine(sender);
+    owner->ProcessNext();
+}
+
+void TTransferItem::EngineError(TFTPComponent *sender, int code, const std::string &desc)
+{
+    if (FOwner && FOwner->OnError)
+        FOwner->OnError(sender, code, desc);
+    else
+        EngineLog(sender, desc, clLogError);
+    if (!Watching(sender))
+        return;
+    if (FStatus == tsInProgress)
+        SetStatus(tsFailed);
+    ScheduleEnd(false);
+}
+
+void TTransferItem::EngineFolderReply(TFTPComponent *sender, const std::string &, int replyType, bool)
+{
+    // A folder upload is over with the server's answer to MKD, whatever it was: a
+    // folder that already exists is as good as a new one.
+    if (replyType == frCreate || replyType == frRemove)
+        EngineProgress(sender, ppEnd, true, 0);
+}
+
+void TTransferItem::EngineLog(TFTPComponent *sender, const std::string &message, TColor color)
+{
+    if (FOwner && FOwner->OnLog)
+        FOwner->OnLog(sender, message, color);
+}
+
+void TTransferItem::EngineLoggedIn(TFTPComponent *sender)
+{
+    TTransferItems *owner = FOwner;
+    if (owner && !owner->InPool(sender)) {
+        // Disconnected from the queue while it logged on.
+        ++owner->FEngineCalls;
+        sender->Logout();
+        --owner->FEngineCalls;
+        return;
+    }
+    if (!Watching(sender) || FEnding)
+        return;
+    if (FStatus == tsInProgress)
+        Process(*sender);
+    else
+        ScheduleEnd(false); // cancelled while logging on
+}
+
+void TTransferItem::EngineProgress(TFTPComponent *sender, int phase, bool, std::int64_t position)
+{
+    if (!Watching(sender) || FEnding)
+        return;
+    // A server that cannot restart sends the whole file: the real start is what counts.
+    if (phase == ppStart && position != RestartOffset)
+        RestartOffset = position;
+    const std::int64_t moved = position - RestartOffset;
+    const std::int64_t delta = moved - FBytesDone;
+    FBytesDone = moved;
+    if (FOwner) {
+        FOwner->FBytesDone += delta;
+        FOwner->FBytesRemaining -= delta;
+        if (FOwner->OnItemProgress)
+            FOwner->OnItemProgress(*FOwner, *this);
+    }
+    if (phase == ppEnd) {
+        FTransferEnded = true;
+        FEndPosition = position;
+        ScheduleEnd(true);
+    }
+}
+
+void TTransferItem::EngineUpdateFileSize(TFTPComponent *sender, const QString &fileName, std::int64_t newSize)
+{
+    if (!Watching(sender) || Direction != tdDownload || Size == newSize || fileName != LocalPath())
+        return;
+    if (FOwner)
+        FOwner->FBytesRemaining += newSize - Size;
+    Size = newSize;
+    if (FOwner && FOwner->OnItemSizeChanged)
+        FOwner->OnItemSizeChanged(*FOwner, *this);
+}
+
+// ---- TTransferItems ----
+
+TTransferItems::TTransferItems(TTransferHost *host)
+    : FHost(host)
+    , FClock(SteadyTickCount)
+    , FContext(std::make_unique<QObject>())
+{
+    FEndTimer = new QTimer(FContext.get());
+    FEndTimer->setSingleShot(true);
+    QObject::connect(FEndTimer, &QTimer::timeout, FContext.get(), [this] { PollEnding(); });
+    LiveQueues().push_back(this);
+}
+
+TTransferItems::~TTransferItems()
+{
+    auto &queues = LiveQueues();
+    queues.erase(std::remove(queues.begin(), queues.end(), this), queues.end());
+    // Pending end checks and burials die with their context.
+    FContext.reset();
+    FEndTimer = nullptr;
+    FEndingItem = nullptr;
+    for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
+        for (const auto &engine : *list)
+            ClearHandlers(*engine);
+    }
+    while (!FItems.empty()) {
+        FItems.back()->FOwner = nullptr;
+        FItems.pop_back();
+    }
+    FActive.clear();
+    ++FEngineCalls;
+    for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
+        while (!list->empty()) {
+            std::unique_ptr<TFTPComponent> engine = std::move(list->back());
+            list->pop_back();
+            engine.reset();
+        }
+    }
+    --FEngineCalls;
+    SetAppTitle();
+}
+
+void TTransferItems::SetClock(std::function<std::uint64_t()> clock)
+{
+    FClock = clock ? std::move(clock) : std::function<std::uint64_t()>(SteadyTickCount);
+}
+
+void TTransferItems::SetAppTitle()
+{
+    if (FHost)
+        FHost->SetApplicationTitle(ProgramTitle);
+}
+
+int TTransferItems::Add(std::unique_ptr<TTransferItem> &item)
+{
+    if (!item || item->FOwner)
+        return -1;
+    TraceFmt("Adding Transfer Item. Name = \"%s\"", item->Name.c_str());
+    if (IsDuplicate(*item)) {
+        if (FHost)
+            FHost->ShowMessage(QStringLiteral("\"%1\" is already in the transfer queue").arg(DisplayText(item->Name)));
+        return -1;
+    }
+    TTransferItem &added = *item;
+    added.FOwner = this;
+    FItems.push_back(std::move(item));
+    const int index = Count() - 1;
+    if (CountOf(tsInProgress) == 0 && !FEndingItem)
+        BeginRun();
+    FStatusCounts[added.FStatus] += 1;
+    if (IsActive(added.FStatus))
+        IndexItem(added);
+    FBytesRemaining += added.Size;
+    if (OnItemAdded)
+        OnItemAdded(*this, added);
+    if (CountOf(tsInProgress) == 0)
+        ProcessNext();
+    return index;
+}
+
+void TTransferItems::BeginRun()
+{
+    FStartTick = Now();
+    FBytesDone = 0;
+    FBytesRemaining = 0;
+    FFilesDone = 0;
+}
+
+bool TTransferItems::IsDuplicate(const TTransferItem &item) const
+{
+    const auto [first, last] = FActive.equal_range(DuplicateHash(item));
+    return std::any_of(first, last, [&item](const auto &entry) {
+        return entry.second != &item && SameTransfer(*entry.second, item);
+    });
+}
+
+void TTransferItems::IndexItem(TTransferItem &item)
+{
+    item.FIndexKey = DuplicateHash(item);
+    FActive.emplace(item.FIndexKey, &item);
+}
+
+void TTransferItems::UnindexItem(TTransferItem &item)
+{
+    // By the key it was filed under, whatever its fields say now.
+    const auto [first, last] = FActive.equal_range(item.FIndexKey);
+    for (auto it = first; it != last; ++it) {
+        if (it->second == &item) {
+            FActive.erase(it);
+            return;
+        }
+    }
+}
+
+void TTransferItems::RenameItem(TTransferItem &item, const std::string &name)
+{
+    if (item.Name == name)
+        return;
+    const bool indexed = IsActive(item.FStatus);
+    if (indexed)
+        UnindexItem(item);
+    item.Name = name;
+    if (indexed)
+        IndexItem(item);
+}
+
+void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatus)
+{
+    FStatusCounts[oldStatus] -= 1;
+    FStatusCounts[item.FStatus] += 1;
+    if (IsActive(oldStatus) != IsActive(item.FStatus)) {
+        if (IsActive(item.FStatus))
+            IndexItem(item);
+        else
+            UnindexItem(item);
+    }
+    if (item.FStatus == tsPending)
+        FPendingHint = 0;
+    if (OnItemStatusChanged)
+        OnItemStatusChanged(*this, item);
+}
+
+void TTransferItems::Remove(TTransferItem &item)
+{
+    const int index = IndexOf(&item);
+    if (index < 0)
+        return;
+    if (FEndingItem == &item)
+        FEndingItem = nullptr;
+    if (IsActive(item.FStatus))
+        UnindexItem(item);
+    FStatusCounts[item.FStatus] -= 1;
+    item.FOwner = nullptr;
+    // The item is being destroyed by its own destructor: give up ownership only.
+    [[maybe_unused]] TTransferItem *released = FItems[std::size_t(index)].release();
+    FItems.erase(FItems.begin() + index);
+    FPendingHint = 0;
+}
+
+TTransferItem *TTransferItems::Items(int index) const
+{
+    return index >= 0 && index < Count() ? FItems[std::size_t(index)].get() : nullptr;
+}
+
+int TTransferItems::IndexOf(const TTransferItem *item) const
+{
+    const auto it = std::find_if(FItems.begin(), FItems.end(),
+                                 [item](const auto &entry) { return entry.get() == item; });
+    return it == FItems.end() ? -1 : int(it - FItems.begin());
+}
+
+TTransferItem *TTransferItems::FindFirst(TTransferStatus status) const
+{
+    const std::size_t start = status == tsPending ? std::min(FPendingHint, FItems.size()) : 0;
+    for (std::size_t i = start; i < FItems.size(); ++i) {
+        if (FItems[i]->FStatus == status) {
+            if (status == tsPending)
+                FPendingHint = i;
+            return FItems[i].get();
+        }
+    }
+    if (status == tsPending)
+        FPendingHint = FItems.size();
+    return nullptr;
+}
+
+void TTransferItems::Move(int fromIndex, int toIndex)
+{
+    if (fromIndex < 0 || fromIndex >= Count() || toIndex < 0 || toIndex >= Count() || fromIndex == toIndex)
+        return;
+    const auto from = FItems.begin() + fromIndex;
+    const auto to = FItems.begin() + toIndex;
+    if (fromIndex < toIndex)
+        std::rotate(from, from + 1, to + 1);
+    else
+        std::rotate(to, from, from + 1);
+    FPendingHint = 0;
+}
+
+std::uint64_t TTransferItems::ElapsedTicks() const
+{
+    return Now() - FStartTick;
+}
+
+int TTransferItems::PercentDone() const
+{
+    return int(std::clamp<std::int64_t>(MulDiv(100, FBytesDone, FBytesDone + FBytesRemaining), 0, 100));
+}
+
+bool TTransferItems::IsIdle() const
+{
+    return CountOf(tsPending) == 0 && CountOf(tsInProgress) == 0 && !FEndingItem;
+}
+
+bool TTransferItems::ProcessNext()
+{
+    SetAppTitle();
+    if ((CountOf(tsPending) > 0 || CountOf(tsInProgress) > 0) && FHost && FHost->ShowTransferInfo())
+        FHost->ShowProgressWindow();
+    // One item at a time, including one whose end is still being collected.
+    if (CountOf(tsInProgress) >= 1 || FEndingItem || FStarting)
+        return false;
+    FStarting = true;
+    bool started = false;
+    while (TTransferItem *item = FindFirst(tsPending)) {
+        TFTPComponent &engine = GetEngine(item->Host, item->Port, item->Account, item->Password, item->UserName);
+        // Creating an engine processes events; the item may have been cancelled meanwhile.
+        if (item->FStatus != tsPending || item->FOwner != this)
+            continue;
+        item->Process(engine);
+        started = true;
+        break;
+    }
+    FStarting = false;
+    return started;
+}
+
+TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, const std::string &account,
+                                         const std::string &password, const std::string &userName)
+{
+    for (const auto &engine : FEngines) {
+        if (engine->Host() == host && engine->Port() == port && engine->UserName() == userName
+            && engine->Password() == password && engine->Account() == account && !engine->Busy())
+            return *engine;
+    }
+    ++FEngineCalls;
+    auto engine = std::make_unique<TFTPComponent>();
+    --FEngineCalls;
+    engine->SetHost(host);
+    engine->SetPort(port);
+    engine->SetUserName(userName);
+    engine->SetPassword(password);
+    engine->SetAccount(account);
+    engine->SetPassive(FSettings.Passive);
+    FEngines.push_back(std::move(engine));
+    return *FEngines.back();
+}
+
+TFTPComponent *TTransferItems::Engines(int index) const
+{
+    return index >= 0 && index < EngineCount() ? FEngines[std::size_t(index)].get() : nullptr;
+}
+
+bool TTransferItems::InPool(const TFTPComponent *engine) const
+{
+    return std::any_of(FEngines.begin(), FEngines.end(),
+                       [engine](const auto &entry) { return entry.get() == engine; });
+}
+
+void TTransferItems::DisconnectAll()
+{
+    std::vector<TFTPComponent *> order;
+    for (auto it = FEngines.rbegin(); it != FEngines.rend(); ++it) {
+        order.push_back(it->get());
+        FRetired.push_back(std::move(*it));
+    }
+    FEngines.clear();
+    const auto retired = [this](const TFTPComponent *engine) {
+        return std::any_of(FRetired.begin(), FRetired.end(),
+                           [engine](const auto &entry) { return entry.get() == engine; });
+    };
+    for (TFTPComponent *engine : order) {
+        // Logging out processes events, which may already have freed the engine.
+        if (!retired(engine))
+            continue;
+        ++FEngineCalls;
+        engine->Logout();
+        --FEngineCalls;
+        // An engine that was not logged on sends no Disconnect to wait for.
+        if (retired(engine) && !engine->LoggedIn() && !engine->Busy())
+            ReleaseEngine(engine);
+    }
+}
+
+void TTransferItems::ReleaseEngine(TFTPComponent *engine)
+{
+    std::unique_ptr<TFTPComponent> owned;
+    for (TEngineList *list : {&FEngines, &FRetired}) {
+        const auto it = std::find_if(list->begin(), list->end(),
+                                     [engine](const auto &entry) { return entry.get() == engine; });
+        if (it != list->end()) {
+            owned = std::move(*it);
+            list->erase(it);
+            break;
+        }
+    }
+    if (!owned)
+        return;
+    for (const auto &item : FItems) {
+        if (item->FEngine == engine)
+            item->FEngine = nullptr;
+    }
+    // Freed later: this may run inside one of the engine's own handlers.
+    FGraveyard.push_back(std::move(owned));
+    QTimer::singleShot(0, FContext.get(), [this] { BuryEngines(); });
+}
+
+void TTransferItems::BuryEngines()
+{
+    if (FGraveyard.empty())
+        return;
+    if (FEngineCalls > 0) {
+        QTimer::singleShot(1, FContext.get(), [this] { BuryEngines(); });
+        return;
+    }
+    TEngineList dead;
+    dead.swap(FGraveyard);
+    for (const auto &engine : dead)
+        ClearHandlers(*engine);
+    ++FEngineCalls;
+    dead.clear();
+    --FEngineCalls;
+}
+
+void TTransferItems::EndWhenIdle(TTransferItem &item)
+{
+    FEndingItem = &item;
+    FEndPolls = 0;
+    PollEnding();
+}
+
+void TTransferItems::PollEnding()
+{
+    TTransferItem *item = FEndingItem;
+    if (!item)
+        return;
+    TFTPComponent *engine = item->FEngine;
+    // The worker is normally a few instructions from the end of its command: let it
+    // run rather than go round the event loop.
+    for (int i = 0; i < 20 && engine && engine->Busy(); ++i)
+        QThread::yieldCurrentThread();
+    if (engine && engine->Busy()) {
+        // Still finishing the command (and it may yet report an error). A timer that
+        // sleeps leaves the processor to the worker.
+        FEndTimer->start(FEndPolls++ < 20 ? 1 : 10);
+        return;
+    }
+    // Everything the worker raised before it went idle is already posted, this call
+    // after it, so it runs once every notification of the command has been handled.
+    QMetaObject::invokeMethod(
+        FContext.get(),
+        [this, item] {
+            if (FEndingItem != item)
+                return;
+            FEndingItem = nullptr;
+            item->CompleteEnd();
+        },
+        Qt::QueuedConnection);
+}
+
+void TTransferItems::ForgetView(const TTransferView *view)
+{
+    for (const auto &item : FItems) {
+        if (item->SourceView == view)
+            item->SourceView = nullptr;
+        if (item->TargetView == view)
+            item->TargetView = nullptr;
+    }
+}
+
+// ---- The global queue ----
+
+TGlobalTransferItems::TGlobalTransferItems(TTransferHost *host)
+    : FQueue(std::make_unique<TTransferItems>(host))
+{
+    GlobalQueue = FQueue.get();
+}
+
+TGlobalTransferItems::~TGlobalTransferItems()
+{
+    if (GlobalQueue == FQueue.get())
+        GlobalQueue = nullptr;
+}
+
+TTransferItems &TransferItems()
+{
+    Q_ASSERT_X(GlobalQueue, "TransferItems", "no TGlobalTransferItems exists");
+    return *GlobalQueue;
+}
+
+bool HasTransferItems()
+{
+    return GlobalQueue != nullptr;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QListView>
+#include <QModelIndex>
+#include <QStackedWidget>
+#include <QTreeView>
+
+#include <vector>
+
+class QAbstractItemModel;
+class QHeaderView;
+class QItemSelectionModel;
+
+// The pages of a file list, telling whether a caption is being edited.
+class TDetailsView : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    using QTreeView::QTreeView;
+    bool IsEditing() const { return state() == EditingState; }
+};
+
+class TIconsView : public QListView
+{
+    Q_OBJECT
+
+public:
+    using QListView::QListView;
+    bool IsEditing() const { return state() == EditingState; }
+};
+
+// The list control of a file view: a details page (a flat tree view with a header) and
+// an icons page (a list view for large icons, small icons and list), one of them shown.
+// Only the shown page is attached to the model, so a hidden page costs nothing for a
+// long list; the selection survives a style change.
+class TFileList : public QStackedWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFileList(QWidget *parent = nullptr);
+
+    void SetModel(QAbstractItemModel *model);
+    QAbstractItemModel *Model() const { return FModel; }
+    QItemSelectionModel *SelectionModel() const { return FSelection; }
+    // The folder shown, for models holding a tree (the local file system).
+    void SetRootIndex(const QModelIndex &root);
+    QModelIndex RootIndex() const { return FRoot; }
+
+    int Style() const { return FStyle; }
+    void SetStyle(int style);
+
+    QAbstractItemView *CurrentView() const;
+    TDetailsView *DetailsView() const { return FDetails; }
+    TIconsView *IconsView() const { return FIcons; }
+    QHeaderView *Header() const;
+
+    // Whether `object` is this list or one of its parts (pages, viewports, header).
+    bool Contains(const QObject *object) const;
+    // The list `object` belongs to, or null.
+    static TFileList *Owning(const QObject *object);
+
+    int RowCount() const;
+    QModelIndex Item(int row) const;
+    QModelIndexList SelectedRows() const;
+    int SelectedCount() const;
+    void SelectAllRows();
+    void InvertSelectionRows();
+    void ClearSelection();
+    void SelectRow(int row, bool select = true);
+    // Adds the rows (ascending) to the selection in one step.
+    void SelectRows(const std::vector<int> &rows);
+    QModelIndex CurrentItem() const;
+    void SetCurrentItem(const QModelIndex &item);
+    bool IsEditing() const;
+
+signals:
+    void SelectionChanged();
+    // The user asked for the list's pop-up menu (right click or the menu key), at a
+    // global position.
+    void ContextMenuRequested(const QPoint &globalPos);
+
+private:
+    void Attach(QAbstractItemView *view);
+
+    TDetailsView *FDetails;
+    TIconsView *FIcons;
+    QAbstractItemModel *FModel = nullptr;
+    QItemSelectionModel *FSelection = nullptr;
+    QModelIndex FRoot;
+    int FStyle = 3;
+};

@@ -1,0 +1,756 @@
+#include "views/HostView.h"
+
+#include "engine/FTPComp.h"
+#include "engine/FTPUtils.h"
+#include "engine/Trace.h"
+#include "transfers/TransferSettings.h"
+#include "views/FileList.h"
+#include "views/HostListModel.h"
+#include "views/ListHelpers.h"
+#include "views/Masks.h"
+#include "views/RemotePaths.h"
+#include "views/StatusTexts.h"
+#include "views/TreeCombo.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTimer>
+
+namespace {
+
+constexpr int FillYieldInterval = 200;
+constexpr int SelectTimerMS = 100;
+
+// The wait cursor for as long as the list is being filled.
+class TWaitCursor
+{
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor &) = delete;
+    TWaitCursor &operator=(const TWaitCursor &) = delete;
+};
+
+} // namespace
+
+THostView::THostView(QWidget *parent) : TCustomView(parent), FFTP(std::make_unique<TFTPComponent>())
+{
+    Trace("Creating Host View...");
+    CreateListView();
+    ConnectEngine();
+}
+
+THostView::~THostView()
+{
+    // The engine's destructor processes events; none of them may reach this view.
+    FFTP->OnAbort = nullptr;
+    FFTP->OnCantLogIn = nullptr;
+    FFTP->OnConnect = nullptr;
+    FFTP->OnDisconnect = nullptr;
+    FFTP->OnError = nullptr;
+    FFTP->OnFolderReply = nullptr;
+    FFTP->OnLog = nullptr;
+    FFTP->OnLoggedIn = nullptr;
+    FFTP->OnProcessList = nullptr;
+    FFTP->OnProgress = nullptr;
+    FFTP->OnRenameSuccessful = nullptr;
+    FBuildingList = false;
+    ++FFillGeneration;
+    BreakWaits();
+    FFTP.reset();
+    FModel->Clear();
+    FCache.Clear();
+    FKnownFolders.Clear();
+    Trace("Destroyed Host View");
+}
+
+void THostView::CreateListView()
+{
+    FModel = new THostListModel(this);
+    auto *list = new TFileList(this);
+    list->SetModel(FModel);
+    QHeaderView *header = list->Header();
+    header->setSectionsClickable(true);
+    header->resizeSection(THostListModel::colName, 200);
+    header->resizeSection(THostListModel::colSize, 80);
+    header->resizeSection(THostListModel::colType, 140);
+    connect(header, &QHeaderView::sectionClicked, this, [this](int section) { ColumnClick(section + 1); });
+    list->setEnabled(false);
+    SetListView(list);
+    FModel->OnEdited = [](int, const QString &) {
+        // Renaming in place arrives with the file operations; until then an edit
+        // changes nothing.
+    };
+}
+
+void THostView::ConnectEngine()
+{
+    TFTPComponent &ftp = *FFTP;
+    ftp.OnAbort = [this](TFTPComponent *) { FTPAbort(); };
+    ftp.OnCantLogIn = [this](TFTPComponent *) { FTPCantLogIn(); };
+    ftp.OnConnect = [this](TFTPComponent *) { FTPConnect(); };
+    ftp.OnDisconnect = [this](TFTPComponent *) { FTPDisconnect(); };
+    ftp.OnError = [this](TFTPComponent *, int code, const std::string &text) { FTPError(code, text); };
+    ftp.OnFolderReply = [this](TFTPComponent *, const std::string &folder, int replyType, bool result) {
+        FTPFolderReply(folder, replyType, result);
+    };
+    ftp.OnLog = [this](TFTPComponent *, const std::string &message, TColor color) { FTPLog(message, color); };
+    ftp.OnLoggedIn = [this](TFTPComponent *) { FTPLoggedIn(); };
+    ftp.OnProcessList = [this](TFTPComponent *, const std::string &folder, TDirListing listing) {
+        FTPProcessList(folder, std::move(listing));
+    };
+    ftp.OnProgress = [this](TFTPComponent *, int phase, bool isFile, std::int64_t bytes) {
+        FTPProgress(phase, isFile, bytes);
+    };
+    ftp.OnRenameSuccessful = [this](TFTPComponent *, const std::string &oldName, const std::string &newName) {
+        FTPRenameSuccessful(oldName, newName);
+    };
+}
+
+const TTransferSettings &THostView::Settings() const
+{
+    if (FSettings)
+        return *FSettings;
+    if (HasTransferItems())
+        return TransferItems().Settings();
+    static const TTransferSettings defaults;
+    return defaults;
+}
+
+bool THostView::Connected() const
+{
+    return FFTP->Connected();
+}
+
+bool THostView::EngineBusy() const
+{
+    return FFTP->Busy();
+}
+
+// ---- Connection ----
+
+void THostView::Connect(const QString &host, int port, const QString &user, const QString &password,
+                        const QString &account, const QString &folder, const QString &files)
+{
+    SetSeperator(QLatin1Char('/'));
+    FFolderRaw = EncodeUserText(folder);
+    AppendCharIfMissing(FFolderRaw, '/');
+    SetTotalSize(-1);
+
+    FSelectNames.clear();
+    QString names = files.trimmed();
+    if (!names.isEmpty()) {
+        names.replace(QLatin1Char(';'), QLatin1Char('\r'));
+        FSelectNames = CommaTextItems(names.toLower());
+    }
+
+    if (FFTP->Connected())
+        FFTP->Logout();
+    FFTP->SetHost(EncodeUserText(host));
+    FFTP->SetPort(port);
+    FFTP->SetUserName(EncodeUserText(user));
+    FFTP->SetPassword(EncodeUserText(password));
+    FFTP->SetAccount(EncodeUserText(account));
+    FFTP->SetServerType(0);
+
+    const TTransferSettings &settings = Settings();
+    if (settings.FirewallEnabled) {
+        FFTP->SetFirewallType(settings.FirewallType);
+        FFTP->SetFirewallHost(settings.FirewallHost);
+        bool isNumber = false;
+        const int firewallPort = QString::fromStdString(settings.FirewallPort).trimmed().toInt(&isNumber);
+        FFTP->SetFirewallPort(isNumber ? firewallPort : 21);
+        FFTP->SetFirewallUser(settings.FirewallUser);
+        FFTP->SetFirewallPassword(settings.FirewallPassword);
+        FFTP->FirewallLogin();
+    } else {
+        FFTP->Login();
+    }
+    RaiseUpdateState(vsBusy);
+}
+
+void THostView::Disconnect()
+{
+    FFTP->Logout();
+}
+
+void THostView::Stop()
+{
+    FWaitingForFolder = false;
+    FFetchQueue.clear();
+    BreakWaits();
+    if (FBuildingList)
+        FBuildingList = false;
+    else
+        FFTP->Abort();
+}
+
+// ---- Folders ----
+
+std::string THostView::FolderBytes() const
+{
+    std::string folder = FFolderRaw;
+    AppendCharIfMissing(folder, SeperatorChar());
+    return folder;
+}
+
+QString THostView::GetFolder() const
+{
+    return DecodeServerText(FolderBytes());
+}
+
+void THostView::SetFolder(const QString &value)
+{
+    SetFolderBytes(EncodeUserText(value));
+}
+
+void THostView::SetFolderBytes(std::string folder)
+{
+    AppendCharIfMissing(folder, SeperatorChar());
+    FFolderRaw = std::move(folder);
+    FFolder = DecodeServerText(FFolderRaw);
+    SetTotalSize(-1);
+    UpdateStatus();
+}
+
+bool THostView::ChangeFolder(const QString &path)
+{
+    return ChangeFolderBytes(EncodeUserText(path));
+}
+
+bool THostView::ChangeFolderBytes(const std::string &target)
+{
+    if (!Connected() || FWaitingForFolder)
+        return false;
+    SetTotalSize(-1);
+    std::string path = target;
+    AppendCharIfMissing(path, SeperatorChar());
+
+    if (!FCache.Contains(path)) {
+        EmptyList();
+        RaiseUpdateState(vsBusy);
+        FWaitingForFolder = true;
+        FFTP->SetCurrentFolder(path);
+        FFTP->GetCurrentFolder();
+        return true;
+    }
+    const TListingCache::TListingPtr listing = FCache.Listing(path);
+    if (!listing) {
+        // Show the folder being listed, so its listing is displayed when it arrives.
+        if (!SameFolder(path, FolderBytes())) {
+            EmptyList();
+            SetFolderBytes(path);
+        }
+        RaiseUpdateState(vsBusy);
+        FFTP->List(path, std::string());
+    } else {
+        FillList(path, listing);
+    }
+    if (TreeComboShown())
+        RebuildTreeCombo();
+    return true;
+}
+
+void THostView::FillList(const std::string &path, const TListingCache::TListingPtr &listing)
+{
+    SetDoUpdates(false);
+    FFolderRaw = path;
+    FFolder = DecodeServerText(path);
+    SetTotalSize(0);
+    SetSelectedSize(0);
+    const std::uint64_t generation = ++FFillGeneration;
+    const QPointer<THostView> alive(this);
+    THostListModel::TRows rows;
+    {
+        const TWaitCursor waitCursor;
+        FModel->Clear();
+        FBuildingList = true;
+        rows.reserve(listing->size());
+        const char seperator = SeperatorChar();
+        TFileTypes &types = FModel->Types();
+        for (std::size_t i = listing->size(); i-- > 0;) {
+            AddListItem(rows, *listing, std::uint32_t(i), types);
+            const TListItem &item = (*listing)[i];
+            if (item.Entry.IsFolder()) {
+                std::string folder = path;
+                folder += item.Entry.IsLink() ? LinkName(item.Name) : item.Name;
+                folder += seperator;
+                FKnownFolders.Add(folder);
+            } else if (!MatchesMasks(rows.back().Caption, FMaskList)) {
+                rows.pop_back();
+            }
+            if (i % FillYieldInterval == 0) {
+                QCoreApplication::processEvents();
+                // A newer fill or a disconnection took over the list.
+                if (!alive || generation != FFillGeneration)
+                    return;
+                if (!FBuildingList)
+                    break;
+            }
+        }
+        FBuildingList = false;
+        THostListModel::SortRows(rows, *listing, types, FSortColumn);
+        FModel->SetRows(listing, std::move(rows));
+    }
+    RaiseUpdateState(vsIdle);
+    SetDoUpdates(true);
+    SetTotalSize(-1);
+    UpdateStatus();
+    if (!FSelectNames.isEmpty())
+        SelectNamesAfterFill();
+}
+
+void THostView::SelectNamesAfterFill()
+{
+    std::vector<int> rows;
+    bool folderSelected = false;
+    for (int row = 0; row < FModel->Count(); ++row) {
+        if (MatchesMasks(FModel->Row(row).Caption, FSelectNames)) {
+            rows.push_back(row);
+            folderSelected = folderSelected || FModel->Entry(row).Entry.IsFolder();
+        }
+    }
+    FSelectNames.clear();
+    if (rows.empty())
+        return;
+    ListView()->SelectRows(rows);
+    if (folderSelected) {
+        if (!FSelectTimer) {
+            FSelectTimer = new QTimer(this);
+            FSelectTimer->setSingleShot(true);
+            connect(FSelectTimer, &QTimer::timeout, this, &THostView::TransferPreselected);
+        }
+        FSelectTimer->start(SelectTimerMS);
+    } else {
+        TransferPreselected();
+    }
+}
+
+void THostView::TransferPreselected()
+{
+    if (!OnTransfer)
+        return;
+    if (TCustomView *target = OnTransfer(this))
+        TransferTo(target);
+}
+
+bool THostView::ChangeFolderAndWait(const QString &path)
+{
+    return ChangeFolderAndWaitBytes(EncodeUserText(path));
+}
+
+bool THostView::ChangeFolderAndWaitBytes(const std::string &target)
+{
+    std::string path = target;
+    AppendCharIfMissing(path, SeperatorChar());
+    if (!ChangeFolderBytes(path))
+        return false;
+    const QPointer<THostView> alive(this);
+    const std::uint64_t breaks = FWaitBreaks;
+    while (!FCache.HasListing(path)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!alive)
+            return false;
+        // A disconnection, an error or Stop; or the server named another folder as
+        // current, so this one will not be listed.
+        if (FWaitBreaks != breaks || (!FWaitingForFolder && !SameFolder(FolderBytes(), path)))
+            break;
+    }
+    return FCache.HasListing(path);
+}
+
+bool THostView::FolderUp()
+{
+    // The folder changes only when the server or the cache shows the parent.
+    std::string parent = FolderBytes();
+    ParentPath(parent);
+    return ChangeFolderBytes(parent);
+}
+
+bool THostView::EnterFolder(const QModelIndex &item)
+{
+    if (!IsFolder(item))
+        return false;
+    std::string path = GetItemPathBytes(item);
+    path += SeperatorChar();
+    return ChangeFolderBytes(path);
+}
+
+void THostView::Refresh()
+{
+    DropFolder(FolderBytes());
+    ChangeFolderBytes(FolderBytes());
+}
+
+void THostView::DropFolder(const std::string &folder)
+{
+    FCache.Drop(folder);
+    FKnownFolders.Remove(folder);
+    if (TreeComboShown())
+        RebuildTreeCombo();
+}
+
+void THostView::ClearCache()
+{
+    FCache.Clear();
+    if (TreeComboShown())
+        FTreeCombo->ClearItems();
+    FKnownFolders.Clear();
+}
+
+void THostView::EmptyList()
+{
+    ++FFillGeneration;
+    FBuildingList = false;
+    FModel->Clear();
+}
+
+// ---- Masks and sorting ----
+
+QString THostView::GetMask() const
+{
+    return JoinMaskList(FMaskList);
+}
+
+void THostView::SetMask(const QString &value)
+{
+    TCustomView::SetMask(value);
+    if (value == GetMask())
+        return;
+    FMaskList = ParseMaskList(value);
+    ChangeFolderBytes(FolderBytes());
+}
+
+void THostView::SetSortColumn(int column)
+{
+    FSortColumn = column;
+    const bool suspend = DoUpdates();
+    if (suspend)
+        ListView()->setUpdatesEnabled(false);
+    FModel->Sort(FSortColumn);
+    if (suspend)
+        ListView()->setUpdatesEnabled(true);
+    const int section = std::abs(column) - 1;
+    ListView()->Header()->setSortIndicator(section, column < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    ListView()->Header()->setSortIndicatorShown(true);
+}
+
+void THostView::ColumnClick(int column)
+{
+    SetSortColumn(NextSortColumn(FSortColumn, column));
+}
+
+// ---- Items ----
+
+const TListItem *THostView::ItemEntry(const QModelIndex &item) const
+{
+    if (!item.isValid() || item.model() != FModel || !FModel->ValidRow(item.row()))
+        return nullptr;
+    return &FModel->Entry(item.row());
+}
+
+std::string THostView::GetItemNameBytes(const QModelIndex &item) const
+{
+    const TListItem *entry = ItemEntry(item);
+    if (!entry)
+        return std::string();
+    return entry->Entry.IsLink() ? LinkName(entry->Name) : entry->Name;
+}
+
+std::string THostView::GetItemPathBytes(const QModelIndex &item) const
+{
+    return FolderBytes() + GetItemNameBytes(item);
+}
+
+QString THostView::GetItemName(const QModelIndex &item) const
+{
+    return ItemEntry(item) ? FModel->Row(item.row()).Caption : QString();
+}
+
+QString THostView::GetItemPath(const QModelIndex &item) const
+{
+    return DecodeServerText(GetItemPathBytes(item));
+}
+
+bool THostView::IsFolder(const QModelIndex &item) const
+{
+    const TListItem *entry = ItemEntry(item);
+    return entry && entry->Entry.IsFolder();
+}
+
+bool THostView::IsLink(const QModelIndex &item) const
+{
+    const TListItem *entry = ItemEntry(item);
+    return entry && entry->Entry.IsLink();
+}
+
+std::int64_t THostView::GetItemSize(const QModelIndex &item) const
+{
+    const TListItem *entry = ItemEntry(item);
+    return entry ? entry->Entry.Size : 0;
+}
+
+TDateTime THostView::GetItemDate(const QModelIndex &item) const
+{
+    const TListItem *entry = ItemEntry(item);
+    return entry ? entry->Entry.Date : TDateTime();
+}
+
+QString THostView::GetItemURL(const QModelIndex &item) const
+{
+    return DecodeServerText(ItemURL(FFTP->Host(), FFTP->Port(), FFTP->UserName(), FFTP->Password(),
+                                    GetItemPathBytes(item)));
+}
+
+// ---- Tree combo ----
+
+void THostView::SetTreeCombo(TTreeCombo *combo)
+{
+    FTreeCombo = combo;
+}
+
+bool THostView::TreeComboShown() const
+{
+    // A view in a hidden tab leaves the shared tree to the view that is shown.
+    return FTreeCombo && ListView()->isVisible();
+}
+
+void THostView::TreeComboChange()
+{
+    if (FTreeCombo && FTreeCombo->HasSelection())
+        ChangeFolderBytes(FTreeCombo->SelectedPath());
+}
+
+void THostView::UpdateTreeCombo()
+{
+    if (FTreeCombo)
+        RebuildTreeCombo();
+}
+
+void THostView::RebuildTreeCombo()
+{
+    FTreeCombo->BeginUpdate();
+    FTreeCombo->ClearItems();
+    const std::vector<std::string> known(FKnownFolders.Folders().begin(), FKnownFolders.Folders().end());
+    for (const std::string &folder : known)
+        AddTreePath(folder, false);
+    AddTreePath(FolderBytes(), true);
+    FTreeCombo->EndUpdate();
+}
+
+void THostView::AddTreePath(const std::string &path, bool select)
+{
+    if (!FTreeCombo || !ListView()->isVisible() || !Connected() || path.empty())
+        return;
+    const std::vector<std::string> created = FTreeCombo->AddPath(
+        path, SeperatorChar(), select, [this](const std::string &folder) { return FCache.HasListing(folder); });
+    for (const std::string &folder : created)
+        FKnownFolders.Add(folder);
+}
+
+// ---- Engine notifications ----
+
+void THostView::FTPAbort()
+{
+    RaiseUpdateState(vsAborted);
+}
+
+void THostView::FTPCantLogIn()
+{
+    RaiseUpdateState(vsLoginFailed);
+}
+
+void THostView::FTPConnect()
+{
+    RaiseUpdateState(vsConnected);
+}
+
+void THostView::FTPDisconnect()
+{
+    ListView()->setEnabled(false);
+    FModel->SetEditable(false);
+    FWaitingForFolder = false;
+    BreakWaits();
+    FLog.Clear();
+    ClearCache();
+    EmptyList();
+    for (int panel = 1; panel <= 3; ++panel)
+        SetPanelText(panel, QString());
+    RaiseUpdateState(vsDisconnected);
+}
+
+void THostView::FTPError(int /*code*/, const std::string &text)
+{
+    BreakWaits();
+    RaiseUpdateState(vsIdle);
+    RaiseUpdateState(vsError);
+    AddLog(QStringLiteral("Error: ") + DecodeServerText(text), LogColor(clLogError));
+}
+
+void THostView::FTPFolderReply(const std::string &folder, int replyType, bool /*result*/)
+{
+    if (replyType != frCurrent)
+        return;
+    FWaitingForFolder = false;
+    if (folder.empty()) {
+        // Nothing to show: the server named no folder.
+        BreakWaits();
+        RaiseUpdateState(vsIdle);
+        return;
+    }
+    SetSeperator(QLatin1Char(SeperatorForFolder(folder, SeperatorChar())));
+    SetFolderBytes(folder);
+    const std::string current = FolderBytes();
+    FCache.AddFolder(current);
+    ChangeFolderBytes(current);
+}
+
+void THostView::FTPLog(const std::string &message, std::uint32_t color)
+{
+    AddLog(DecodeServerText(message), LogColor(color));
+}
+
+void THostView::AddLog(const QString &message, const QColor &color)
+{
+    FLog.Add(message, color);
+    if (OnLog)
+        OnLog(this, message, color);
+}
+
+void THostView::FTPLoggedIn()
+{
+    RaiseUpdateState(vsLoggedIn);
+    EmptyList();
+    ListView()->setEnabled(true);
+    FModel->SetEditable(true);
+    FWaitingForFolder = true;
+    if (!FFolderRaw.empty())
+        FFTP->SetCurrentFolder(FolderBytes());
+    FFTP->GetCurrentFolder();
+}
+
+void THostView::FTPProcessList(const std::string &folder, TDirListing listing)
+{
+    FCache.SetListing(folder, std::move(listing));
+    if (SameFolder(folder, FolderBytes()))
+        ChangeFolderBytes(FolderBytes());
+}
+
+void THostView::FTPProgress(int phase, bool isFile, std::int64_t bytes)
+{
+    switch (phase) {
+    case ppStart:
+        SetPanelText(3, TransferredText(0));
+        return;
+    case ppRunning:
+        SetPanelText(3, TransferredText(bytes));
+        return;
+    case ppEnd:
+        break;
+    default:
+        SetPanelText(3, QString());
+        return;
+    }
+    SetPanelText(3, QString());
+    RaiseUpdateState(vsIdle);
+    if (!isFile || FFetchMode < 2)
+        return;
+    RaiseUpdateState(vsFileArrived, SelectedCount());
+    if (FFetchQueue.empty()) {
+        if (OnTransferred) {
+            ListView()->setEnabled(true);
+            const int mode = FFetchMode;
+            FFetchMode = 0;
+            OnTransferred(this, FFetchedFiles, mode);
+        }
+    } else {
+        StartNextFetch();
+    }
+}
+
+void THostView::FTPRenameSuccessful(const std::string &oldName, const std::string &newName)
+{
+    const TRenameOutcome outcome = ApplyRename(FCache, FKnownFolders, oldName, newName, SeperatorChar());
+    if (!outcome.Found)
+        return;
+    if ((outcome.FolderMoved || outcome.NewFolderDropped) && TreeComboShown())
+        RebuildTreeCombo();
+    // The shown folder lost or gained an entry (or its listing was dropped).
+    const std::string current = FolderBytes();
+    if (SameFolder(outcome.NewFolder, current) || SameFolder(outcome.OldFolder, current))
+        ChangeFolderBytes(current);
+}
+
+void THostView::UpdateEntry(const std::string &folder, const std::string &name, std::uint32_t attributes,
+                            std::int64_t size, TDateTime date)
+{
+    std::string path = folder;
+    AppendCharIfMissing(path, SeperatorChar());
+    UpdateCachedEntry(FCache, path, name, attributes, size, date);
+    if (SameFolder(path, FolderBytes()) || (attributes & faFolder))
+        ChangeFolderBytes(path);
+}
+
+// ---- Fetches ----
+
+void THostView::StartNextFetch()
+{
+    if (FFetchQueue.empty()) {
+        ListView()->setEnabled(true);
+        return;
+    }
+    const TFetch fetch = FFetchQueue.front();
+    FFetchQueue.erase(FFetchQueue.begin());
+    FFetchedFiles.append(fetch.LocalPath);
+    FFTP->Download(fetch.RemotePath, fetch.LocalPath, fetch.TransferType);
+}
+
+// ---- Drag and drop ----
+
+bool THostView::ListDragOver(const QObject *source) const
+{
+    return TCustomView::ListDragOver(source) && Connected();
+}
+
+// ---- File operations: transfers, fetches, delete, rename, new folder and properties
+// arrive with the file operations; until then they do nothing and report so. ----
+
+bool THostView::FetchSelected(TCustomView *, int)
+{
+    return false;
+}
+
+bool THostView::UploadSelected(TCustomView *)
+{
+    return false;
+}
+
+bool THostView::TransferFrom(TCustomView *)
+{
+    return false;
+}
+
+bool THostView::TransferTo(TCustomView *)
+{
+    return false;
+}
+
+bool THostView::CreateFolder(const QString &, bool)
+{
+    return false;
+}
+
+bool THostView::DeleteSelected(bool)
+{
+    return false;
+}
+
+bool THostView::ShowProperties()
+{
+    return false;
+}
+
+bool THostView::RenameItem(const QString &, const QString &)
+{
+    return false;
+}

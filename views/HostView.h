@@ -1,0 +1,186 @@
+#pragma once
+
+#include "views/AllViews.h"
+#include "views/ListingCache.h"
+#include "views/TreeCombo.h"
+#include "views/ViewLog.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QTimer;
+class TFTPComponent;
+class THostListModel;
+struct TTransferSettings;
+
+// The view of one folder on one FTP server. It owns one engine for its whole life and
+// learns about the server only from the engine's notifications. Every listing the
+// server sends stays cached per folder until that folder is refreshed or the connection
+// ends, so going back to a folder costs no server traffic; masks are applied when the
+// list is filled.
+//
+// Folder paths and names are kept as the server's bytes; the QString forms of the
+// TCustomView interface are for display and for what the user types.
+class THostView : public TCustomView
+{
+    Q_OBJECT
+
+public:
+    explicit THostView(QWidget *parent = nullptr);
+    ~THostView() override;
+
+    // ---- What the main window calls ----
+    // Starts a connection; Files (names or masks separated by ';', commas or blanks) are
+    // selected after the first listing and handed to OnTransfer's view.
+    void Connect(const QString &host, int port, const QString &user, const QString &password,
+                 const QString &account, const QString &folder, const QString &files);
+    void Disconnect();
+    // Ends the current wait, list fill or engine command.
+    void Stop();
+    QString GetItemURL(const QModelIndex &item) const;
+
+    // The shared folder tree; the main window sets it on the active remote view.
+    void SetTreeCombo(TTreeCombo *combo);
+    TTreeCombo *TreeCombo() const { return FTreeCombo; }
+    // Goes to the folder chosen in the tree combo.
+    void TreeComboChange();
+    // Rebuilds the tree combo from the folders seen on this connection.
+    void UpdateTreeCombo();
+
+    // Maintained by the owner from the state codes (busy animation).
+    bool Animating() const { return FAnimating; }
+    void SetAnimating(bool value) { FAnimating = value; }
+    bool BuildingList() const { return FBuildingList; }
+    bool WaitingForFolder() const { return FWaitingForFolder; }
+    // The engine's control connection is open.
+    bool Connected() const;
+    // The engine runs a command (e.g. logging in).
+    bool EngineBusy() const;
+    const TViewLog &LogEntries() const { return FLog; }
+    TFTPComponent &FTP() const { return *FFTP; }
+
+    // Column 1 Name, 2 Size, 3 Type, 4 Modified; negative is descending.
+    int SortColumn() const { return FSortColumn; }
+    void SetSortColumn(int column);
+    // A click on header column (1-based): the same column again flips the direction.
+    void ColumnClick(int column);
+
+    // Firewall and transfer options; by default those of the program's transfer queue.
+    void SetSettings(const TTransferSettings *settings) { FSettings = settings; }
+    const TTransferSettings &Settings() const;
+
+    // Raised for every log line.
+    std::function<void(THostView *sender, const QString &message, const QColor &color)> OnLog;
+    // Raised when a one-file-at-a-time fetch is complete, with the local files.
+    std::function<void(THostView *sender, const QStringList &files, int mode)> OnTransferred;
+
+    // ---- The server's bytes ----
+    std::string FolderBytes() const;
+    std::string GetItemNameBytes(const QModelIndex &item) const;
+    std::string GetItemPathBytes(const QModelIndex &item) const;
+    bool ChangeFolderBytes(const std::string &path);
+    bool ChangeFolderAndWaitBytes(const std::string &path);
+    const TListingCache &ListingCache() const { return FCache; }
+    const TFolderSet &KnownFolders() const { return FKnownFolders; }
+    THostListModel *Model() const { return FModel; }
+    char SeperatorChar() const { return char(Seperator().toLatin1()); }
+
+    // ---- File operations (fetch, upload now) ----
+    bool FetchSelected(TCustomView *local, int mode);
+    bool UploadSelected(TCustomView *local);
+
+    // ---- TCustomView ----
+    QString GetFolder() const override;
+    void SetFolder(const QString &value) override;
+    QString GetMask() const override;
+    void SetMask(const QString &value) override;
+    bool TransferFrom(TCustomView *source) override;
+    bool EnterFolder(const QModelIndex &item) override;
+    QString GetItemName(const QModelIndex &item) const override;
+    QString GetItemPath(const QModelIndex &item) const override;
+    bool IsFolder(const QModelIndex &item) const override;
+    bool IsLink(const QModelIndex &item) const override;
+    std::int64_t GetItemSize(const QModelIndex &item) const override;
+    TDateTime GetItemDate(const QModelIndex &item) const override;
+    bool ChangeFolder(const QString &path) override;
+    bool ChangeFolderAndWait(const QString &path) override;
+    bool FolderUp() override;
+    bool CreateFolder(const QString &name, bool edit) override;
+    bool DeleteSelected(bool confirm) override;
+    bool ShowProperties() override;
+    void Refresh() override;
+    void UpdateEntry(const std::string &folder, const std::string &name, std::uint32_t attributes,
+                     std::int64_t size, TDateTime date) override;
+    bool RenameItem(const QString &oldName, const QString &newName) override;
+    bool TransferTo(TCustomView *target) override;
+    bool ListDragOver(const QObject *source) const override;
+
+private:
+    void CreateListView();
+    void ConnectEngine();
+    void SetFolderBytes(std::string folder);
+
+    // Engine notifications.
+    void FTPAbort();
+    void FTPCantLogIn();
+    void FTPConnect();
+    void FTPDisconnect();
+    void FTPError(int code, const std::string &text);
+    void FTPFolderReply(const std::string &folder, int replyType, bool result);
+    void FTPLog(const std::string &message, std::uint32_t color);
+    void FTPLoggedIn();
+    void FTPProcessList(const std::string &folder, TDirListing listing);
+    void FTPProgress(int phase, bool isFile, std::int64_t bytes);
+    void FTPRenameSuccessful(const std::string &oldName, const std::string &newName);
+
+    void AddLog(const QString &message, const QColor &color);
+    void FillList(const std::string &path, const TListingCache::TListingPtr &listing);
+    void SelectNamesAfterFill();
+    void TransferPreselected();
+    void DropFolder(const std::string &folder);
+    void ClearCache();
+    void EmptyList();
+    bool TreeComboShown() const;
+    void RebuildTreeCombo();
+    void AddTreePath(const std::string &path, bool select);
+    void StartNextFetch();
+    // Ends every ChangeFolderAndWait in progress.
+    void BreakWaits() { ++FWaitBreaks; }
+    const TListItem *ItemEntry(const QModelIndex &item) const;
+
+    std::unique_ptr<TFTPComponent> FFTP;
+    THostListModel *FModel = nullptr;
+    TListingCache FCache;
+    TFolderSet FKnownFolders;
+    TViewLog FLog;
+    QStringList FMaskList;
+    QStringList FSelectNames;
+    QPointer<TTreeCombo> FTreeCombo;
+    QTimer *FSelectTimer = nullptr;
+    const TTransferSettings *FSettings = nullptr;
+    std::string FFolderRaw;
+    int FSortColumn = 1;
+    bool FAnimating = false;
+    bool FBuildingList = false;
+    bool FWaitingForFolder = false;
+    // Changes whenever a fill must give up (a newer fill, a disconnection).
+    std::uint64_t FFillGeneration = 0;
+    std::uint64_t FWaitBreaks = 0;
+
+    // The one-file-at-a-time fetch.
+    struct TFetch
+    {
+        std::string RemotePath;
+        QString LocalPath;
+        int TransferType = 0;
+    };
+    int FFetchMode = 0;
+    QStringList FFetchedFiles;
+    std::vector<TFetch> FFetchQueue;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "views/AllViews.h"
+
+#include <QFileSystemModel>
+
+#include <cstdint>
+#include <functional>
+
+class QTimer;
+
+// The file-system model under the local view: it tells before a caption edit renames a
+// file, and its drags carry file URLs.
+class TLocalFileModel : public QFileSystemModel
+{
+    Q_OBJECT
+
+public:
+    using QFileSystemModel::QFileSystemModel;
+
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+    // Raised with the item's full path before a caption edit renames it.
+    std::function<void(const QString &path)> OnRenaming;
+};
+
+// The view of one local folder: a file-system list under the common view interface, the
+// source of uploads and the target of downloads.
+class TLocalView : public TCustomView
+{
+    Q_OBJECT
+
+public:
+    explicit TLocalView(QWidget *parent = nullptr);
+    ~TLocalView() override;
+
+    TLocalFileModel *Model() const { return FModel; }
+    // The folder's name as a tab caption.
+    QString DisplayName() const;
+    // The folder is the top of the file system (no Up One Level).
+    bool IsAtRoot() const;
+
+    // Asks the user a yes/no question; tests replace it.
+    std::function<bool(const QString &question)> Confirm;
+    // Tells the user about a failure; tests replace it.
+    std::function<void(const QString &message)> ShowError;
+
+    // ---- TCustomView ----
+    QString GetMask() const override;
+    void SetMask(const QString &value) override;
+    bool TransferFrom(TCustomView *source) override;
+    bool EnterFolder(const QModelIndex &item) override;
+    QString GetItemName(const QModelIndex &item) const override;
+    QString GetItemPath(const QModelIndex &item) const override;
+    bool IsFolder(const QModelIndex &item) const override;
+    bool IsLink(const QModelIndex &item) const override;
+    std::int64_t GetItemSize(const QModelIndex &item) const override;
+    TDateTime GetItemDate(const QModelIndex &item) const override;
+    bool ChangeFolder(const QString &path) override;
+    bool ChangeFolderAndWait(const QString &path) override;
+    bool FolderUp() override;
+    bool CreateFolder(const QString &name, bool edit) override;
+    bool DeleteSelected(bool confirm) override;
+    bool ShowProperties() override;
+    void CutSelection() override;
+    void CopySelection() override;
+    void PasteSelection() override;
+    void Refresh() override;
+    void UpdateEntry(const std::string &folder, const std::string &name, std::uint32_t attributes,
+                     std::int64_t size, TDateTime date) override;
+    bool RenameItem(const QString &oldName, const QString &newName) override;
+
+private:
+    void CreateListView();
+    // Shows `path` without the beep of ChangeFolder.
+    void OpenFolder(const QString &path);
+    // The folder changed or its contents did: status, free space, OnFolderChanged.
+    void FolderChanged();
+    void ScheduleFolderChanged();
+    bool IsLoaded() const;
+    QStringList SelectedPaths() const;
+    void PutOnClipboard(bool cut);
+    void Report(const QString &message) const;
+
+    TLocalFileModel *FModel = nullptr;
+    QTimer *FChangeTimer = nullptr;
+    QString FFilter;
+    QString FLoadedFolder;
+};

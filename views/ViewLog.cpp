@@ -1,0 +1,13 @@
+#include "views/ViewLog.h"
+
+void TViewLog::Add(const QString &text, const QColor &color)
+{
+    FLines.push_back({text, color});
+    while (FLines.size() > std::size_t(MaxLines))
+        FLines.pop_front();
+}
+
+QColor LogColor(TColor color)
+{
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}

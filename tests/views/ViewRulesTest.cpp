@@ -135,7 +135,7 @@ TEST(RemotePaths, ServerBytesDecodeAsUtf8OrLatin1)
 
 // ---- Sorting ----
 
-struct TEntrySpec
+struct TSampleEntry
 {
     const char *Caption;
     bool Folder;
@@ -144,23 +144,23 @@ struct TEntrySpec
     double Date;
 };
 
-std::vector<QString> Sorted(const std::vector<TEntrySpec> &specs, int sortColumn)
+std::vector<QString> Sorted(const std::vector<TSampleEntry> &samples, int sortColumn)
 {
     std::vector<QString> captions, types;
-    for (const TEntrySpec &spec : specs) {
-        captions.push_back(QString::fromLatin1(spec.Caption));
-        types.push_back(QString::fromLatin1(spec.Type));
+    for (const TSampleEntry &sample : samples) {
+        captions.push_back(QString::fromLatin1(sample.Caption));
+        types.push_back(QString::fromLatin1(sample.Type));
     }
-    std::vector<std::size_t> order(specs.size());
+    std::vector<std::size_t> order(samples.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     const auto key = [&](std::size_t i) {
         TSortKey key;
-        key.Folder = specs[i].Folder;
+        key.Folder = samples[i].Folder;
         key.Caption = &captions[i];
-        key.Size = specs[i].Size;
+        key.Size = samples[i].Size;
         key.Type = &types[i];
-        key.Date = TDateTime(specs[i].Date);
+        key.Date = TDateTime(samples[i].Date);
         return key;
     };
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -172,7 +172,7 @@ std::vector<QString> Sorted(const std::vector<TEntrySpec> &specs, int sortColumn
     return result;
 }
 
-const std::vector<TEntrySpec> SortSample = {
+const std::vector<TSampleEntry> SortSample = {
     {"b.txt", false, 300, "Text", 3.0},
     {"Zdir", true, 0, "File Folder", 1.0},
     {"a.bin", false, 100, "Binary", 4.0},

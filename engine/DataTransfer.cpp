@@ -259,7 +259,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
         result.Failed = true;
     };
 
-    std::vector<char> block(TFTPComponent::DataBlockSize);
+    std::vector<char> block(IsDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize);
     if (IsDownload) {
         for (;;) {
             if (!WaitSocket(FData.Fd(), POLLIN)) {

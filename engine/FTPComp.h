@@ -109,6 +109,9 @@ public:
     static inline std::atomic<bool> DefaultPassive{false};
     // Bytes per data-connection read or write, and per control-connection read.
     static constexpr std::size_t DataBlockSize = 256 * 1024;
+    // Uploads read the local file in smaller pieces: the read buffer and the socket's
+    // copy of it then stay in the processor cache, which measured faster than 256 KiB.
+    static constexpr std::size_t UploadBlockSize = 64 * 1024;
     static constexpr std::size_t ReplyBlockSize = 4096;
     // A hostile server cannot make a reply grow without bound.
     static constexpr std::size_t MaxReplyLineLength = 64 * 1024;

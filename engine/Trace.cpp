@@ -80,21 +80,27 @@ void Trace(std::string_view Text)
     ::close(fd);
 }
 
+std::string FormatArgs(const char *Format, va_list Args)
+{
+    va_list copy;
+    va_copy(copy, Args);
+    const int size = std::vsnprintf(nullptr, 0, Format, copy);
+    va_end(copy);
+    std::string text;
+    if (size > 0) {
+        text.resize(std::size_t(size));
+        std::vsnprintf(text.data(), text.size() + 1, Format, Args);
+    }
+    return text;
+}
+
 void TraceFmt(const char *Format, ...)
 {
     if (!DebugMode)
         return;
     va_list args;
     va_start(args, Format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, Format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(std::size_t(size));
-        std::vsnprintf(text.data(), text.size() + 1, Format, args);
-    }
+    const std::string text = FormatArgs(Format, args);
     va_end(args);
     Trace(text);
 }

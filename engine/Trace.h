@@ -4,6 +4,7 @@
 // DebugMode is on. Any thread may trace; lines of different threads never interleave.
 
 #include <atomic>
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@ inline std::atomic<bool> DebugMode{false};
 void Trace(std::string_view Text);
 // printf-style; formats only when DebugMode is on.
 void TraceFmt(const char *Format, ...) __attribute__((format(printf, 1, 2)));
+// printf-style formatting into a string, for the trace's formatted variants.
+std::string FormatArgs(const char *Format, va_list Args);
 
 // The full line Trace writes, without its CR LF: the thread id, the milliseconds since
 // the previous line, the time of day and Text, with CR and LF replaced.

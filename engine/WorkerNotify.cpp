@@ -16,15 +16,7 @@ void TFTPThread::TraceHost(const char *Format, ...)
         return;
     va_list args;
     va_start(args, Format);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, Format, copy);
-    va_end(copy);
-    std::string text;
-    if (size > 0) {
-        text.resize(std::size_t(size));
-        std::vsnprintf(text.data(), text.size() + 1, Format, args);
-    }
+    const std::string text = FormatArgs(Format, args);
     va_end(args);
     Trace("Host " + FOwner.Host() + ": " + text);
 }

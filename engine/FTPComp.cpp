@@ -407,3 +407,19 @@ void TFTPComponent::Deliver(TNotification &Note)
     default: break;
     }
 }
+
+void TFTPComponent::ClearHandlers()
+{
+    OnAbort = nullptr;
+    OnCantLogIn = nullptr;
+    OnConnect = nullptr;
+    OnDisconnect = nullptr;
+    OnError = nullptr;
+    OnFolderReply = nullptr;
+    OnLog = nullptr;
+    OnLoggedIn = nullptr;
+    OnProcessList = nullptr;
+    OnProgress = nullptr;
+    OnRenameSuccessful = nullptr;
+    OnUpdateFileSize = nullptr;
+}

@@ -220,6 +220,8 @@ public:
     TProgressEvent OnProgress;
     TRenameSuccessfulEvent OnRenameSuccessful;
     TUpdateFileSizeEvent OnUpdateFileSize;
+    // Unhooks every handler, so that nothing reaches an owner that is going away.
+    void ClearHandlers();
 
 private:
     friend class TFTPThread;

@@ -53,22 +53,6 @@ int PortNumber(const std::string &text)
     return (error == std::errc() && end == text.data() + text.size()) ? port : 21;
 }
 
-void ClearHandlers(TFTPComponent &engine)
-{
-    engine.OnAbort = nullptr;
-    engine.OnCantLogIn = nullptr;
-    engine.OnConnect = nullptr;
-    engine.OnDisconnect = nullptr;
-    engine.OnError = nullptr;
-    engine.OnFolderReply = nullptr;
-    engine.OnLog = nullptr;
-    engine.OnLoggedIn = nullptr;
-    engine.OnProcessList = nullptr;
-    engine.OnProgress = nullptr;
-    engine.OnRenameSuccessful = nullptr;
-    engine.OnUpdateFileSize = nullptr;
-}
-
 bool IsActive(TTransferStatus status)
 {
     return status == tsPending || status == tsInProgress;
@@ -546,7 +530,7 @@ TTransferItems::~TTransferItems()
     FEndingItem = nullptr;
     for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
         for (const auto &engine : *list)
-            ClearHandlers(*engine);
+            engine->ClearHandlers();
     }
     while (!FItems.empty()) {
         FItems.back()->FOwner = nullptr;
@@ -851,7 +835,7 @@ void TTransferItems::BuryEngines()
     TEngineList dead;
     dead.swap(FGraveyard);
     for (const auto &engine : dead)
-        ClearHandlers(*engine);
+        engine->ClearHandlers();
     ++FEngineCalls;
     dead.clear();
     --FEngineCalls;

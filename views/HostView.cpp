@@ -43,17 +43,7 @@ THostView::THostView(QWidget *parent) : TCustomView(parent), FFTP(std::make_uniq
 THostView::~THostView()
 {
     // The engine's destructor processes events; none of them may reach this view.
-    FFTP->OnAbort = nullptr;
-    FFTP->OnCantLogIn = nullptr;
-    FFTP->OnConnect = nullptr;
-    FFTP->OnDisconnect = nullptr;
-    FFTP->OnError = nullptr;
-    FFTP->OnFolderReply = nullptr;
-    FFTP->OnLog = nullptr;
-    FFTP->OnLoggedIn = nullptr;
-    FFTP->OnProcessList = nullptr;
-    FFTP->OnProgress = nullptr;
-    FFTP->OnRenameSuccessful = nullptr;
+    FFTP->ClearHandlers();
     FBuildingList = false;
     ++FFillGeneration;
     BreakWaits();

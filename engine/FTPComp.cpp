@@ -404,6 +404,7 @@ void TFTPComponent::Deliver(TNotification &Note)
         CallHandler(OnUpdateFileSize, this, data.FileName, data.NewSize);
         break;
     }
+    case ncCommandDone: CallHandler(OnCommandDone, this); break;
     default: break;
     }
 }
@@ -422,4 +423,5 @@ void TFTPComponent::ClearHandlers()
     OnProgress = nullptr;
     OnRenameSuccessful = nullptr;
     OnUpdateFileSize = nullptr;
+    OnCommandDone = nullptr;
 }

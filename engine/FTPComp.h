@@ -220,6 +220,10 @@ public:
     TProgressEvent OnProgress;
     TRenameSuccessfulEvent OnRenameSuccessful;
     TUpdateFileSizeEvent OnUpdateFileSize;
+    // Not one of the protocol's notifications: raised after every command, behind all
+    // the notifications the command caused, so an owner can wait for the worker to be
+    // idle without polling.
+    TNotifyEvent OnCommandDone;
     // Unhooks every handler, so that nothing reaches an owner that is going away.
     void ClearHandlers();
 

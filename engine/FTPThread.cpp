@@ -93,6 +93,7 @@ bool TFTPThread::ExecuteCommand(int Kind, const TParams &Params)
     FFileTransfer = true;
     FBlocking = false;
     FCurrentCommand = fcNone;
+    Post({ncCommandDone, {}});
     return success;
 }
 

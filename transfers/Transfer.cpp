@@ -514,9 +514,6 @@ TTransferItems::TTransferItems(TTransferHost *host)
     , FClock(SteadyTickCount)
     , FContext(std::make_unique<QObject>())
 {
-    FEndTimer = new QTimer(FContext.get());
-    FEndTimer->setSingleShot(true);
-    QObject::connect(FEndTimer, &QTimer::timeout, FContext.get(), [this] { PollEnding(); });
     LiveQueues().push_back(this);
 }
 
@@ -526,7 +523,6 @@ TTransferItems::~TTransferItems()
     queues.erase(std::remove(queues.begin(), queues.end(), this), queues.end());
     // Pending end checks and burials die with their context.
     FContext.reset();
-    FEndTimer = nullptr;
     FEndingItem = nullptr;
     for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
         for (const auto &engine : *list)
@@ -761,6 +757,7 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
     engine->SetPassword(password);
     engine->SetAccount(account);
     engine->SetPassive(FSettings.Passive);
+    engine->OnCommandDone = [this](TFTPComponent *) { PollEnding(); };
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
 }
@@ -822,6 +819,9 @@ void TTransferItems::ReleaseEngine(TFTPComponent *engine)
     // Freed later: this may run inside one of the engine's own handlers.
     FGraveyard.push_back(std::move(owned));
     QTimer::singleShot(0, FContext.get(), [this] { BuryEngines(); });
+    // An item waiting for this engine to go idle waits no more.
+    if (FEndingItem && !FEndingItem->FEngine)
+        PollEnding();
 }
 
 void TTransferItems::BuryEngines()
@@ -844,7 +844,6 @@ void TTransferItems::BuryEngines()
 void TTransferItems::EndWhenIdle(TTransferItem &item)
 {
     FEndingItem = &item;
-    FEndPolls = 0;
     PollEnding();
 }
 
@@ -853,17 +852,10 @@ void TTransferItems::PollEnding()
     TTransferItem *item = FEndingItem;
     if (!item)
         return;
-    TFTPComponent *engine = item->FEngine;
-    // The worker is normally a few instructions from the end of its command: let it
-    // run rather than go round the event loop.
-    for (int i = 0; i < 20 && engine && engine->Busy(); ++i)
-        QThread::yieldCurrentThread();
-    if (engine && engine->Busy()) {
-        // Still finishing the command (and it may yet report an error). A timer that
-        // sleeps leaves the processor to the worker.
-        FEndTimer->start(FEndPolls++ < 20 ? 1 : 10);
+    // A busy engine is still finishing the command (and may yet report an error); its
+    // OnCommandDone calls here again.
+    if (item->FEngine && item->FEngine->Busy())
         return;
-    }
     // Everything the worker raised before it went idle is already posted, this call
     // after it, so it runs once every notification of the command has been handled.
     QMetaObject::invokeMethod(

@@ -268,8 +268,6 @@ private:
     std::function<std::uint64_t()> FClock;
     // Owns the timers and the queued calls, so none outlives the queue.
     std::unique_ptr<QObject> FContext;
-    QTimer *FEndTimer = nullptr;
-    int FEndPolls = 0;
 
     std::vector<std::unique_ptr<TTransferItem>> FItems;
     // Pending and running items by a hash of their names, for the duplicate check.

@@ -285,7 +285,37 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 break;
         }
     } else {
-        bool done = false;
+        // Straight from the file to the socket where the stream can; the copy loop below
+        // takes over where it cannot.
+        bool direct = true;
+        for (;;) {
+            const long s = Stream.SendTo(FData.Fd(), TFTPComponent::DataBlockSize);
+            if (s > 0) {
+                result.Bytes += s;
+                if (!progressStep())
+                    break;
+                continue;
+            }
+            if (s == 0)
+                break;
+            if (s == TTransferStream::SendUnsupported) {
+                direct = false;
+                break;
+            }
+            if (s == TTransferStream::SendLocalError) {
+                localError();
+                break;
+            }
+            if (errno == EAGAIN) {
+                if (WaitSocket(FData.Fd(), POLLOUT))
+                    continue;
+            } else {
+                FLastError = WinSockErrorFromErrno(errno);
+            }
+            socketError = true;
+            break;
+        }
+        bool done = direct;
         while (!done) {
             const long n = Stream.Read(block.data(), block.size());
             if (n < 0) {

@@ -13,6 +13,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include <thread>
+
 using namespace std::chrono_literals;
 using testing::Contains;
 using testing::Not;
@@ -188,6 +194,32 @@ TEST_P(EngineRealServerTest, ResumedTransfersContinueAtTheOffset)
     engine.ResumeUpload(local, "partial.bin", 400000, ttBinary);
     ASSERT_TRUE(WaitForTransfer(Recorder()));
     EXPECT_EQ(ReadFile(FServer->LocalPath("partial.bin")), content);
+}
+
+// A named pipe cannot be sent straight to the socket: the upload falls back to copying.
+TEST_P(EngineRealServerTest, UploadFromAPipeArrivesWhole)
+{
+    const QByteArray content = RandomBytes(700 * 1024 + 3);
+    const QString fifo = FLocal.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ::signal(SIGPIPE, SIG_IGN); // a failed upload must fail the test, not end the program
+    std::thread writer([&] {
+        QFile file(fifo);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+    });
+    TFTPComponent &engine = LoggedInEngine();
+    engine.Upload(fifo, "from-pipe.bin", ttBinary);
+    const bool transferred = WaitForTransfer(Recorder());
+    if (!transferred) {
+        // Releases a writer still waiting for its reader.
+        QFile drain(fifo);
+        if (drain.open(QIODevice::ReadOnly))
+            drain.readAll();
+    }
+    writer.join();
+    ASSERT_TRUE(transferred);
+    EXPECT_EQ(ReadFile(FServer->LocalPath("from-pipe.bin")), content);
 }
 
 TEST_P(EngineRealServerTest, AbortInTheMiddleOfATransferKeepsTheConnectionUsable)

@@ -8,6 +8,7 @@
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
 #include "platform/ProgramFolder.h"
+#include "transfers/QuestionWindows.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
@@ -132,6 +133,14 @@ void TfrmMain::FormCreate(const QStringList &arguments)
         pnlToolbar->setFont(font);
     }
 
+    FQuestions = std::make_unique<TQuestionWindows>(this);
+    FQuestions->OnRestartsUnconfirmed = [this] {
+        // Saved with the other options next time; in force from the next file on.
+        if (!FOptions)
+            return;
+        FOptions->SetBool(oiConfirmRestarts, false);
+        FQueue.SetSettings(FOptions->TransferSettings());
+    };
     NewLocalView();
     NewHostView();
 
@@ -517,6 +526,8 @@ THostView *TfrmMain::NewHostView()
     if (FOptions)
         view->FTP().SetPassive(FOptions->UsePassive());
     view->SetSettings(&FQueue.Settings());
+    view->SetTransferQueue(&FQueue);
+    view->SetQuestions(FQuestions.get());
     AttachHostView(view);
     if (FHostView)
         view->SetViewStyle(FHostView->ViewStyle());

@@ -24,6 +24,7 @@ class TDragBar;
 class THostView;
 class TLocalView;
 class TMessageWindow;
+class TQuestionWindows;
 class TTreeCombo;
 struct TConnectionSwitches;
 
@@ -164,6 +165,8 @@ private:
     TLastConnections FLastSites;
     THostView *FHostView = nullptr;
     TLocalView *FLocalView = nullptr;
+    // Asks every remote view's overwrite and restart questions.
+    std::unique_ptr<TQuestionWindows> FQuestions;
     bool FActivated = false;
     bool FExitWhenDone = false;
     bool FUsageRequested = false;

@@ -39,11 +39,12 @@ bool TFTPThread::TimedOut() const
 
 bool TFTPThread::CheckAbort()
 {
-    if (FAborted)
+    const bool aborted = FAborted || FQuitting;
+    if (aborted)
         FLastError = WSAEINTR;
     else if (TimedOut())
         FLastError = WSAETIMEDOUT;
-    return FAborted;
+    return aborted;
 }
 
 bool TFTPThread::WaitSocket(int Fd, short Events)
@@ -54,7 +55,7 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
     }
     for (;;) {
         // A cancelled wait looks like an interrupted call; the time-out cancels it too.
-        if (FAborted || TimedOut()) {
+        if (FAborted || FQuitting || TimedOut()) {
             FAborted = true;
             FLastError = WSAEINTR;
             Trace("BlockingHook Aborted");

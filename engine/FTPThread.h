@@ -50,7 +50,13 @@ public:
     void Start();
     TCommandQueue &Queue() { return FQueue; }
     void Abort() { FAborted = true; }
-    void Quit() { FQueue.PostQuit(); }
+    // Also cancels every wait from now on: an abort alone is consumed by the command it
+    // ends, and a login would then try again.
+    void Quit()
+    {
+        FQuitting = true;
+        FQueue.PostQuit();
+    }
     bool WaitFinished(std::chrono::milliseconds Timeout);
     bool ControlOpen() const { return FControlOpen; }
     int CurrentCommand() const { return FCurrentCommand; }
@@ -141,6 +147,7 @@ private:
 
     // Shared with the owner.
     std::atomic<bool> FAborted{false};
+    std::atomic<bool> FQuitting{false};
     std::atomic<int> FCurrentCommand{fcNone};
     std::atomic<bool> FControlOpen{false};
     std::mutex FFinishMutex;

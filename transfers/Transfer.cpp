@@ -30,16 +30,6 @@ std::vector<TTransferItems *> &LiveQueues()
 
 TTransferItems *GlobalQueue = nullptr;
 
-// Names are shown as UTF-8, or as Latin-1 where they are not valid UTF-8.
-QString DisplayText(const std::string &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (decoder.hasError())
-        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    return text;
-}
-
 QString LocalPathText(const std::string &bytes)
 {
     return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
@@ -93,6 +83,15 @@ std::int64_t LocalFileSize(const std::string &path)
 }
 
 } // namespace
+
+QString DisplayText(const std::string &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (decoder.hasError())
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    return text;
+}
 
 QString TransferStatusText(TTransferStatus status, TTransferDirection direction)
 {

@@ -38,6 +38,9 @@ enum TTransferDirection : std::uint8_t { tdDownload = 0, tdUpload = 1 };
 // an item in progress.
 QString TransferStatusText(TTransferStatus status, TTransferDirection direction);
 
+// A name's bytes as shown to the user: UTF-8, or Latin-1 where they are not valid UTF-8.
+QString DisplayText(const std::string &bytes);
+
 // a * b / c rounded half away from zero, without overflow; -1 when c is 0.
 std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c);
 

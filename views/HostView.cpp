@@ -702,8 +702,8 @@ bool THostView::ListDragOver(const QObject *source) const
     return TCustomView::ListDragOver(source) && Connected();
 }
 
-// ---- File operations: transfers, fetches, delete, rename, new folder and properties
-// arrive with the file operations; until then they do nothing and report so. ----
+// ---- File operations: fetches, delete, rename, new folder and properties arrive with
+// the file operations; until then they do nothing and report so. ----
 
 bool THostView::FetchSelected(TCustomView *, int)
 {
@@ -711,16 +711,6 @@ bool THostView::FetchSelected(TCustomView *, int)
 }
 
 bool THostView::UploadSelected(TCustomView *)
-{
-    return false;
-}
-
-bool THostView::TransferFrom(TCustomView *)
-{
-    return false;
-}
-
-bool THostView::TransferTo(TCustomView *)
 {
     return false;
 }

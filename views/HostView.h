@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfers/TransferDecision.h"
 #include "views/AllViews.h"
 #include "views/ListingCache.h"
 #include "views/TreeCombo.h"
@@ -17,6 +18,7 @@
 class QTimer;
 class TFTPComponent;
 class THostListModel;
+class TTransferItems;
 struct TTransferSettings;
 
 // The view of one folder on one FTP server. It owns one engine for its whole life and
@@ -74,6 +76,14 @@ public:
     // Firewall and transfer options; by default those of the program's transfer queue.
     void SetSettings(const TTransferSettings *settings) { FSettings = settings; }
     const TTransferSettings &Settings() const;
+
+    // The queue transfers are handed to; by default the program's queue.
+    void SetTransferQueue(TTransferItems *queue) { FQueue = queue; }
+    TTransferItems *TransferQueue() const;
+    // Who answers the overwrite and restart questions; by default windows of this view's.
+    // Not owned.
+    void SetQuestions(TTransferQuestions *questions) { FQuestions = questions; }
+    TTransferQuestions &Questions();
 
     // Raised for every log line.
     std::function<void(THostView *sender, const QString &message, const QColor &color)> OnLog;
@@ -150,6 +160,7 @@ private:
     void RebuildTreeCombo();
     void AddTreePath(const std::string &path, bool select);
     void StartNextFetch();
+    void SubmitTransfer(TCustomView &source, TCustomView &destination, TTransferDirection direction);
     // Ends every ChangeFolderAndWait in progress.
     void BreakWaits() { ++FWaitBreaks; }
     const TListItem *ItemEntry(const QModelIndex &item) const;
@@ -164,6 +175,9 @@ private:
     QPointer<TTreeCombo> FTreeCombo;
     QTimer *FSelectTimer = nullptr;
     const TTransferSettings *FSettings = nullptr;
+    TTransferItems *FQueue = nullptr;
+    TTransferQuestions *FQuestions = nullptr;
+    std::unique_ptr<TTransferQuestions> FOwnQuestions;
     std::string FFolderRaw;
     int FSortColumn = 1;
     bool FAnimating = false;

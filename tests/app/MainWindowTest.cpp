@@ -1,14 +1,20 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
 #include "platform/ProgramFolder.h"
+#include "transfers/Restart.h"
 #include "tests/app/QtApp.h"
 #include "tests/support/FtpServers.h"
+#include "tests/support/ModalWindows.h"
+#include "tests/support/TestFiles.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 #include "views/TreeCombo.h"
 
+#include <QFile>
+#include <QCheckBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -134,7 +140,7 @@ TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
     window->close();
 }
 
-TEST_P(MainWindowServerTest, WildcardReceiveListSelectsByMaskAfterFirstListing)
+TEST_P(MainWindowServerTest, WildcardReceiveListDownloadsWhatTheMaskSelects)
 {
     FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
     auto server = StartTestServer(GetParam());
@@ -159,7 +165,14 @@ TEST_P(MainWindowServerTest, WildcardReceiveListSelectsByMaskAfterFirstListing)
     selected.sort();
     EXPECT_EQ(selected, (QStringList{"a.txt", "b.TXT"}));
     EXPECT_EQ(window->ActiveLocalView()->GetFolder(), LocalFolder() + '/');
-    EXPECT_EQ(FTransfers.Queue().Count(), 0) << "a mask list queues nothing itself";
+
+    TTransferItems &queue = FTransfers.Queue();
+    ASSERT_EQ(queue.Count(), 2) << "one download per selected file";
+    ASSERT_TRUE(WaitUntil([&] { return queue.IsIdle(); }, 60000));
+    EXPECT_EQ(queue.CountOf(tsDone), 2);
+    EXPECT_EQ(ReadAll(LocalFolder() + "/a.txt"), "alpha");
+    EXPECT_EQ(ReadAll(LocalFolder() + "/b.TXT"), "beta");
+    EXPECT_FALSE(QFile::exists(LocalFolder() + "/c.bin"));
     window->close();
 }
 
@@ -239,6 +252,24 @@ TEST_F(MainWindowTest, StartsWithOneViewPerSideAndCloseViewDisabled)
     EXPECT_EQ(window->LocalTabs()->count(), 2);
     EXPECT_EQ(window->ActiveLocalView(), third);
     EXPECT_EQ(window->LocalTabs()->currentIndex(), 1);
+}
+
+TEST_F(MainWindowTest, DontShowAgainInTheRestartQuestionStopsTheQuestionForEveryView)
+{
+    auto window = MakeWindow();
+    ASSERT_TRUE(window->Options().Bool(oiConfirmRestarts));
+    ASSERT_TRUE(FTransfers.Queue().Settings().ConfirmRestarts);
+    THostView *second = window->NewHostView();
+    EXPECT_EQ(&second->Questions(), &window->ActiveHostView()->Questions()) << "one set of windows";
+
+    AnswerNextModalWindow([](QWidget &question) {
+        auto &restart = dynamic_cast<TfrmRestart &>(question);
+        restart.cbDontShowAgain->setChecked(true);
+        restart.btnNo->click();
+    });
+    EXPECT_EQ(second->Questions().AskRestart("big.iso"), 7);
+    EXPECT_FALSE(window->Options().Bool(oiConfirmRestarts));
+    EXPECT_FALSE(FTransfers.Queue().Settings().ConfirmRestarts) << "in force for the next file";
 }
 
 TEST_F(MainWindowTest, ShowLogAndMaximizeHostView)

@@ -481,6 +481,25 @@ TEST_F(EngineLoginTest, AbortDuringTheRetryDelayEndsTheLogin)
     EXPECT_THAT(FRecorder->Outline(), ElementsAre("Error 10061", "Disconnect", "CantLogIn"));
 }
 
+TEST_F(EngineLoginTest, FreeingTheEngineDuringALoginMakesNoFurtherAttempt)
+{
+    TFTPComponent::RetryCount = 3;
+    // Bounds how long the engine would wait in each further attempt.
+    TFTPComponent::TimeoutMS = 2000;
+    TScriptedServer server(TServerScript()
+                               .Reply("220 ready")
+                               .Expect("USER joe")
+                               .AcceptAnother()
+                               .Reply("220 ready")
+                               .Hang());
+    auto engine = std::make_unique<TFTPComponent>();
+    Attach(*engine);
+    StartLogin(*engine, server);
+    ASSERT_TRUE(PumpUntil([&] { return server.ReceivedCommands().size() == 1; }));
+    engine.reset();
+    EXPECT_EQ(server.ControlConnections(), 1);
+}
+
 TEST_F(EngineLoginTest, EmptyUserNameFailsAtOnce)
 {
     TScriptedServer server(TServerScript().Reply("220 ready").Hang());

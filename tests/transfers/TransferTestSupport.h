@@ -4,6 +4,7 @@
 // what the queue tells them, and a recorder of the queue's events.
 
 #include "transfers/Transfer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -168,30 +169,4 @@ inline std::unique_ptr<TTransferItem> MakeFolderItem(const TConnection &connecti
     auto item = MakeItem(connection, direction, std::string(), destFolder, name);
     item->IsFolder = true;
     return item;
-}
-
-inline QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-// Bytes that differ from position to position, so a misplaced block shows.
-inline QByteArray Pattern(int size, int seed = 0)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    std::uint32_t state = 2463534242u + std::uint32_t(seed);
-    for (char &c : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        c = char(state);
-    }
-    return bytes;
 }

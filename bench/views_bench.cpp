@@ -88,16 +88,10 @@ bool Shows(const THostView &view, const std::string &folder)
     return listing && view.FolderBytes() == folder && view.Model()->Listing() == listing && !view.BuildingList();
 }
 
-// Bytes the listing holds on the heap: its records and the names too long to sit inside
-// their string.
+// Bytes the listing holds on the heap: its records and its names.
 std::size_t ListingBytes(const TDirListing &listing)
 {
-    std::size_t bytes = listing.capacity() * sizeof(TListItem);
-    for (const TListItem &item : listing) {
-        if (item.Name.capacity() > 15)
-            bytes += item.Name.capacity() + 1;
-    }
-    return bytes;
+    return listing.capacity() * sizeof(TListItem) + listing.NameBlockBytes();
 }
 
 // Measures the longest gap between two turns of the event loop while `work` runs.

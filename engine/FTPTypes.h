@@ -2,8 +2,12 @@
 
 #include "platform/DateTime.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Attribute bits of a directory entry.
@@ -33,15 +37,89 @@ struct TDirEntry
     bool IsLink() const { return Attributes & faLink; }
 };
 
+class TDirListing;
+
+// The bytes of a listed name, owned by the listing that holds the item. Only a listing
+// or a string literal (which lives for ever) can make one, so that no name is left
+// pointing into a string that has gone away.
+class TListName : public std::string_view
+{
+public:
+    constexpr TListName() = default;
+    template <std::size_t N>
+    constexpr TListName(const char (&literal)[N]) : std::string_view(literal, N - 1)
+    {
+    }
+
+private:
+    friend class TDirListing;
+    constexpr explicit TListName(std::string_view bytes) : std::string_view(bytes) {}
+};
+
 // A name as the server sent it (raw bytes) with its record. A link's name carries
 // its target behind " -> ".
 struct TListItem
 {
-    std::string Name;
+    TListName Name;
     TDirEntry Entry;
 };
 
-using TDirListing = std::vector<TListItem>;
+// The entries of one folder. Names live in blocks that never move and are shared by
+// copies, so a listing costs no allocation per name, copying it is cheap, and an
+// item's name stays valid for as long as any copy of its listing lives. A block's
+// unused tail belongs to the one listing that appends there.
+class TDirListing
+{
+public:
+    using value_type = TListItem;
+    using iterator = std::vector<TListItem>::iterator;
+    using const_iterator = std::vector<TListItem>::const_iterator;
+
+    TDirListing() = default;
+    // The items' names are copied in.
+    TDirListing(std::initializer_list<TListItem> items);
+    TDirListing(const TDirListing &other);
+    TDirListing(TDirListing &&other) noexcept;
+    TDirListing &operator=(const TDirListing &other);
+    TDirListing &operator=(TDirListing &&other) noexcept;
+
+    std::size_t size() const { return FItems.size(); }
+    bool empty() const { return FItems.empty(); }
+    std::size_t capacity() const { return FItems.capacity(); }
+    TListItem &operator[](std::size_t index) { return FItems[index]; }
+    const TListItem &operator[](std::size_t index) const { return FItems[index]; }
+    TListItem &at(std::size_t index) { return FItems.at(index); }
+    const TListItem &at(std::size_t index) const { return FItems.at(index); }
+    TListItem &front() { return FItems.front(); }
+    const TListItem &front() const { return FItems.front(); }
+    TListItem &back() { return FItems.back(); }
+    const TListItem &back() const { return FItems.back(); }
+    iterator begin() { return FItems.begin(); }
+    iterator end() { return FItems.end(); }
+    const_iterator begin() const { return FItems.begin(); }
+    const_iterator end() const { return FItems.end(); }
+
+    void reserve(std::size_t count) { FItems.reserve(count); }
+    void shrink_to_fit() { FItems.shrink_to_fit(); }
+    void clear();
+    // The name is copied into the listing.
+    TListItem &push_back(std::string_view name, const TDirEntry &entry);
+    TListItem &push_back(const TListItem &item) { return push_back(item.Name, item.Entry); }
+    // The bytes of the name blocks this listing holds (shared ones included).
+    std::size_t NameBlockBytes() const { return FBlockBytes; }
+    iterator erase(const_iterator position) { return FItems.erase(position); }
+
+private:
+    TListName StoreName(std::string_view name);
+    char *NewBlock(std::size_t needed);
+
+    std::vector<TListItem> FItems;
+    std::vector<std::shared_ptr<char[]>> FBlocks;
+    char *FFree = nullptr; // in the last block; null when this listing may not append there
+    std::size_t FFreeSize = 0;
+    std::size_t FNextBlockSize = 0;
+    std::size_t FBlockBytes = 0;
+};
 
 // Transfer types, in the order of the "TransferMode" option.
 enum TTransferType : int { ttAuto = 0, ttASCII = 1, ttBinary = 2, ttEBCDIC = 3, ttLocal = 4 };

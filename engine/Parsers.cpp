@@ -23,34 +23,50 @@ constexpr std::string_view ChineseMonth = "\xD4\xC2";
 // A VMS name has at most 255 characters; a wrapped name line is kept up to this length.
 constexpr std::size_t MaxWrappedVmsLine = 1024;
 
-constexpr std::int64_t MsPerDay = 24LL * 60 * 60 * 1000;
-// Days from 30 December 1899 to 1 January 1970.
-constexpr std::int64_t UnixEpochDays = 25569;
 
 bool IsLineBreak(char c)
 {
     return c == '\r' || c == '\n' || c == '\0';
 }
 
-const char *FindLineBreak(const char *p, const char *end)
+// The first CR, LF or zero byte at or after p, or end. With Watch, also sets *watched
+// when a byte 0xD4 (the first half of the Chinese month character) comes before it.
+template <bool Watch = false>
+const char *FindLineBreak(const char *p, const char *end, bool *watched = nullptr)
 {
+    constexpr char WatchedByte = char(0xD4);
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i nul = _mm_setzero_si128();
+    const __m128i watchedBytes = _mm_set1_epi8(WatchedByte);
+    unsigned seen = 0;
     while (end - p >= 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr),
                                                        _mm_cmpeq_epi8(chunk, lf)),
                                           _mm_cmpeq_epi8(chunk, nul));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0)
-            return p + __builtin_ctz(unsigned(mask));
+        const unsigned mask = unsigned(_mm_movemask_epi8(hits));
+        if constexpr (Watch) {
+            // Only the bytes before the break belong to the line.
+            const unsigned before = (mask & (0 - mask)) - 1;
+            seen |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, watchedBytes))) & before;
+        }
+        if (mask != 0) {
+            if constexpr (Watch)
+                *watched = *watched || seen != 0;
+            return p + __builtin_ctz(mask);
+        }
         p += 16;
     }
+    if constexpr (Watch)
+        *watched = *watched || seen != 0;
 #endif
-    while (p != end && !IsLineBreak(*p))
+    while (p != end && !IsLineBreak(*p)) {
+        if constexpr (Watch)
+            *watched = *watched || *p == WatchedByte;
         ++p;
+    }
     return p;
 }
 
@@ -136,33 +152,46 @@ bool ToInt64(std::string_view text, std::int64_t &value)
     return true;
 }
 
-bool IsLeapYear(std::int64_t year)
+bool IsLeapYear(int year)
 {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }
 
-std::int64_t DaysInMonth(std::int64_t year, std::int64_t month)
+// Days in the months before each month, in common and in leap years.
+constexpr std::array<std::array<int, 13>, 2> MonthStarts = {{
+    {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+    {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366},
+}};
+
+// Days from 1 January of the year 1 to 30 December 1899.
+constexpr int DaysTo1899 = 693593;
+
+// A proleptic Gregorian date of the years 1 to 9999 as days since 30 December 1899.
+int DaySerial(int year, int month, int day)
 {
-    static constexpr std::int64_t Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : Days[month - 1];
+    const int before = year - 1;
+    const int yearStart = before * 365 + before / 4 - before / 100 + before / 400;
+    return yearStart + MonthStarts[IsLeapYear(year)][std::size_t(month - 1)] + day - 1 - DaysTo1899;
 }
 
-// Days since 1 January 1970 of a proleptic Gregorian date.
-std::int64_t DaysFromCivil(std::int64_t year, std::int64_t month, std::int64_t day)
+// Each minute of the day as a fraction of the day, taken as milliseconds over the
+// day's milliseconds.
+const std::array<double, 24 * 60> &MinuteFractions()
 {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
+    static const std::array<double, 24 * 60> fractions = [] {
+        constexpr std::int64_t MsPerDay = 24LL * 60 * 60 * 1000;
+        std::array<double, 24 * 60> table{};
+        for (std::size_t minute = 0; minute < table.size(); ++minute)
+            table[minute] = double(std::int64_t(minute) * 60000) / double(MsPerDay);
+        return table;
+    }();
+    return fractions;
 }
 
-TDateTime EncodeDate(std::int64_t year, std::int64_t month, std::int64_t day, std::int64_t hour,
-                     std::int64_t minute)
+TDateTime EncodeDate(int year, int month, int day, int hour, int minute)
 {
-    const double days = double(DaysFromCivil(year, month, day) + UnixEpochDays);
-    const double fraction = double((hour * 60 + minute) * 60000) / double(MsPerDay);
+    const double days = double(DaySerial(year, month, day));
+    const double fraction = MinuteFractions()[std::size_t(hour * 60 + minute)];
     // Before the epoch the fraction still counts forward from midnight.
     return TDateTime(days >= 0 ? days + fraction : days - fraction);
 }
@@ -185,6 +214,16 @@ bool IsDotFolderName(std::string_view name)
     return name.size() < 3 && name.front() == '.' && name.back() == '.';
 }
 
+void TraceLine(const TParseContext &ctx, std::string_view line)
+{
+    if (ctx.Trace) {
+        std::string text = "Parser Line: \"";
+        text.append(line);
+        text += '"';
+        ctx.Trace(text);
+    }
+}
+
 std::string FormatTraceDate(TDateTime date)
 {
     const QLocale locale = QLocale::system();
@@ -203,11 +242,54 @@ void TraceEntry(const TParseContext &ctx, std::string_view name, std::int64_t si
     ctx.Trace(line);
 }
 
-std::uint32_t PackThree(const char *p)
+constexpr std::uint32_t PackThree(const char *p)
 {
     return std::uint32_t(static_cast<unsigned char>(p[0]))
         | std::uint32_t(static_cast<unsigned char>(p[1])) << 8
         | std::uint32_t(static_cast<unsigned char>(p[2])) << 16;
+}
+
+// Month names hashed to distinct slots of a small table, so a lookup is one probe.
+constexpr std::uint32_t MonthHashFactor = [] {
+    for (std::uint32_t factor = 1;; factor += 2) {
+        std::uint32_t used = 0;
+        bool distinct = true;
+        for (std::size_t i = 0; i < 12 && distinct; ++i) {
+            const std::uint32_t bit = 1u << ((PackThree(MonthNames.data() + 4 * i) * factor) >> 27);
+            distinct = (used & bit) == 0;
+            used |= bit;
+        }
+        if (distinct)
+            return factor;
+    }
+}();
+
+constexpr std::uint32_t MonthSlot(std::uint32_t packed)
+{
+    return (packed * MonthHashFactor) >> 27;
+}
+
+struct TMonthSlot
+{
+    std::uint32_t Packed = 0; // no month packs to 0
+    int Index = -1;
+};
+
+// 0 to 11 for the three letters of a month name as MonthNames spells it, else -1.
+int MonthIndex(const char *threeLetters)
+{
+    static constexpr auto Table = [] {
+        std::array<TMonthSlot, 32> table{};
+        for (std::size_t i = 0; i < 12; ++i) {
+            const std::uint32_t packed = PackThree(MonthNames.data() + 4 * i);
+            const std::size_t slot = MonthSlot(packed);
+            table[slot] = TMonthSlot{packed, int(i)};
+        }
+        return table;
+    }();
+    const std::uint32_t key = PackThree(threeLetters);
+    const TMonthSlot &slot = Table[MonthSlot(key)];
+    return slot.Packed == key ? slot.Index : -1;
 }
 
 // The offset of `text` inside MonthNames, or npos. A month name, alone or with the space
@@ -215,17 +297,9 @@ std::uint32_t PackThree(const char *p)
 std::size_t FindInMonthNames(std::string_view text)
 {
     if (text.size() == 3 || (text.size() == 4 && text[3] == ' ')) {
-        static const auto Packed = [] {
-            std::array<std::uint32_t, 12> packed{};
-            for (std::size_t i = 0; i < packed.size(); ++i)
-                packed[i] = PackThree(MonthNames.data() + 4 * i);
-            return packed;
-        }();
-        const std::uint32_t key = PackThree(text.data());
-        for (std::size_t i = 0; i < Packed.size(); ++i) {
-            if (Packed[i] == key)
-                return 4 * i;
-        }
+        const int index = MonthIndex(text.data());
+        if (index >= 0)
+            return 4 * std::size_t(index);
     }
     return MonthNames.find(text);
 }
@@ -256,47 +330,183 @@ int MonthNumber(std::string_view monthAndNext)
     return int(onePlaced / 4) + 1;
 }
 
+// ParseNumber, with the plain digits of nearly every field read in line.
+inline std::int64_t FieldNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 18)
+        return ParseNumber(text);
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        const unsigned digit = unsigned(static_cast<unsigned char>(c)) - '0';
+        if (digit > 9)
+            return ParseNumber(text);
+        value = value * 10 + digit;
+    }
+    return std::int64_t(value);
+}
+
 // "HH:MM" with the hour in the first two characters and the minute in the 4th and 5th.
 void ParseClock(std::string_view text, std::int64_t &hour, std::int64_t &minute)
 {
-    hour = ParseNumber(Part(text, 0, 2));
-    minute = ParseNumber(Part(text, 3, 2));
+    hour = FieldNumber(Part(text, 0, 2));
+    minute = FieldNumber(Part(text, 3, 2));
+}
+
+// The date of an ordinary Unix-style line from its month and the two fields after it:
+// the day, then a time (this year's or last year's date) or a year.
+TDateTime ListedDate(std::int64_t month, std::string_view dayText, std::string_view timeOrYear,
+                     const TListTarget &target)
+{
+    const std::int64_t day = FieldNumber(dayText);
+    std::int64_t year = 0;
+    std::int64_t hour = 0;
+    std::int64_t minute = 0;
+    if (std::find(timeOrYear.begin(), timeOrYear.end(), ':') != timeOrYear.end()) {
+        ParseClock(timeOrYear, hour, minute);
+        year = RecentYear(target, month, day);
+    } else {
+        year = FieldNumber(timeOrYear);
+    }
+    return MakeDate(year, month, day, hour, minute, target.TodayYear);
 }
 
 // The date of a Unix-style line, or false when a Chinese listing has no month where
 // one is expected.
 bool UnixDate(TLineFields &fields, int monthField, const TListTarget &target, TDateTime &date)
 {
+    if (!Contains(fields.Line(), ChineseMonth)) {
+        date = ListedDate(MonthNumber(fields.FieldAndNext(monthField)),
+                          fields.Field(monthField + 1), fields.Field(monthField + 2), target);
+        return true;
+    }
     std::int64_t year = 0;
     std::int64_t month = 0;
     std::int64_t day = 0;
     std::int64_t hour = 0;
     std::int64_t minute = 0;
-    if (Contains(fields.Line(), ChineseMonth)) {
-        if (Contains(fields.Field(6), ChineseMonth)) {
-            month = ParseNumber(fields.Field(6));
-            day = ParseNumber(fields.Field(7));
-            ParseClock(fields.Field(8), hour, minute);
-            year = RecentYear(target, month, day);
-        } else if (Contains(fields.Field(7), ChineseMonth)) {
-            year = ParseNumber(fields.Field(6));
-            month = ParseNumber(fields.Field(7));
-            day = ParseNumber(fields.Field(8));
-        } else {
-            return false;
-        }
+    if (Contains(fields.Field(6), ChineseMonth)) {
+        month = FieldNumber(fields.Field(6));
+        day = FieldNumber(fields.Field(7));
+        ParseClock(fields.Field(8), hour, minute);
+        year = RecentYear(target, month, day);
+    } else if (Contains(fields.Field(7), ChineseMonth)) {
+        year = FieldNumber(fields.Field(6));
+        month = FieldNumber(fields.Field(7));
+        day = FieldNumber(fields.Field(8));
     } else {
-        month = MonthNumber(fields.FieldAndNext(monthField));
-        day = ParseNumber(fields.Field(monthField + 1));
-        const std::string_view timeOrYear = fields.Field(monthField + 2);
-        if (std::find(timeOrYear.begin(), timeOrYear.end(), ':') != timeOrYear.end()) {
-            ParseClock(timeOrYear, hour, minute);
-            year = RecentYear(target, month, day);
-        } else {
-            year = ParseNumber(timeOrYear);
-        }
+        return false;
     }
     date = MakeDate(year, month, day, hour, minute, target.TodayYear);
+    return true;
+}
+
+// What the first 64 bytes at a line's start hold: bit i tells about byte i.
+struct TLineWindow
+{
+    std::uint64_t Spaces = 0;
+    std::uint64_t Breaks = 0; // CR, LF, zero byte or past the text
+    std::uint64_t Watched = 0; // 0xD4
+};
+
+#ifdef __SSE2__
+std::uint64_t Bits(__m128i matches)
+{
+    return std::uint64_t(unsigned(_mm_movemask_epi8(matches)));
+}
+#endif
+
+TLineWindow ScanWindow(const char *p, std::size_t readable)
+{
+    TLineWindow window;
+#ifdef __SSE2__
+    if (readable >= 64) {
+        const __m128i space = _mm_set1_epi8(' ');
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i nul = _mm_setzero_si128();
+        const __m128i watched = _mm_set1_epi8(char(0xD4));
+        for (unsigned i = 0; i < 4; ++i) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+            const __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr),
+                                                             _mm_cmpeq_epi8(chunk, lf)),
+                                                _mm_cmpeq_epi8(chunk, nul));
+            const unsigned shift = 16 * i;
+            window.Spaces |= Bits(_mm_cmpeq_epi8(chunk, space)) << shift;
+            window.Breaks |= Bits(breaks) << shift;
+            window.Watched |= Bits(_mm_cmpeq_epi8(chunk, watched)) << shift;
+        }
+        return window;
+    }
+#endif
+    const std::size_t count = std::min<std::size_t>(readable, 64);
+    for (std::size_t i = 0; i < count; ++i) {
+        window.Spaces |= std::uint64_t(p[i] == ' ') << i;
+        window.Breaks |= std::uint64_t(IsLineBreak(p[i])) << i;
+        window.Watched |= std::uint64_t(p[i] == char(0xD4)) << i;
+    }
+    if (count < 64)
+        window.Breaks |= ~std::uint64_t(0) << count;
+    return window;
+}
+
+// A Unix-style line in the layout nearly every server sends: its first nine fields
+// start within 64 bytes, the second does not start with "[", the sixth is a month name
+// and no byte 0xD4 occurs. The general rules read such a line exactly so; this finds
+// it in one pass.
+struct TUsualUnixLine
+{
+    std::string_view Line;
+    std::array<std::uint8_t, 9> Start; // of fields 1 to 9
+    std::array<std::uint8_t, 8> End;   // of fields 1 to 8
+    int Month;                         // 1 to 12
+    const char *Next;                  // past the line's breaks
+
+    std::string_view Field(int k) const
+    {
+        const std::size_t index = std::size_t(k - 1);
+        return Line.substr(Start[index], std::size_t(End[index] - Start[index]));
+    }
+};
+
+bool ReadUsualUnixLine(const TTextCursor &cursor, TUsualUnixLine &usual)
+{
+    const char *const p = cursor.Pos;
+    const TLineWindow window = ScanWindow(p, cursor.Remaining());
+    std::size_t length = 0;
+    std::uint64_t inLine = ~std::uint64_t(0);
+    bool watched = false;
+    if (window.Breaks != 0) {
+        length = std::size_t(__builtin_ctzll(window.Breaks));
+        inLine = (std::uint64_t(1) << length) - 1;
+    } else {
+        length = std::size_t(FindLineBreak<true>(p + 64, cursor.End, &watched) - p);
+    }
+    if ((window.Watched & inLine) != 0 || watched)
+        return false;
+    const std::uint64_t inField = ~window.Spaces & inLine;
+    std::uint64_t starts = inField & ~(inField << 1);
+    std::uint64_t ends = ~inField & (inField << 1);
+    for (std::uint8_t &start : usual.Start) {
+        if (starts == 0)
+            return false;
+        start = std::uint8_t(__builtin_ctzll(starts));
+        starts &= starts - 1;
+    }
+    // Every field before the ninth ends before it, so inside the window.
+    for (std::uint8_t &end : usual.End) {
+        end = std::uint8_t(__builtin_ctzll(ends));
+        ends &= ends - 1;
+    }
+    usual.Line = std::string_view(p, length);
+    if (usual.Line[usual.Start[1]] == '[' || usual.End[5] - usual.Start[5] != 3)
+        return false;
+    usual.Month = MonthIndex(p + usual.Start[5]) + 1;
+    if (usual.Month == 0)
+        return false;
+    const char *next = p + length;
+    while (next != cursor.End && (*next == '\r' || *next == '\n'))
+        ++next;
+    usual.Next = next;
     return true;
 }
 
@@ -380,12 +590,7 @@ std::string_view GetLine(TTextCursor &cursor, const TParseContext &ctx)
     while (p != cursor.End && (*p == '\r' || *p == '\n'))
         ++p;
     cursor.Pos = p;
-    if (ctx.Trace) {
-        std::string text = "Parser Line: \"";
-        text.append(line);
-        text += '"';
-        ctx.Trace(text);
-    }
+    TraceLine(ctx, line);
     return line;
 }
 
@@ -499,6 +704,16 @@ std::uint32_t ParseAttributes(std::string_view line)
         else if (line[0] == 'l')
             attributes |= faLink;
     }
+#ifdef __SSE2__
+    if (line.size() >= 16) {
+        // Characters 2 to 10 against "rwxrwxrwx" at once: match i gives bit i + 1.
+        const __m128i letters =
+            _mm_setr_epi8(0, 'r', 'w', 'x', 'r', 'w', 'x', 'r', 'w', 'x', 0, 0, 0, 0, 0, 0);
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line.data()));
+        const unsigned matches = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, letters)));
+        return attributes | (matches & 0x3FEu) << 1;
+    }
+#endif
     const std::size_t end = std::min<std::size_t>(line.size(), 10);
     for (std::size_t i = 1; i < end; ++i) {
         if (line[i] == Letters[i - 1])
@@ -524,9 +739,14 @@ TDateTime MakeDate(std::int64_t year, std::int64_t month, std::int64_t day, std:
                    std::int64_t minute, int currentYear)
 {
     const bool valid = year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1
-        && day <= DaysInMonth(year, month) && hour >= 0 && hour < 24 && minute >= 0
-        && minute < 60;
-    return valid ? EncodeDate(year, month, day, hour, minute) : EncodeDate(currentYear, 1, 1, 0, 0);
+        && hour >= 0 && hour < 24 && minute >= 0 && minute < 60;
+    if (!valid)
+        return EncodeDate(currentYear, 1, 1, 0, 0);
+    const bool leap = IsLeapYear(int(year));
+    const std::size_t monthIndex = std::size_t(month - 1);
+    if (day > MonthStarts[leap][monthIndex + 1] - MonthStarts[leap][monthIndex])
+        return EncodeDate(currentYear, 1, 1, 0, 0);
+    return EncodeDate(int(year), int(month), int(day), int(hour), int(minute));
 }
 
 bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_t attributes,
@@ -538,11 +758,7 @@ bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_
         return false;
     if (size < 0)
         size = 0;
-    TListItem &item = target.Listing->emplace_back();
-    item.Name.assign(name);
-    item.Entry.Attributes = attributes;
-    item.Entry.Size = size;
-    item.Entry.Date = date;
+    target.Listing->push_back(name, TDirEntry{attributes, size, date});
     if (target.Context->Trace)
         TraceEntry(*target.Context, name, size, date);
     return true;
@@ -550,6 +766,16 @@ bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_
 
 bool ParseUnixLine(TTextCursor &cursor, const TListTarget &target)
 {
+    TUsualUnixLine usual;
+    if (ReadUsualUnixLine(cursor, usual)) {
+        const std::string_view line = usual.Line;
+        TraceLine(*target.Context, line);
+        cursor.Pos = usual.Next;
+        const std::uint32_t attributes = ParseAttributes(line);
+        const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(usual.Field(5));
+        const TDateTime date = ListedDate(usual.Month, usual.Field(7), usual.Field(8), target);
+        return AddListEntry(target, line.substr(usual.Start[8]), attributes, date, size);
+    }
     const std::string_view line = GetLine(cursor, *target.Context);
     if (line.empty())
         return false;
@@ -560,7 +786,7 @@ bool ParseUnixLine(TTextCursor &cursor, const TListTarget &target)
     const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
     const std::string_view name = fields.Rest(monthField + 3);
     const std::uint32_t attributes = ParseAttributes(line);
-    const std::int64_t size = attributes & faFolder ? 0 : ParseNumber(fields.Field(monthField - 1));
+    const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(fields.Field(monthField - 1));
     TDateTime date;
     if (!UnixDate(fields, monthField, target, date))
         return false;
@@ -578,13 +804,13 @@ bool ParseDosLine(TTextCursor &cursor, const TListTarget &target)
     const std::string_view sizeField = fields.Field(3);
     const bool folder = sizeField == "<DIR>";
     const std::uint32_t attributes = folder ? std::uint32_t(faFolder) : 0u;
-    const std::int64_t size = folder ? 0 : ParseNumber(sizeField);
+    const std::int64_t size = folder ? 0 : FieldNumber(sizeField);
 
-    const std::int64_t month = ParseNumber(Part(line, 0, 2));
-    const std::int64_t day = ParseNumber(Part(line, 3, 2));
-    std::int64_t year = ParseNumber(Part(line, 6, 2));
-    std::int64_t hour = ParseNumber(Part(line, 10, 2));
-    const std::int64_t minute = ParseNumber(Part(line, 13, 2));
+    const std::int64_t month = FieldNumber(Part(line, 0, 2));
+    const std::int64_t day = FieldNumber(Part(line, 3, 2));
+    std::int64_t year = FieldNumber(Part(line, 6, 2));
+    std::int64_t hour = FieldNumber(Part(line, 10, 2));
+    const std::int64_t minute = FieldNumber(Part(line, 13, 2));
     const std::string_view meridiem = Part(line, 15, 1);
     // An unreadable hour stays unreadable rather than turning into 11 PM.
     if (!meridiem.empty() && (meridiem[0] == 'P' || meridiem[0] == 'p') && hour >= 0 && hour < 12)
@@ -604,7 +830,7 @@ bool ParseVMLine(TTextCursor &cursor, const TListTarget &target)
     std::string name(fields.Field(1));
     name += '.';
     name += fields.Field(2);
-    return AddListEntry(target, name, 0, TodayOf(target), ParseNumber(fields.Field(4)));
+    return AddListEntry(target, name, 0, TodayOf(target), FieldNumber(fields.Field(4)));
 }
 
 bool ParseVMSLine(TTextCursor &cursor, const TListTarget &target)
@@ -639,7 +865,7 @@ bool ParseVMSLine(TTextCursor &cursor, const TListTarget &target)
         name = name.substr(0, dir);
         attributes = faFolder;
     }
-    return AddListEntry(target, name, attributes, TodayOf(target), ParseNumber(fields.Field(2)));
+    return AddListEntry(target, name, attributes, TodayOf(target), FieldNumber(fields.Field(2)));
 }
 
 bool ParseListing(std::string_view text, TListParser parser, TListingState &state,
@@ -673,7 +899,7 @@ std::string FormatListingLine(const TListItem &item)
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d", date.year(), date.month(),
                   date.day(), time.hour(), time.minute());
 
-    std::string line = item.Name;
+    std::string line(item.Name);
     line += '\t';
     line += attributes;
     line += '\t';

@@ -241,13 +241,12 @@ std::optional<TDirListing> ReadLocalFolder(const std::string &folder)
         struct stat info {};
         if (::stat(path.c_str(), &info) != 0)
             continue;
-        TListItem item;
-        item.Name = std::string(name);
-        item.Entry.Attributes = S_ISDIR(info.st_mode) ? std::uint32_t(faFolder) : 0u;
-        item.Entry.Size = S_ISDIR(info.st_mode) ? 0 : std::int64_t(info.st_size);
+        TDirEntry record;
+        record.Attributes = S_ISDIR(info.st_mode) ? std::uint32_t(faFolder) : 0u;
+        record.Size = S_ISDIR(info.st_mode) ? 0 : std::int64_t(info.st_size);
         const qint64 ms = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
-        item.Entry.Date = TDateTime::FromDateTime(QDateTime::fromMSecsSinceEpoch(ms));
-        listing.push_back(std::move(item));
+        record.Date = TDateTime::FromDateTime(QDateTime::fromMSecsSinceEpoch(ms));
+        listing.push_back(name, record);
     }
     return listing;
 }

@@ -59,12 +59,11 @@ public:
         auto listing = std::make_shared<TDirListing>();
         for (int row = 0; row < FView->ItemCount(); ++row) {
             const TSelectedEntry entry = Entry(FView->ListView()->Item(row));
-            TListItem item;
-            item.Name = entry.File.Name;
-            item.Entry.Attributes = entry.IsFolder ? std::uint32_t(faFolder) : 0u;
-            item.Entry.Size = entry.File.Size;
-            item.Entry.Date = entry.File.Date;
-            listing->push_back(std::move(item));
+            TDirEntry shown;
+            shown.Attributes = entry.IsFolder ? std::uint32_t(faFolder) : 0u;
+            shown.Size = entry.File.Size;
+            shown.Date = entry.File.Date;
+            listing->push_back(entry.File.Name, shown);
         }
         return listing;
     }

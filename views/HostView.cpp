@@ -263,7 +263,7 @@ void THostView::FillList(const std::string &path, const TListingCache::TListingP
             const TListItem &item = (*listing)[i];
             if (item.Entry.IsFolder()) {
                 std::string folder = path;
-                folder += item.Entry.IsLink() ? LinkName(item.Name) : item.Name;
+                folder += item.Entry.IsLink() ? LinkName(item.Name) : std::string(item.Name);
                 folder += seperator;
                 FKnownFolders.Add(folder);
             } else if (!MatchesMasks(rows.back().Caption, FMaskList)) {
@@ -444,7 +444,7 @@ std::string THostView::GetItemNameBytes(const QModelIndex &item) const
     const TListItem *entry = ItemEntry(item);
     if (!entry)
         return std::string();
-    return entry->Entry.IsLink() ? LinkName(entry->Name) : entry->Name;
+    return entry->Entry.IsLink() ? LinkName(entry->Name) : std::string(entry->Name);
 }
 
 std::string THostView::GetItemPathBytes(const QModelIndex &item) const

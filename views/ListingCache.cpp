@@ -117,7 +117,8 @@ TRenameOutcome ApplyRename(TListingCache &cache, TFolderSet &known, std::string_
     const int index = FindEntry(*oldListing, oldName.Name);
     if (index < 0)
         return outcome;
-    TListItem item = std::move((*oldListing)[std::size_t(index)]);
+    // The old listing's blocks keep the name alive while this copy is in use.
+    const TListItem item = (*oldListing)[std::size_t(index)];
     oldListing->erase(oldListing->begin() + index);
     outcome.Found = true;
 
@@ -140,10 +141,9 @@ TRenameOutcome ApplyRename(TListingCache &cache, TFolderSet &known, std::string_
     }
     // A link keeps its target behind the new name.
     if (item.Entry.IsLink() && item.Name.find(" -> ") != std::string::npos)
-        item.Name = newName.Name + " -> " + LinkTarget(item.Name);
+        newListing->push_back(newName.Name + " -> " + LinkTarget(item.Name), item.Entry);
     else
-        item.Name = newName.Name;
-    newListing->push_back(std::move(item));
+        newListing->push_back(newName.Name, item.Entry);
     return outcome;
 }
 
@@ -156,9 +156,7 @@ bool UpdateCachedEntry(TListingCache &cache, const std::string &folder, const st
     if (!listing)
         return false;
     const int index = FindEntry(*listing, name);
-    TListItem &item = index >= 0 ? (*listing)[std::size_t(index)] : listing->emplace_back();
-    if (index < 0)
-        item.Name = name;
+    TListItem &item = index >= 0 ? (*listing)[std::size_t(index)] : listing->push_back(name, {});
     item.Entry.Attributes = attributes;
     item.Entry.Size = size;
     item.Entry.Date = date;

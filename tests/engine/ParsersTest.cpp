@@ -39,12 +39,21 @@ TDirListing Parse(std::string_view text, TListParser parser)
     return Parse(text, parser, state).Listing;
 }
 
+// An entry that outlives the listing it was parsed into.
+struct TParsedItem
+{
+    std::string Name;
+    TDirEntry Entry;
+};
+
 // Parses one line and expects exactly one entry.
-TListItem One(std::string_view line, TListParser parser = TListParser::Unix)
+TParsedItem One(std::string_view line, TListParser parser = TListParser::Unix)
 {
     const TDirListing listing = Parse(std::string(line) + "\r\n", parser);
     EXPECT_EQ(listing.size(), 1u) << line;
-    return listing.empty() ? TListItem{} : listing.front();
+    if (listing.empty())
+        return {};
+    return {std::string(listing.front().Name), listing.front().Entry};
 }
 
 constexpr std::uint32_t RwxRxRx = faOwnerRead | faOwnerWrite | faOwnerExecute | faGroupRead
@@ -57,7 +66,7 @@ constexpr std::uint32_t RwRR = faOwnerRead | faOwnerWrite | faGroupRead | faOthe
 
 TEST(UnixParser, FolderWithTimeTakesThisYearOrLast)
 {
-    const TListItem docs = One("drwxr-xr-x   2 user  group   512 Jan 15 10:30 docs");
+    const TParsedItem docs = One("drwxr-xr-x   2 user  group   512 Jan 15 10:30 docs");
     EXPECT_EQ(docs.Name, "docs");
     EXPECT_EQ(docs.Entry.Attributes, faFolder | RwxRxRx);
     EXPECT_EQ(docs.Entry.Size, 0);
@@ -71,7 +80,7 @@ TEST(UnixParser, FolderWithTimeTakesThisYearOrLast)
 
 TEST(UnixParser, FileWithYearKeepsSpacesInName)
 {
-    const TListItem item = One("-rw-r--r--   1 user  group  1234 Dec 31  1997 old file.txt");
+    const TParsedItem item = One("-rw-r--r--   1 user  group  1234 Dec 31  1997 old file.txt");
     EXPECT_EQ(item.Name, "old file.txt");
     EXPECT_EQ(item.Entry.Attributes, RwRR);
     EXPECT_EQ(item.Entry.Size, 1234);
@@ -82,7 +91,7 @@ TEST(UnixParser, FileWithYearKeepsSpacesInName)
 
 TEST(UnixParser, LinkNameCarriesTarget)
 {
-    const TListItem item = One("lrwxrwxrwx   1 root  root     11 Feb  2 08:00 lib -> usr/lib");
+    const TParsedItem item = One("lrwxrwxrwx   1 root  root     11 Feb  2 08:00 lib -> usr/lib");
     EXPECT_EQ(item.Name, "lib -> usr/lib");
     EXPECT_TRUE(item.Entry.IsLink());
     EXPECT_FALSE(item.Entry.IsFolder());
@@ -92,13 +101,13 @@ TEST(UnixParser, LinkNameCarriesTarget)
 
 TEST(UnixParser, BracketedRightsFindMonthOneFieldEarlier)
 {
-    const TListItem item = One("d [RWCEAFMS] owner 512 Jan 01 12:00 name");
+    const TParsedItem item = One("d [RWCEAFMS] owner 512 Jan 01 12:00 name");
     EXPECT_EQ(item.Name, "name");
     EXPECT_EQ(item.Entry.Attributes, std::uint32_t(faFolder));
     EXPECT_EQ(item.Entry.Size, 0);
     EXPECT_EQ(item.Entry.Date, At(2024, 1, 1, 12, 0));
 
-    const TListItem file = One("- [RWCEAFMS] owner 2048 Mar 05 2003 report.doc");
+    const TParsedItem file = One("- [RWCEAFMS] owner 2048 Mar 05 2003 report.doc");
     EXPECT_EQ(file.Name, "report.doc");
     EXPECT_EQ(file.Entry.Size, 2048);
     EXPECT_EQ(file.Entry.Date, At(2003, 3, 5));
@@ -107,19 +116,19 @@ TEST(UnixParser, BracketedRightsFindMonthOneFieldEarlier)
 TEST(UnixParser, MonthElsewhereIsFound)
 {
     // No group column: the search goes down from field 6 to the month in field 5.
-    const TListItem noGroup = One("-rw-r--r-- 1 user 1234 Apr 15 10:30 name");
+    const TParsedItem noGroup = One("-rw-r--r-- 1 user 1234 Apr 15 10:30 name");
     EXPECT_EQ(noGroup.Name, "name");
     EXPECT_EQ(noGroup.Entry.Size, 1234);
     EXPECT_EQ(noGroup.Entry.Date, At(2024, 4, 15, 10, 30));
 
     // An extra column pushes the month past its place: the upward search finds it.
-    const TListItem extra = One("-rw-r--r-- 1 user group acl 77 Sep 30 2020 late");
+    const TParsedItem extra = One("-rw-r--r-- 1 user group acl 77 Sep 30 2020 late");
     EXPECT_EQ(extra.Name, "late");
     EXPECT_EQ(extra.Entry.Size, 77);
     EXPECT_EQ(extra.Entry.Date, At(2020, 9, 30));
 
     // No month at all: field 6 is taken as one and reads as January.
-    const TListItem none = One("-rw-r--r-- 1 user group 10 xyz 7 1999 f");
+    const TParsedItem none = One("-rw-r--r-- 1 user group 10 xyz 7 1999 f");
     EXPECT_EQ(none.Name, "f");
     EXPECT_EQ(none.Entry.Date, At(1999, 1, 7));
 }
@@ -144,7 +153,7 @@ TEST(UnixParser, SkipsTotalShortLinesAndDotFolders)
 TEST(UnixParser, ChineseMonthForms)
 {
     // Month and day marked with their characters, then the time.
-    const TListItem recent = One("-rw-r--r-- 1 user group 100 3\xD4\xC2 9\xC8\xD5 14:05 a.txt");
+    const TParsedItem recent = One("-rw-r--r-- 1 user group 100 3\xD4\xC2 9\xC8\xD5 14:05 a.txt");
     EXPECT_EQ(recent.Name, "a.txt");
     EXPECT_EQ(recent.Entry.Size, 100);
     EXPECT_EQ(recent.Entry.Date, At(2024, 3, 9, 14, 5));
@@ -152,7 +161,7 @@ TEST(UnixParser, ChineseMonthForms)
               At(2023, 12, 9, 14, 5));
 
     // Year first, then month and day.
-    const TListItem old = One("drwxr-xr-x 1 user group 0 2003\xC4\xEA 7\xD4\xC2 21\xC8\xD5 old");
+    const TParsedItem old = One("drwxr-xr-x 1 user group 0 2003\xC4\xEA 7\xD4\xC2 21\xC8\xD5 old");
     EXPECT_EQ(old.Name, "old");
     EXPECT_TRUE(old.Entry.IsFolder());
     EXPECT_EQ(old.Entry.Date, At(2003, 7, 21));
@@ -164,7 +173,7 @@ TEST(UnixParser, ChineseMonthForms)
 TEST(UnixParser, UnreadableNumbers)
 {
     // A size that is no number gives 0; a day that does not exist gives 1 January.
-    const TListItem item = One("-rw-r--r-- 1 u g 1,024 Apr 31 2001 f");
+    const TParsedItem item = One("-rw-r--r-- 1 u g 1,024 Apr 31 2001 f");
     EXPECT_EQ(item.Entry.Size, 0);
     EXPECT_EQ(item.Entry.Date, At(2024, 1, 1));
     EXPECT_EQ(One("-rw-r--r-- 1 u g (77) Apr 30 99:99 f").Entry.Size, 77);
@@ -188,23 +197,50 @@ TEST(UnixParser, LinesWithManyFields)
     for (int i = 0; i < 70; ++i)
         line += " x" + std::to_string(i);
     line += " 42 Oct 9 2011 far name";
-    const TListItem item = One(line);
+    const TParsedItem item = One(line);
     EXPECT_EQ(item.Name, "far name");
     EXPECT_EQ(item.Entry.Size, 42);
     EXPECT_EQ(item.Entry.Date, At(2011, 10, 9));
+}
+
+TEST(UnixParser, LongLinesAndWideColumns)
+{
+    // Lines are read 64 bytes at a time: the name may start on either side of that
+    // mark and run far past it, with the next line right behind.
+    for (std::size_t owner = 1; owner <= 40; ++owner) {
+        const std::string name = "n" + std::string(owner * 3, 'x') + " y";
+        const std::string line =
+            "-rwxr-x--- 1 " + std::string(owner, 'o') + " grp 9876543210 Nov 30 23:59 " + name;
+        const TDirListing listing = Parse(line + "\r\n" + line + "\n", TListParser::Unix);
+        ASSERT_EQ(listing.size(), 2u) << line;
+        for (const TListItem &item : listing) {
+            EXPECT_EQ(item.Name, name);
+            EXPECT_EQ(item.Entry.Attributes,
+                      faOwnerRead | faOwnerWrite | faOwnerExecute | faGroupRead | faGroupExecute);
+            EXPECT_EQ(item.Entry.Size, 9876543210LL);
+            EXPECT_EQ(item.Entry.Date, At(2023, 11, 30, 23, 59));
+        }
+    }
+
+    // Far from the start, the Chinese month character still removes the line, and its
+    // first byte alone does not.
+    const std::string columns = "-rw-r--r-- 1 owner group 5 Jan 1 2000 ";
+    const std::string pad(70, 'p');
+    EXPECT_TRUE(Parse(columns + pad + "\xD4\xC2\r\n", TListParser::Unix).empty());
+    EXPECT_EQ(One(columns + pad + "\xD4" "x").Name, pad + "\xD4" "x");
 }
 
 // ---- DOS-style lines ----
 
 TEST(DosParser, FoldersAndFiles)
 {
-    const TListItem folder = One("01-31-98  10:30PM       <DIR>          My Folder", TListParser::Dos);
+    const TParsedItem folder = One("01-31-98  10:30PM       <DIR>          My Folder", TListParser::Dos);
     EXPECT_EQ(folder.Name, "My Folder");
     EXPECT_EQ(folder.Entry.Attributes, std::uint32_t(faFolder));
     EXPECT_EQ(folder.Entry.Size, 0);
     EXPECT_EQ(folder.Entry.Date, At(1998, 1, 31, 22, 30));
 
-    const TListItem file = One("12-01-05  12:15AM  1024 a.txt", TListParser::Dos);
+    const TParsedItem file = One("12-01-05  12:15AM  1024 a.txt", TListParser::Dos);
     EXPECT_EQ(file.Name, "a.txt");
     EXPECT_EQ(file.Entry.Attributes, 0u);
     EXPECT_EQ(file.Entry.Size, 1024);
@@ -243,7 +279,7 @@ TEST(DosParser, UnreadableHourWithPmStaysUnreadable)
 
 TEST(VMParser, NameFromFirstTwoFieldsAndTodaysDate)
 {
-    const TListItem profile = One("PROFILE EXEC A1 V 80 12 1 1/01/98", TListParser::VM);
+    const TParsedItem profile = One("PROFILE EXEC A1 V 80 12 1 1/01/98", TListParser::VM);
     EXPECT_EQ(profile.Name, "PROFILE.EXEC");
     EXPECT_EQ(profile.Entry.Size, 0);
     EXPECT_EQ(profile.Entry.Attributes, 0u);
@@ -255,12 +291,12 @@ TEST(VMParser, NameFromFirstTwoFieldsAndTodaysDate)
 
 TEST(VMSParser, FilesAndFolders)
 {
-    const TListItem login = One("LOGIN.COM;3  2  1-JAN-1998 00:00", TListParser::VMS);
+    const TParsedItem login = One("LOGIN.COM;3  2  1-JAN-1998 00:00", TListParser::VMS);
     EXPECT_EQ(login.Name, "LOGIN.COM");
     EXPECT_EQ(login.Entry.Size, 2);
     EXPECT_EQ(login.Entry.Date, At(2024, 6, 15));
 
-    const TListItem subdir = One("SUBDIR.DIR;1  1  1-JAN-1998 00:00", TListParser::VMS);
+    const TParsedItem subdir = One("SUBDIR.DIR;1  1  1-JAN-1998 00:00", TListParser::VMS);
     EXPECT_EQ(subdir.Name, "SUBDIR");
     EXPECT_TRUE(subdir.Entry.IsFolder());
 
@@ -356,8 +392,8 @@ TEST(ParseListing, AppendsToGivenListing)
     TListingState state;
     TParseContext ctx;
     ctx.Today = Today;
-    TDirListing listing(1);
-    listing[0].Name = "kept";
+    TDirListing listing;
+    listing.push_back("kept", {});
     ASSERT_TRUE(ParseListing("-rw-r--r-- 1 u g 1 Jan 1 2000 new\r\n", TListParser::Unix, state,
                              listing, ctx));
     ASSERT_EQ(listing.size(), 2u);

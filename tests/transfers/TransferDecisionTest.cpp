@@ -15,7 +15,8 @@ TDateTime Day(int day)
     return TDateTime::FromDate(QDate(2024, 3, day));
 }
 
-TListItem Entry(const std::string &name, std::int64_t size, TDateTime date = Day(10),
+// Names are literals: the item is copied into a listing, which keeps its own copy.
+TListItem Entry(TListName name, std::int64_t size, TDateTime date = Day(10),
                 std::uint32_t attributes = 0)
 {
     TListItem item;

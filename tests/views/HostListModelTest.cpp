@@ -9,7 +9,8 @@
 
 namespace {
 
-TListItem Item(const std::string &name, std::uint32_t attributes, std::int64_t size)
+// Names are literals: the item is copied into a listing, which keeps its own copy.
+TListItem Item(TListName name, std::uint32_t attributes, std::int64_t size)
 {
     TListItem item;
     item.Name = name;

@@ -4,7 +4,8 @@
 
 namespace {
 
-TListItem Item(const std::string &name, std::uint32_t attributes = 0, std::int64_t size = 0)
+// Names are literals: the item is copied into a listing, which keeps its own copy.
+TListItem Item(TListName name, std::uint32_t attributes = 0, std::int64_t size = 0)
 {
     TListItem item;
     item.Name = name;
@@ -17,7 +18,7 @@ std::vector<std::string> Names(const TDirListing &listing)
 {
     std::vector<std::string> names;
     for (const TListItem &item : listing)
-        names.push_back(item.Name);
+        names.emplace_back(item.Name);
     return names;
 }
 

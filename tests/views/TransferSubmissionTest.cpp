@@ -11,7 +11,7 @@
 
 namespace {
 
-TListItem Entry(const std::string &name, std::int64_t size)
+TListItem Entry(TListName name, std::int64_t size)
 {
     TListItem item;
     item.Name = name;

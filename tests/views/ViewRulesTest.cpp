@@ -220,12 +220,10 @@ TEST(ListRows, LinkTargetsDecideFolders)
 
 TEST(ListRows, AddListItemMarksFolderLinksInTheListing)
 {
-    TDirListing listing(3);
-    listing[0].Name = "lib -> ../lib";
-    listing[0].Entry.Attributes = faLink;
-    listing[1].Name = "doc -> readme.txt";
-    listing[1].Entry.Attributes = faLink;
-    listing[2].Name = "plain.txt";
+    TDirListing listing;
+    listing.push_back("lib -> ../lib", TDirEntry{faLink, 0, {}});
+    listing.push_back("doc -> readme.txt", TDirEntry{faLink, 0, {}});
+    listing.push_back("plain.txt", {});
     TFileTypes types;
     THostListModel::TRows rows;
     for (std::uint32_t i = 0; i < 3; ++i)

@@ -175,9 +175,11 @@ echo "vsftpd on 127.0.0.1:$PORT; $RUNS runs per client and direction, interleave
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for direction in $DIRECTIONS; do
     case $direction in download | upload) ;; *) echo "unknown direction $direction" >&2; exit 2 ;; esac
+    # Each run starts with another client, so that none always follows the same one.
+    read -r -a order <<<"$available"
     for run in $(seq 1 "$RUNS"); do
-        for client in $available; do
-            measure "$client" "$direction" "$run"
+        for ((i = 0; i < ${#order[@]}; i++)); do
+            measure "${order[(run - 1 + i) % ${#order[@]}]}" "$direction" "$run"
         done
     done
 done

@@ -285,37 +285,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 break;
         }
     } else {
-        // Straight from the file to the socket where the stream can; the copy loop below
-        // takes over where it cannot.
-        bool direct = true;
-        for (;;) {
-            const long s = Stream.SendTo(FData.Fd(), TFTPComponent::DataBlockSize);
-            if (s > 0) {
-                result.Bytes += s;
-                if (!progressStep())
-                    break;
-                continue;
-            }
-            if (s == 0)
-                break;
-            if (s == TTransferStream::SendUnsupported) {
-                direct = false;
-                break;
-            }
-            if (s == TTransferStream::SendLocalError) {
-                localError();
-                break;
-            }
-            if (errno == EAGAIN) {
-                if (WaitSocket(FData.Fd(), POLLOUT))
-                    continue;
-            } else {
-                FLastError = WinSockErrorFromErrno(errno);
-            }
-            socketError = true;
-            break;
-        }
-        bool done = direct;
+        bool done = false;
         while (!done) {
             const long n = Stream.Read(block.data(), block.size());
             if (n < 0) {
@@ -326,13 +296,16 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 break;
             std::size_t sent = 0;
             while (sent < std::size_t(n)) {
-                if (!WaitSocket(FData.Fd(), POLLOUT)) {
+                // The socket is non-blocking: wait only when it is full.
+                const ssize_t s = ::send(FData.Fd(), block.data() + sent, std::size_t(n) - sent, MSG_NOSIGNAL);
+                if (s < 0 && errno == EINTR)
+                    continue;
+                if (s < 0 && errno == EAGAIN) {
+                    if (WaitSocket(FData.Fd(), POLLOUT))
+                        continue;
                     socketError = true;
                     break;
                 }
-                const ssize_t s = ::send(FData.Fd(), block.data() + sent, std::size_t(n) - sent, MSG_NOSIGNAL);
-                if (s < 0 && (errno == EAGAIN || errno == EINTR))
-                    continue;
                 if (s <= 0) {
                     FLastError = WinSockErrorFromErrno(s < 0 ? errno : ECONNRESET);
                     socketError = true;

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,27 +65,6 @@ bool TFileStream::Seek(std::int64_t Offset)
     }
     FPosition = Offset;
     return true;
-}
-
-long TFileStream::SendTo(int SocketFd, std::size_t Size)
-{
-    for (;;) {
-        // From the file's own position, which it advances, so that Read can take over.
-        const ssize_t n = ::sendfile(SocketFd, FFd, nullptr, Size);
-        if (n >= 0) {
-            FPosition += n;
-            return long(n);
-        }
-        switch (errno) {
-        case EINTR: continue;
-        case EINVAL:
-        case ENOSYS:
-        case EOVERFLOW: return SendUnsupported;
-        case EIO:
-        case ENOMEM: SetError(errno); return SendLocalError;
-        default: return -1; // the socket's errno
-        }
-    }
 }
 
 long TFileStream::Read(char *Data, std::size_t Size)

@@ -16,12 +16,6 @@ public:
     // Up to Size bytes; 0 at the end, -1 on failure.
     virtual long Read(char *Data, std::size_t Size) = 0;
     virtual bool Write(const char *Data, std::size_t Size) = 0;
-    // Sends up to Size bytes to a socket without copying them through user space: the
-    // count sent, 0 at the end, -1 with errno set when the socket cannot take more now
-    // (EAGAIN) or failed, and SendUnsupported when the stream cannot send directly.
-    static constexpr long SendUnsupported = -2;
-    static constexpr long SendLocalError = -3;
-    virtual long SendTo(int /*SocketFd*/, std::size_t /*Size*/) { return SendUnsupported; }
     // Why the last call failed, for the Error notification.
     virtual std::string ErrorText() const = 0;
 };
@@ -47,7 +41,6 @@ public:
     bool Seek(std::int64_t Offset) override;
     long Read(char *Data, std::size_t Size) override;
     bool Write(const char *Data, std::size_t Size) override;
-    long SendTo(int SocketFd, std::size_t Size) override;
     std::string ErrorText() const override { return FError; }
 
 private:

@@ -196,7 +196,7 @@ TEST_P(EngineRealServerTest, ResumedTransfersContinueAtTheOffset)
     EXPECT_EQ(ReadFile(FServer->LocalPath("partial.bin")), content);
 }
 
-// A named pipe cannot be sent straight to the socket: the upload falls back to copying.
+// A named pipe has no size and cannot be read ahead: the upload still arrives whole.
 TEST_P(EngineRealServerTest, UploadFromAPipeArrivesWhole)
 {
     const QByteArray content = RandomBytes(700 * 1024 + 3);

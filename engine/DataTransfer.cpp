@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -285,6 +286,10 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 break;
         }
     } else {
+        // A block is rarely a whole number of segments: with Nagle's rule the short tail
+        // of each waits for the receiver's acknowledgement, which it may delay.
+        const int noDelay = 1;
+        ::setsockopt(FData.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         bool done = false;
         while (!done) {
             const long n = Stream.Read(block.data(), block.size());

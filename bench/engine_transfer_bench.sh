@@ -167,7 +167,10 @@ measure() { # CLIENT DIRECTION RUN
     fi
     local user sys rss
     read -r _ user sys rss <<<"$(tail -n 1 "$WORK/time.txt")"
-    echo "$direction $client $(awk -v ns=$((end - start)) -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f %.2f", ns / 1e9, u + s }') $rss" >>"$WORK/results.txt"
+    local line
+    line="$direction $client $(awk -v ns=$((end - start)) -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f %.2f", ns / 1e9, u + s }') $rss"
+    echo "$line" >>"$WORK/results.txt"
+    echo "  run $run: $line"
 }
 
 echo "vsftpd on 127.0.0.1:$PORT; $RUNS runs per client and direction, interleaved"

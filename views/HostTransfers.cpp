@@ -11,8 +11,10 @@
 #include "views/TransferSubmission.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -44,6 +46,16 @@ public:
     char Seperator() const { return char(FView->Seperator().toLatin1()); }
 
     std::string Folder() const { return FRemote ? FRemote->FolderBytes() : LocalBytes(FView->GetFolder()); }
+
+    // A folder as the file system resolves its links; a server's links cannot be
+    // resolved from here, so a remote folder is what it is called.
+    std::string RealFolder(const std::string &folder) const
+    {
+        if (FRemote)
+            return folder;
+        const QString real = QFileInfo(QFile::decodeName(QByteArray::fromStdString(folder))).canonicalFilePath();
+        return real.isEmpty() ? folder : LocalBytes(real);
+    }
 
     std::vector<TSelectedEntry> Selection() const
     {
@@ -151,23 +163,34 @@ private:
             return;
         const std::string sourceFolder = FSource.Folder();
         QueueFiles(selection, sourceFolder, dest);
+        FWalk.push_back(FSource.RealFolder(sourceFolder));
         for (const TSelectedEntry &entry : selection) {
             if (!entry.IsFolder || !Alive())
                 continue;
             const std::string &name = entry.File.Name;
-            // "." and ".." would walk up instead of down.
-            if (!IsSafeServerName(name)) {
-                TraceFmt("Not descending into \"%s\"", name.c_str());
+            const std::string folder = sourceFolder + name + FSource.Seperator();
+            // "." and ".." would walk up instead of down; a link back up would never end.
+            if (!IsSafeServerName(name) || !Enterable(folder)) {
+                TraceFmt("Not descending into \"%s\"", folder.c_str());
                 continue;
             }
             if (!Add(MakeFolderItem(FRoute, dest, name)))
                 continue;
-            if (FSource.Enter(sourceFolder + name + FSource.Seperator()) && Alive()) {
+            if (FSource.Enter(folder) && Alive()) {
                 FSource.View().SelectAll();
                 Into(dest + name + FDestination.Seperator());
             }
             FSource.Return(sourceFolder);
         }
+        FWalk.pop_back();
+    }
+
+    // Neither a folder the walk is already inside (through a link) nor one too deep.
+    bool Enterable(const std::string &folder) const
+    {
+        if (FWalk.size() >= MaxWalkDepth)
+            return false;
+        return std::find(FWalk.begin(), FWalk.end(), FSource.RealFolder(folder)) == FWalk.end();
     }
 
     void QueueFiles(const std::vector<TSelectedEntry> &selection, const std::string &sourceFolder,
@@ -196,6 +219,10 @@ private:
     TTransferRoute FRoute;
     TShownDestination FShown;
     TTransferFlags FFlags;
+    // The source folders the walk is inside, outermost first, as RealFolder gives them.
+    std::vector<std::string> FWalk;
+    // A server's link loop cannot be seen from its names; this ends it.
+    static constexpr std::size_t MaxWalkDepth = 64;
 };
 
 } // namespace

@@ -237,6 +237,18 @@ TEST_P(HostTransferTest, UploadsANestedSelectionAndDownloadsItBack)
     EXPECT_THAT(Host.Messages, IsEmpty());
 }
 
+TEST_P(HostTransferTest, ALocalLinkBackUpIsNotWalkedAgain)
+{
+    PutLocal("up/sub/f.bin", Pattern(10, 5));
+    ASSERT_TRUE(QFile::link(LocalPath("up"), LocalPath("up/sub/loop")));
+    ConnectRemoteTo("/in/");
+    SelectAllLocal("up", 1);
+
+    ASSERT_TRUE(Remote->TransferFrom(Local.get()));
+    EXPECT_THAT(Lines(), ElementsAre("folder /in/sub", "/in/sub/f.bin @0"));
+    EXPECT_EQ(Local->GetFolder(), LocalPath("up/")) << "the local view walked back up";
+}
+
 TEST_P(HostTransferTest, OverwriteQuestionsDecideOffsetsForOneDropAtATime)
 {
     const QByteArray r = Pattern(3000, 5);

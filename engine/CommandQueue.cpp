@@ -43,6 +43,12 @@ TQueuedMessage TCommandQueue::Take()
     return message;
 }
 
+bool TCommandQueue::Empty()
+{
+    const std::lock_guard lock(FMutex);
+    return FMessages.empty();
+}
+
 bool TCommandQueue::TakePendingFlush()
 {
     const std::lock_guard lock(FMutex);

@@ -30,6 +30,8 @@ public:
 
     // Blocks until a message is there.
     TQueuedMessage Take();
+    // True when no message is waiting.
+    bool Empty();
     // Removes a flush request waiting in the queue; true when there was one.
     bool TakePendingFlush();
     // Discards every queued command and flush request (never the quit request) and

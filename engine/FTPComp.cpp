@@ -404,7 +404,7 @@ void TFTPComponent::Deliver(TNotification &Note)
         CallHandler(OnUpdateFileSize, this, data.FileName, data.NewSize);
         break;
     }
-    case ncCommandDone: CallHandler(OnCommandDone, this); break;
+    case ncIdle: CallHandler(OnIdle, this); break;
     default: break;
     }
 }
@@ -423,5 +423,5 @@ void TFTPComponent::ClearHandlers()
     OnProgress = nullptr;
     OnRenameSuccessful = nullptr;
     OnUpdateFileSize = nullptr;
-    OnCommandDone = nullptr;
+    OnIdle = nullptr;
 }

@@ -220,10 +220,10 @@ public:
     TProgressEvent OnProgress;
     TRenameSuccessfulEvent OnRenameSuccessful;
     TUpdateFileSizeEvent OnUpdateFileSize;
-    // Not one of the protocol's notifications: raised after every command, behind all
-    // the notifications the command caused, so an owner can wait for the worker to be
-    // idle without polling.
-    TNotifyEvent OnCommandDone;
+    // Not one of the protocol's notifications: raised when the worker has finished a
+    // command and nothing else is queued, behind all the notifications the command
+    // caused, so an owner can wait for the worker to be idle without polling.
+    TNotifyEvent OnIdle;
     // Unhooks every handler, so that nothing reaches an owner that is going away.
     void ClearHandlers();
 

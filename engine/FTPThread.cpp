@@ -37,6 +37,8 @@ void TFTPThread::Execute()
         else
             ExecuteCommand(message.Command, message.Params);
         FAborted = false;
+        if (FQueue.Empty())
+            Post({ncIdle, {}});
     }
 
     CloseSocket(FData);
@@ -93,7 +95,6 @@ bool TFTPThread::ExecuteCommand(int Kind, const TParams &Params)
     FFileTransfer = true;
     FBlocking = false;
     FCurrentCommand = fcNone;
-    Post({ncCommandDone, {}});
     return success;
 }
 

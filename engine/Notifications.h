@@ -28,7 +28,7 @@ enum TNotifyCode : int {
     ncProcessList = 1053,
     ncRenameSuccessful = 1054,
     ncUpdateFileSize = 1055,
-    ncCommandDone = 1056,
+    ncIdle = 1056,
 };
 
 struct TErrorData

@@ -756,7 +756,7 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
     engine->SetPassword(password);
     engine->SetAccount(account);
     engine->SetPassive(FSettings.Passive);
-    engine->OnCommandDone = [this](TFTPComponent *) { PollEnding(); };
+    engine->OnIdle = [this](TFTPComponent *) { PollEnding(); };
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
 }
@@ -852,7 +852,7 @@ void TTransferItems::PollEnding()
     if (!item)
         return;
     // A busy engine is still finishing the command (and may yet report an error); its
-    // OnCommandDone calls here again.
+    // OnIdle calls here again.
     if (item->FEngine && item->FEngine->Busy())
         return;
     // Everything the worker raised before it went idle is already posted, this call

@@ -39,7 +39,7 @@ bool TFTPThread::TimedOut() const
 
 bool TFTPThread::CheckAbort()
 {
-    const bool aborted = FAborted || FQuitting;
+    const bool aborted = Cancelled();
     if (aborted)
         FLastError = WSAEINTR;
     else if (TimedOut())
@@ -55,7 +55,7 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
     }
     for (;;) {
         // A cancelled wait looks like an interrupted call; the time-out cancels it too.
-        if (FAborted || FQuitting || TimedOut()) {
+        if (Cancelled() || TimedOut()) {
             FAborted = true;
             FLastError = WSAEINTR;
             Trace("BlockingHook Aborted");

@@ -62,6 +62,8 @@ public:
     int CurrentCommand() const { return FCurrentCommand; }
 
 private:
+    // The running wait is to end: an abort, or the engine going away.
+    bool Cancelled() const { return FAborted || FQuitting; }
     // Main loop and dispatcher (FTPThread.cpp).
     void Execute();
     void HandleFlush();

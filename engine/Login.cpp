@@ -102,7 +102,7 @@ bool TFTPThread::DoLogin(const TParams &Params, bool ViaFirewall)
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
             }
         }
-        if (success || final || FAborted || FQuitting || !moreAttempts)
+        if (success || final || Cancelled() || !moreAttempts)
             break;
     }
 

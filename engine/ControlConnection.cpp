@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int WaitSliceMS = 100;
+constexpr int PromptWaitMS = 2;
 
 } // namespace
 
@@ -62,9 +63,13 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
             return false;
         }
         pollfd entry{Fd, Events, 0};
-        const int rc = ::poll(&entry, 1, WaitSliceMS);
+        // Most replies come within a moment; the owner hears of the notes then, in one
+        // wake-up, or after the moment.
+        const int rc = ::poll(&entry, 1, FWakePending ? PromptWaitMS : WaitSliceMS);
         if (rc > 0)
             return true;
+        if (rc == 0)
+            WakeOwner();
         if (rc < 0 && errno != EINTR) {
             FLastError = WinSockErrorFromErrno(errno);
             return false;
@@ -84,6 +89,7 @@ bool TFTPThread::OpenControlConnection(const std::string &HostText, const std::s
     FCurrentType = UnknownType;
 
     std::uint32_t address = NoAddress;
+    WakeOwner(); // the lookup may take long
     const int resolveError = ResolveHost(HostText, address);
     if (resolveError != 0) {
         FLastError = resolveError;

@@ -112,6 +112,7 @@ TFTPComponent::~TFTPComponent()
     // A handler of this engine is still on the stack: its notifier goes later.
     if (FDelivering > 0) {
         QCoreApplication::removePostedEvents(FNotifier.get(), NotifyEventType());
+        FNotifier->Detach();
         FNotifier.release()->deleteLater();
     }
     EngineRegistry.erase(std::remove(EngineRegistry.begin(), EngineRegistry.end(), this), EngineRegistry.end());
@@ -311,13 +312,15 @@ void TFTPComponent::ClearCommands()
     FFlushing = false;
 }
 
-void TFTPComponent::PostNotification(TNotification Note)
+void TFTPComponent::QueueNotification(TNotification Note)
 {
-    // The note travels under our own lock; the event only wakes the owner, one event
-    // per note, so the order is kept.
-    auto wake = std::make_unique<QEvent>(NotifyEventType());
     FNotifications->Push(std::move(Note));
-    QCoreApplication::postEvent(FNotifier.get(), wake.release());
+}
+
+void TFTPComponent::WakeOwner()
+{
+    // The notes travel under our own lock; the event only wakes the owner.
+    QCoreApplication::postEvent(FNotifier.get(), new QEvent(NotifyEventType()));
 }
 
 namespace {

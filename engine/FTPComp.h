@@ -231,8 +231,10 @@ private:
     friend class TFTPThread;
 
     void Deliver(TNotification &Note);
-    // Worker side: queues a notification for delivery on the owner's thread.
-    void PostNotification(TNotification Note);
+    // Worker side: queues a notification for delivery on the owner's thread, which
+    // WakeOwner then wakes for every note queued so far.
+    void QueueNotification(TNotification Note);
+    void WakeOwner();
     void StartKeepAliveTimer();
     void StopKeepAliveTimer();
     void WaitForWorker();

@@ -39,6 +39,7 @@ void TFTPThread::Execute()
         FAborted = false;
         if (FQueue.Empty())
             Post({ncIdle, {}});
+        WakeOwner();
     }
 
     CloseSocket(FData);

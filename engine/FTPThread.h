@@ -130,6 +130,8 @@ private:
     // Notifications (WorkerNotify.cpp).
     void TraceHost(const char *Format, ...) __attribute__((format(printf, 2, 3)));
     void Post(TNotification Note);
+    // Wakes the owner for the notes queued since the last wake-up, if any.
+    void WakeOwner();
     void NotifyAbort();
     void NotifyCantLogIn();
     void NotifyConnect();
@@ -144,6 +146,7 @@ private:
     void NotifyUpdateFileSize(const std::string &FileName, std::int64_t NewSize);
 
     TFTPComponent &FOwner;
+    bool FWakePending = false;
     TCommandQueue FQueue;
     std::thread FThread;
 

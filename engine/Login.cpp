@@ -96,6 +96,7 @@ bool TFTPThread::DoLogin(const TParams &Params, bool ViaFirewall)
         if (!success && !final && moreAttempts) {
             const int delay = std::max(0, TFTPComponent::RetryDelaySeconds.load());
             Log(std::to_string(delay) + " seconds delay before retrying...", clLogInfo);
+            WakeOwner();
             for (int step = 0; step < delay * 4 + 1; ++step) {
                 if (CheckAbort())
                     break;

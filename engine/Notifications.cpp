@@ -32,8 +32,11 @@ bool TNotifier::event(QEvent *Event)
     FQueue->Sync(); // before reading the event the worker allocated
     if (Event->type() != NotifyEventType())
         return QObject::event(Event);
-    if (std::optional<TNotification> note = FQueue->Pop()) {
-        // Copied: a handler may delete the engine, and this notifier with it.
+    while (FDeliver) {
+        std::optional<TNotification> note = FQueue->Pop();
+        if (!note)
+            break;
+        // Copied: a handler may delete the engine, which detaches this notifier.
         const std::function<void(TNotification &)> deliver = FDeliver;
         deliver(*note);
     }

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the worker reports to the owner: one record per notification, handed over
-// through a queue that the owner drains on its own thread, one record per wake-up
-// event, so notifications arrive in the order raised.
+// through a queue that the owner drains on its own thread, in the order raised. Each
+// wake-up event delivers every note queued before it.
 
 #include "engine/FTPComp.h"
 
@@ -83,7 +83,7 @@ struct TNotification
         Data;
 };
 
-// The event the worker posts for each notification it queues.
+// The event that wakes the owner for the notes queued so far.
 QEvent::Type NotifyEventType();
 
 class TNotificationQueue
@@ -100,8 +100,8 @@ private:
     std::deque<TNotification> FNotes;
 };
 
-// Lives on the owner's thread and receives the worker's wake-up events, one per
-// queued notification; each delivers the oldest one.
+// Lives on the owner's thread and receives the worker's wake-up events; each delivers
+// the queued notes, oldest first.
 class TNotifier final : public QObject
 {
 public:
@@ -111,6 +111,9 @@ public:
         : FQueue(std::move(Queue)), FDeliver(std::move(Deliver))
     {
     }
+
+    // Delivers nothing more: the engine has gone while one of its handlers ran.
+    void Detach() { FDeliver = nullptr; }
 
 protected:
     bool event(QEvent *Event) override;

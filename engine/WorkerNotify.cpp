@@ -21,9 +21,24 @@ void TFTPThread::TraceHost(const char *Format, ...)
     Trace("Host " + FOwner.Host() + ": " + text);
 }
 
+// Waking the owner's thread costs a switch of threads, so notes are woken for in
+// batches: when the worker goes idle or a wait outlasts a moment (WaitSocket).
+// Progress comes seldom and is watched live, so it wakes the owner at once.
 void TFTPThread::Post(TNotification Note)
 {
-    FOwner.PostNotification(std::move(Note));
+    const bool urgent = Note.Code == ncProgress;
+    FOwner.QueueNotification(std::move(Note));
+    FWakePending = true;
+    if (urgent)
+        WakeOwner();
+}
+
+void TFTPThread::WakeOwner()
+{
+    if (FWakePending) {
+        FWakePending = false;
+        FOwner.WakeOwner();
+    }
 }
 
 void TFTPThread::NotifyAbort()

@@ -211,7 +211,9 @@ TEST_P(HostTransferTest, UploadsANestedSelectionAndDownloadsItBack)
     // And back into an empty local folder, the remote view doing the walk.
     ASSERT_TRUE(QDir().mkpath(LocalPath("down")));
     ASSERT_TRUE(Local->ChangeFolderAndWait(LocalPath("down")));
-    // The finished folder items left the remote view in the last folder made.
+    // The finished folder items left the remote view in the last folder made, which it
+    // may still be on its way to; it takes no other folder before it gets there.
+    ASSERT_TRUE(WaitUntil([&] { return !Remote->WaitingForFolder(); }));
     ASSERT_TRUE(Remote->ChangeFolderAndWait(QStringLiteral("/in/")));
     Remote->Refresh();
     ASSERT_TRUE(WaitUntil([&] { return RemoteShows("/in/") && Remote->ItemCount() == 3; }));

@@ -44,7 +44,7 @@ $(BUILD_TSAN)/build.ninja:
 
 check-tsan: deps $(BUILD_TSAN)/build.ninja
 	cmake --build $(BUILD_TSAN) -j $(JOBS)
-	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -j $(JOBS) --timeout 480 -R '^engine\.|Engine|Ftp'
 
 fuzz: deps

@@ -319,8 +319,11 @@ void TFTPComponent::QueueNotification(TNotification Note)
 
 void TFTPComponent::WakeOwner()
 {
-    // The notes travel under our own lock; the event only wakes the owner.
-    QCoreApplication::postEvent(FNotifier.get(), new QEvent(NotifyEventType()));
+    // The notes travel under our own lock; the event only wakes the owner. Taking the
+    // lock after making the event lets the owner's Sync see it made.
+    auto wake = std::make_unique<QEvent>(NotifyEventType());
+    FNotifications->Sync();
+    QCoreApplication::postEvent(FNotifier.get(), wake.release());
 }
 
 namespace {

@@ -91,8 +91,8 @@ class TNotificationQueue
 public:
     void Push(TNotification Note);
     std::optional<TNotification> Pop();
-    // Takes and releases the lock: what the worker did before its last Push is then
-    // visible, including the wake-up event it allocated.
+    // Takes and releases the lock. The worker calls it after making a wake-up event,
+    // the owner before reading one, so the event is seen whole.
     void Sync();
 
 private:

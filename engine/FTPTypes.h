@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -99,18 +100,46 @@ public:
     const_iterator begin() const { return FItems.begin(); }
     const_iterator end() const { return FItems.end(); }
 
-    void reserve(std::size_t count) { FItems.reserve(count); }
+    // Room for `count` items; a large listing also gets name blocks to match.
+    void reserve(std::size_t count);
     void shrink_to_fit() { FItems.shrink_to_fit(); }
     void clear();
-    // The name is copied into the listing.
-    TListItem &push_back(std::string_view name, const TDirEntry &entry);
+    // The name is copied into the listing. `readable` may tell how many bytes from the
+    // name's start can be read (of a text that is not this listing's), which lets a short
+    // name be copied as one block of fixed size.
+    TListItem &push_back(std::string_view name, const TDirEntry &entry, std::size_t readable = 0)
+    {
+        return FItems.emplace_back(TListItem{StoreName(name, readable), entry});
+    }
     TListItem &push_back(const TListItem &item) { return push_back(item.Name, item.Entry); }
     // The bytes of the name blocks this listing holds (shared ones included).
     std::size_t NameBlockBytes() const { return FBlockBytes; }
     iterator erase(const_iterator position) { return FItems.erase(position); }
 
 private:
-    TListName StoreName(std::string_view name);
+    static constexpr std::size_t ShortNameSize = 64;
+
+    // In line: a large listing stores a million names in one go.
+    TListName StoreName(std::string_view name, std::size_t readable)
+    {
+        const std::size_t size = name.size();
+        if (size > FFreeSize)
+            FFree = NewBlock(size);
+        // The source may be a name of this listing: blocks never move, so it stays put.
+        char *const stored = FFree;
+        // What a short name's block copies past its end lands in the free tail, which only
+        // this listing writes to. Marked likely, or a compiler may copy it with a slow
+        // string instruction.
+        const bool shortName =
+            size <= ShortNameSize && readable >= ShortNameSize && FFreeSize >= ShortNameSize;
+        if (shortName) [[likely]]
+            std::memcpy(stored, name.data(), ShortNameSize);
+        else if (size != 0)
+            std::memcpy(stored, name.data(), size);
+        FFree += size;
+        FFreeSize -= size;
+        return TListName(std::string_view(stored, size));
+    }
     char *NewBlock(std::size_t needed);
 
     std::vector<TListItem> FItems;
@@ -119,6 +148,7 @@ private:
     std::size_t FFreeSize = 0;
     std::size_t FNextBlockSize = 0;
     std::size_t FBlockBytes = 0;
+    std::size_t FLargestBlockSize = 0; // 0 until a large reserve raises the usual limit
 };
 
 // Transfer types, in the order of the "TransferMode" option.

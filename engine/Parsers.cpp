@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -152,9 +156,13 @@ bool ToInt64(std::string_view text, std::int64_t &value)
     return true;
 }
 
-bool IsLeapYear(int year)
+// TYear is unsigned where the year is known to be 1 or later, which spares the divisions
+// here and in DaySerial their steps for negative numbers. Bitwise rather than
+// short-circuit: the years of a listing come in no predictable order.
+template <class TYear>
+bool IsLeapYear(TYear year)
 {
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0));
 }
 
 // Days in the months before each month, in common and in leap years.
@@ -167,33 +175,44 @@ constexpr std::array<std::array<int, 13>, 2> MonthStarts = {{
 constexpr int DaysTo1899 = 693593;
 
 // A proleptic Gregorian date of the years 1 to 9999 as days since 30 December 1899.
-int DaySerial(int year, int month, int day)
+template <class TYear>
+int DaySerial(TYear year, int month, int day)
 {
-    const int before = year - 1;
-    const int yearStart = before * 365 + before / 4 - before / 100 + before / 400;
+    const TYear before = year - 1;
+    const int yearStart = int(before * 365 + before / 4 - before / 100 + before / 400);
     return yearStart + MonthStarts[IsLeapYear(year)][std::size_t(month - 1)] + day - 1 - DaysTo1899;
 }
 
 // Each minute of the day as a fraction of the day, taken as milliseconds over the
 // day's milliseconds.
-const std::array<double, 24 * 60> &MinuteFractions()
-{
-    static const std::array<double, 24 * 60> fractions = [] {
-        constexpr std::int64_t MsPerDay = 24LL * 60 * 60 * 1000;
-        std::array<double, 24 * 60> table{};
-        for (std::size_t minute = 0; minute < table.size(); ++minute)
-            table[minute] = double(std::int64_t(minute) * 60000) / double(MsPerDay);
-        return table;
-    }();
-    return fractions;
-}
+constexpr std::array<double, 24 * 60> MinuteFractions = [] {
+    constexpr std::int64_t MsPerDay = 24LL * 60 * 60 * 1000;
+    std::array<double, 24 * 60> table{};
+    for (std::size_t minute = 0; minute < table.size(); ++minute)
+        table[minute] = double(std::int64_t(minute) * 60000) / double(MsPerDay);
+    return table;
+}();
 
-TDateTime EncodeDate(int year, int month, int day, int hour, int minute)
+template <class TYear>
+TDateTime EncodeDate(TYear year, int month, int day, int hour, int minute)
 {
     const double days = double(DaySerial(year, month, day));
-    const double fraction = MinuteFractions()[std::size_t(hour * 60 + minute)];
+    const double fraction = MinuteFractions[std::size_t(hour * 60 + minute)];
     // Before the epoch the fraction still counts forward from midnight.
     return TDateTime(days >= 0 ? days + fraction : days - fraction);
+}
+
+// Whether the values name a day that exists (years 1 to 9999) and a time of day.
+bool IsRealDate(std::int64_t year, std::int64_t month, std::int64_t day, std::int64_t hour,
+                std::int64_t minute)
+{
+    const bool inRange = (year >= 1) & (year <= 9999) & (month >= 1) & (month <= 12) & (day >= 1)
+        & (hour >= 0) & (hour < 24) & (minute >= 0) & (minute < 60);
+    if (!inRange)
+        return false;
+    const bool leap = IsLeapYear(unsigned(year));
+    const std::size_t monthIndex = std::size_t(month - 1);
+    return day <= MonthStarts[leap][monthIndex + 1] - MonthStarts[leap][monthIndex];
 }
 
 TDateTime TodayOf(const TListTarget &target)
@@ -204,24 +223,29 @@ TDateTime TodayOf(const TListTarget &target)
 // The year of a date listed without one: the most recent such day up to today.
 int RecentYear(const TListTarget &target, std::int64_t month, std::int64_t day)
 {
-    const bool ahead = month > target.TodayMonth
-        || (month == target.TodayMonth && day > target.TodayDay);
-    return ahead ? target.TodayYear - 1 : target.TodayYear;
+    const bool ahead = (month > target.TodayMonth)
+        | ((month == target.TodayMonth) & (day > target.TodayDay));
+    return target.TodayYear - int(ahead);
 }
 
+// `name` must not be empty.
 bool IsDotFolderName(std::string_view name)
 {
-    return name.size() < 3 && name.front() == '.' && name.back() == '.';
+    return (name.size() < 3) & (name.front() == '.') & (name.back() == '.');
+}
+
+[[gnu::noinline]] void TraceLineText(const TParseContext &ctx, std::string_view line)
+{
+    std::string text = "Parser Line: \"";
+    text.append(line);
+    text += '"';
+    ctx.Trace(text);
 }
 
 void TraceLine(const TParseContext &ctx, std::string_view line)
 {
-    if (ctx.Trace) {
-        std::string text = "Parser Line: \"";
-        text.append(line);
-        text += '"';
-        ctx.Trace(text);
-    }
+    if (ctx.Trace)
+        TraceLineText(ctx, line);
 }
 
 std::string FormatTraceDate(TDateTime date)
@@ -233,13 +257,57 @@ std::string FormatTraceDate(TDateTime date)
     return text.toStdString();
 }
 
-void TraceEntry(const TParseContext &ctx, std::string_view name, std::int64_t size,
-                TDateTime date)
+[[gnu::noinline]] void TraceEntry(const TParseContext &ctx, std::string_view name,
+                                  std::int64_t size, TDateTime date)
 {
     std::string line = "Host " + ctx.Host + ": Parser Entry. Name = \"";
     line.append(name);
     line += "\", Size = " + std::to_string(size) + ", Date = \"" + FormatTraceDate(date) + "\"";
     ctx.Trace(line);
+}
+
+// ParseAttributes, without a branch on the kind of entry. The public functions could be
+// replaced when the library is loaded, so a compiler builds only copies like this one
+// into the loops over a listing.
+std::uint32_t AttributesOf(std::string_view line)
+{
+    static constexpr char Letters[] = "rwxrwxrwx";
+    std::uint32_t attributes = 0;
+    if (!line.empty())
+        attributes = unsigned(line[0] == 'd') * faFolder | unsigned(line[0] == 'l') * faLink;
+#ifdef __SSE2__
+    if (line.size() >= 16) {
+        // Characters 2 to 10 against "rwxrwxrwx" at once: match i gives bit i + 1.
+        const __m128i letters =
+            _mm_setr_epi8(0, 'r', 'w', 'x', 'r', 'w', 'x', 'r', 'w', 'x', 0, 0, 0, 0, 0, 0);
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line.data()));
+        const unsigned matches = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, letters)));
+        return attributes | (matches & 0x3FEu) << 1;
+    }
+#endif
+    const std::size_t end = std::min<std::size_t>(line.size(), 10);
+    for (std::size_t i = 1; i < end; ++i) {
+        if (line[i] == Letters[i - 1])
+            attributes |= 1u << (i + 1);
+    }
+    return attributes;
+}
+
+// AddListEntry, for the loops over a listing as AttributesOf is. `readable` bytes from
+// the name's start can be read.
+bool AddEntry(const TListTarget &target, std::string_view name, std::uint32_t attributes,
+                     TDateTime date, std::int64_t size, std::size_t readable = 0)
+{
+    if (!target.Listing || name.empty())
+        return false;
+    // One branch for both tests: folders and files come in no predictable order.
+    if (IsDotFolderName(name) & ((attributes & faFolder) != 0))
+        return false;
+    size = std::max<std::int64_t>(size, 0);
+    target.Listing->push_back(name, TDirEntry{attributes, size, date}, readable);
+    if (target.Context->Trace)
+        TraceEntry(*target.Context, name, size, date);
+    return true;
 }
 
 constexpr std::uint32_t PackThree(const char *p)
@@ -345,6 +413,64 @@ inline std::int64_t FieldNumber(std::string_view text)
     return std::int64_t(value);
 }
 
+constexpr std::uint64_t EachByte = 0x0101010101010101;
+
+// Bytes as one word; on the little-endian machines its readers check for, the first
+// byte is the lowest.
+template <class TWord = std::uint64_t>
+TWord LoadWord(const char *p)
+{
+    TWord word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The word with all but its last `kept` bytes (0 to 8) replaced by '0'.
+std::uint64_t PadWithZeros(std::uint64_t word, std::size_t kept)
+{
+    // Two shifts, as one by all 64 bits would be undefined.
+    const unsigned half = unsigned(4 * (8 - kept));
+    const std::uint64_t keep = ~std::uint64_t(0) << half << half;
+    return (word & keep) | ('0' * EachByte & ~keep);
+}
+
+// Whether all eight bytes are digits: 3 in the high half, and a low half that stays
+// below 16 when 6 is added.
+bool AllDigits(std::uint64_t word)
+{
+    constexpr std::uint64_t High = 0xF0 * EachByte;
+    return ((word & High) | (((word + 6 * EachByte) & High) >> 4)) == 0x33 * EachByte;
+}
+
+// The number eight digit bytes spell, the first byte the most significant digit.
+std::uint64_t EightDigits(std::uint64_t word)
+{
+    constexpr std::uint64_t Pairs = 0x000000FF000000FF;
+    word -= '0' * EachByte;
+    word = word * 10 + (word >> 8); // every other byte now holds two digits
+    return ((word & Pairs) * (100 + (1000000ULL << 32))
+            + ((word >> 16) & Pairs) * (1 + (10000ULL << 32)))
+        >> 32;
+}
+
+// FieldNumber of the field at `start` with `length` bytes, up to 16 plain digits taken
+// eight at a time instead of one by one. The words are read back from the field's end,
+// so a field within the line's first eight bytes is left to FieldNumber.
+std::int64_t LineFieldNumber(std::string_view line, std::size_t start, std::size_t length)
+{
+    if (std::endian::native != std::endian::little || start < 8 || length - 1 >= 16)
+        return FieldNumber(Part(line, start, length));
+    const char *const end = line.data() + start + length;
+    const std::size_t highLength = length > 8 ? length - 8 : 0;
+    const std::uint64_t low = PadWithZeros(LoadWord(end - 8), length - highLength);
+    // Without a high part the low word is read again and none of it kept.
+    const std::uint64_t high =
+        PadWithZeros(LoadWord(end - (highLength != 0 ? 16 : 8)), highLength);
+    if (!(AllDigits(low) & AllDigits(high)))
+        return FieldNumber(Part(line, start, length));
+    return std::int64_t(EightDigits(high) * 100000000 + EightDigits(low));
+}
+
 // "HH:MM" with the hour in the first two characters and the minute in the 4th and 5th.
 void ParseClock(std::string_view text, std::int64_t &hour, std::int64_t &minute)
 {
@@ -354,8 +480,8 @@ void ParseClock(std::string_view text, std::int64_t &hour, std::int64_t &minute)
 
 // The date of an ordinary Unix-style line from its month and the two fields after it:
 // the day, then a time (this year's or last year's date) or a year.
-TDateTime ListedDate(std::int64_t month, std::string_view dayText, std::string_view timeOrYear,
-                     const TListTarget &target)
+[[gnu::noinline]] TDateTime ListedDate(std::int64_t month, std::string_view dayText,
+                                       std::string_view timeOrYear, const TListTarget &target)
 {
     const std::int64_t day = FieldNumber(dayText);
     std::int64_t year = 0;
@@ -368,6 +494,44 @@ TDateTime ListedDate(std::int64_t month, std::string_view dayText, std::string_v
         year = FieldNumber(timeOrYear);
     }
     return MakeDate(year, month, day, hour, minute, target.TodayYear);
+}
+
+// ListedDate for the shapes nearly every line has: a day of one or two digits, then
+// "HH:MM" or a four-digit year; false for any other. Reads the digits four at a time and
+// does not branch on which of the two shapes a line has, as listings mix them at random.
+// Both fields must be followed by at least one more byte of the line.
+bool PlainListedDate(int month, const char *line, TFieldSpan dayField, TFieldSpan timeField,
+                     const TListTarget &target, TDateTime &date)
+{
+    if (std::endian::native != std::endian::little || dayField.Length - 1 > 1
+        || timeField.Length - 4 > 1)
+        return false;
+    const auto digit = [](char c) { return unsigned(static_cast<unsigned char>(c)) - '0'; };
+    const unsigned twoDigitDay = 0u - unsigned(dayField.Length == 2);
+    const unsigned dayFirst = digit(line[dayField.Start]);
+    const unsigned daySecond = digit(line[dayField.Start + 1]) & twoDigitDay;
+    const unsigned clock = 0u - unsigned(timeField.Length == 5);
+    // Each byte's digit; the clock's colon becomes 10 and is then taken out.
+    const std::uint32_t values = LoadWord<std::uint32_t>(line + timeField.Start) - 0x30303030u;
+    const std::uint32_t digits = values & ~(clock & 0x00FF0000u);
+    const unsigned lastMinuteDigit = digit(line[timeField.Start + 4]);
+    const unsigned notDigits = (((digits + 0x76767676u) | digits) & 0x80808080u)
+        | unsigned(dayFirst > 9) | unsigned(daySecond > 9);
+    const unsigned notClock =
+        unsigned((values >> 16 & 0xFF) != 10) | unsigned(lastMinuteDigit > 9);
+    if ((notDigits | (notClock & clock)) != 0)
+        return false;
+    const std::uint32_t pairs = digits * 10 + (digits >> 8); // bytes 0 and 2: two digits each
+    const unsigned firstPair = pairs & 0xFF;
+    const int day = int((dayFirst * 10 + daySecond) & twoDigitDay) | int(dayFirst & ~twoDigitDay);
+    const int hour = int(firstPair & clock);
+    const int minute = int(((digits >> 24) * 10 + lastMinuteDigit) & clock);
+    const int year = int((unsigned(RecentYear(target, month, day)) & clock)
+                         | ((firstPair * 100 + (pairs >> 16 & 0xFF)) & ~clock));
+    date = IsRealDate(year, month, day, hour, minute)
+        ? EncodeDate(unsigned(year), month, day, hour, minute)
+        : target.NewYear;
+    return true;
 }
 
 // The date of a Unix-style line, or false when a Chinese listing has no month where
@@ -400,54 +564,131 @@ bool UnixDate(TLineFields &fields, int monthField, const TListTarget &target, TD
     return true;
 }
 
-// What the first 64 bytes at a line's start hold: bit i tells about byte i.
+// What the 128 bytes from a line's start hold: bit i tells about byte i of the first 64,
+// the More words about the 64 after them. Nearly every line ends within the 128.
 struct TLineWindow
 {
-    std::uint64_t Spaces = 0;
-    std::uint64_t Breaks = 0; // CR, LF, zero byte or past the text
-    std::uint64_t Watched = 0; // 0xD4
+    std::uint64_t Spaces = 0;      // of the first 64 bytes only
+    std::uint64_t Breaks = 0;      // CR, LF, zero byte or past the text
+    std::uint64_t Watched = 0;     // 0xD4
+    std::uint64_t MoreBreaks = 0;
+    std::uint64_t MoreWatched = 0;
 };
 
-#ifdef __SSE2__
-std::uint64_t Bits(__m128i matches)
-{
-    return std::uint64_t(unsigned(_mm_movemask_epi8(matches)));
-}
-#endif
-
-TLineWindow ScanWindow(const char *p, std::size_t readable)
+// The window one byte at a time, for the end of the text.
+[[gnu::noinline]] TLineWindow ScanWindowBytes(const char *p, std::size_t readable)
 {
     TLineWindow window;
-#ifdef __SSE2__
-    if (readable >= 64) {
-        const __m128i space = _mm_set1_epi8(' ');
-        const __m128i cr = _mm_set1_epi8('\r');
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i nul = _mm_setzero_si128();
-        const __m128i watched = _mm_set1_epi8(char(0xD4));
-        for (unsigned i = 0; i < 4; ++i) {
-            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
-            const __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr),
-                                                             _mm_cmpeq_epi8(chunk, lf)),
-                                                _mm_cmpeq_epi8(chunk, nul));
-            const unsigned shift = 16 * i;
-            window.Spaces |= Bits(_mm_cmpeq_epi8(chunk, space)) << shift;
-            window.Breaks |= Bits(breaks) << shift;
-            window.Watched |= Bits(_mm_cmpeq_epi8(chunk, watched)) << shift;
-        }
-        return window;
-    }
-#endif
-    const std::size_t count = std::min<std::size_t>(readable, 64);
+    const std::size_t count = std::min<std::size_t>(readable, 128);
     for (std::size_t i = 0; i < count; ++i) {
-        window.Spaces |= std::uint64_t(p[i] == ' ') << i;
-        window.Breaks |= std::uint64_t(IsLineBreak(p[i])) << i;
-        window.Watched |= std::uint64_t(p[i] == char(0xD4)) << i;
+        const std::uint64_t bit = std::uint64_t(1) << (i % 64);
+        const bool isBreak = IsLineBreak(p[i]);
+        const bool watched = p[i] == char(0xD4);
+        if (i < 64) {
+            window.Spaces |= p[i] == ' ' ? bit : 0;
+            window.Breaks |= isBreak ? bit : 0;
+            window.Watched |= watched ? bit : 0;
+        } else {
+            window.MoreBreaks |= isBreak ? bit : 0;
+            window.MoreWatched |= watched ? bit : 0;
+        }
     }
-    if (count < 64)
-        window.Breaks |= ~std::uint64_t(0) << count;
+    const auto pastText = [](std::size_t from) {
+        return from >= 64 ? 0 : ~std::uint64_t(0) << from;
+    };
+    window.Breaks |= pastText(count);
+    window.MoreBreaks |= pastText(count < 64 ? 0 : count - 64);
     return window;
 }
+
+// Reads the window 16 bytes at a time, which every x86-64 processor can.
+struct TSse2Scanner
+{
+#ifdef __SSE2__
+    static std::uint64_t Bits(__m128i matches)
+    {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(matches)));
+    }
+
+    // Bits `shift` on of `breaks` and `watched`, and of `spaces` when given.
+    static void ScanChunk(const char *p, unsigned shift, std::uint64_t *spaces,
+                          std::uint64_t &breaks, std::uint64_t &watched)
+    {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i lineBreaks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')),
+                                      _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))),
+                         _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+        if (spaces)
+            *spaces |= Bits(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' '))) << shift;
+        breaks |= Bits(lineBreaks) << shift;
+        watched |= Bits(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xD4)))) << shift;
+    }
+#endif
+
+    static TLineWindow Scan(const char *p, std::size_t readable)
+    {
+#ifdef __SSE2__
+        if (readable >= 128) {
+            TLineWindow w;
+            ScanChunk(p, 0, &w.Spaces, w.Breaks, w.Watched);
+            ScanChunk(p + 16, 16, &w.Spaces, w.Breaks, w.Watched);
+            ScanChunk(p + 32, 32, &w.Spaces, w.Breaks, w.Watched);
+            ScanChunk(p + 48, 48, &w.Spaces, w.Breaks, w.Watched);
+            ScanChunk(p + 64, 0, nullptr, w.MoreBreaks, w.MoreWatched);
+            ScanChunk(p + 80, 16, nullptr, w.MoreBreaks, w.MoreWatched);
+            ScanChunk(p + 96, 32, nullptr, w.MoreBreaks, w.MoreWatched);
+            ScanChunk(p + 112, 48, nullptr, w.MoreBreaks, w.MoreWatched);
+            return w;
+        }
+#endif
+        return ScanWindowBytes(p, readable);
+    }
+};
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define FERROW_AVX2_LISTINGS 1
+#endif
+
+#ifdef FERROW_AVX2_LISTINGS
+// Reads the window 32 bytes at a time, on processors that have AVX2.
+struct TAvx2Scanner
+{
+    [[gnu::target("avx2"), gnu::always_inline]] static std::uint64_t Bits(__m256i matches)
+    {
+        return std::uint64_t(unsigned(_mm256_movemask_epi8(matches)));
+    }
+
+    [[gnu::target("avx2"), gnu::always_inline]] static void ScanChunk(
+        const char *p, unsigned shift, std::uint64_t *spaces, std::uint64_t &breaks,
+        std::uint64_t &watched)
+    {
+        // Each byte looked up by its low four bits: a break is the one byte that finds
+        // itself. Bytes from 0x80 on look up 0 and so find nothing.
+        const __m256i breakTable = _mm256_setr_epi8(
+            0, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1,
+            0, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1);
+        const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        if (spaces)
+            *spaces |= Bits(_mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(' '))) << shift;
+        breaks |= Bits(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(breakTable, chunk), chunk)) << shift;
+        watched |= Bits(_mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(char(0xD4)))) << shift;
+    }
+
+    [[gnu::target("avx2"), gnu::always_inline]] static TLineWindow Scan(const char *p,
+                                                                       std::size_t readable)
+    {
+        if (readable < 128)
+            return ScanWindowBytes(p, readable);
+        TLineWindow w;
+        ScanChunk(p, 0, &w.Spaces, w.Breaks, w.Watched);
+        ScanChunk(p + 32, 32, &w.Spaces, w.Breaks, w.Watched);
+        ScanChunk(p + 64, 0, nullptr, w.MoreBreaks, w.MoreWatched);
+        ScanChunk(p + 96, 32, nullptr, w.MoreBreaks, w.MoreWatched);
+        return w;
+    }
+};
+#endif
 
 // A Unix-style line in the layout nearly every server sends: its first nine fields
 // start within 64 bytes, the second does not start with "[", the sixth is a month name
@@ -456,58 +697,162 @@ TLineWindow ScanWindow(const char *p, std::size_t readable)
 struct TUsualUnixLine
 {
     std::string_view Line;
-    std::array<std::uint8_t, 9> Start; // of fields 1 to 9
-    std::array<std::uint8_t, 8> End;   // of fields 1 to 8
-    int Month;                         // 1 to 12
-    const char *Next;                  // past the line's breaks
+    TFieldSpan Size;        // field 5
+    TFieldSpan Day;         // field 7
+    TFieldSpan TimeOrYear;  // field 8
+    std::size_t NameStart;  // field 9
+    int Month;              // 1 to 12
+    const char *Next;       // past the line's breaks
 
-    std::string_view Field(int k) const
-    {
-        const std::size_t index = std::size_t(k - 1);
-        return Line.substr(Start[index], std::size_t(End[index] - Start[index]));
-    }
+    std::string_view Field(TFieldSpan span) const { return Line.substr(span.Start, span.Length); }
 };
 
-bool ReadUsualUnixLine(const TTextCursor &cursor, TUsualUnixLine &usual)
+// The bits left after clearing the lowest N set ones.
+template <int N>
+std::uint64_t DropLowest(std::uint64_t bits)
+{
+    for (int i = 0; i < N; ++i)
+        bits &= bits - 1;
+    return bits;
+}
+
+std::size_t Lowest(std::uint64_t bits)
+{
+    return std::size_t(__builtin_ctzll(bits));
+}
+
+// The field whose start and end are the lowest bits of `starts` and `ends`.
+TFieldSpan LowestField(std::uint64_t starts, std::uint64_t ends)
+{
+    return TFieldSpan{Lowest(starts), Lowest(ends) - Lowest(starts)};
+}
+
+// The bits below bit n (0 to 64).
+std::uint64_t BitsBelow(std::size_t n)
+{
+    return n >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << n) - 1;
+}
+
+bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
+                       TUsualUnixLine &usual)
 {
     const char *const p = cursor.Pos;
-    const TLineWindow window = ScanWindow(p, cursor.Remaining());
     std::size_t length = 0;
-    std::uint64_t inLine = ~std::uint64_t(0);
     bool watched = false;
     if (window.Breaks != 0) {
-        length = std::size_t(__builtin_ctzll(window.Breaks));
-        inLine = (std::uint64_t(1) << length) - 1;
+        length = Lowest(window.Breaks);
+        watched = (window.Watched & BitsBelow(length)) != 0;
+    } else if (window.MoreBreaks != 0) {
+        length = 64 + Lowest(window.MoreBreaks);
+        watched = (window.Watched | (window.MoreWatched & BitsBelow(length - 64))) != 0;
     } else {
-        length = std::size_t(FindLineBreak<true>(p + 64, cursor.End, &watched) - p);
+        length = std::size_t(FindLineBreak<true>(p + 128, cursor.End, &watched) - p);
+        watched = watched || (window.Watched | window.MoreWatched) != 0;
     }
-    if ((window.Watched & inLine) != 0 || watched)
+    if (watched)
         return false;
-    const std::uint64_t inField = ~window.Spaces & inLine;
-    std::uint64_t starts = inField & ~(inField << 1);
-    std::uint64_t ends = ~inField & (inField << 1);
-    for (std::uint8_t &start : usual.Start) {
-        if (starts == 0)
-            return false;
-        start = std::uint8_t(__builtin_ctzll(starts));
-        starts &= starts - 1;
-    }
+    const std::uint64_t inField = ~window.Spaces & BitsBelow(length);
+    const std::uint64_t starts = inField & ~(inField << 1);
+    const std::uint64_t ends = ~inField & (inField << 1);
+    // Each field's start and end are found by dropping those of the fields before it.
+    const std::uint64_t startsFrom2 = DropLowest<1>(starts);
+    const std::uint64_t startsFrom5 = DropLowest<3>(startsFrom2);
+    const std::uint64_t startsFrom6 = DropLowest<1>(startsFrom5);
+    const std::uint64_t startsFrom7 = DropLowest<1>(startsFrom6);
+    const std::uint64_t startsFrom8 = DropLowest<1>(startsFrom7);
+    const std::uint64_t startsFrom9 = DropLowest<1>(startsFrom8);
+    if (startsFrom9 == 0)
+        return false;
     // Every field before the ninth ends before it, so inside the window.
-    for (std::uint8_t &end : usual.End) {
-        end = std::uint8_t(__builtin_ctzll(ends));
-        ends &= ends - 1;
-    }
-    usual.Line = std::string_view(p, length);
-    if (usual.Line[usual.Start[1]] == '[' || usual.End[5] - usual.Start[5] != 3)
+    const std::uint64_t endsFrom5 = DropLowest<4>(ends);
+    const std::uint64_t endsFrom6 = DropLowest<1>(endsFrom5);
+    const std::uint64_t endsFrom7 = DropLowest<1>(endsFrom6);
+    const std::uint64_t endsFrom8 = DropLowest<1>(endsFrom7);
+    const TFieldSpan month = LowestField(startsFrom6, endsFrom6);
+    if (p[Lowest(startsFrom2)] == '[' || month.Length != 3)
         return false;
-    usual.Month = MonthIndex(p + usual.Start[5]) + 1;
+    usual.Month = MonthIndex(p + month.Start) + 1;
     if (usual.Month == 0)
         return false;
+    usual.Line = std::string_view(p, length);
+    usual.Size = LowestField(startsFrom5, endsFrom5);
+    usual.Day = LowestField(startsFrom7, endsFrom7);
+    usual.TimeOrYear = LowestField(startsFrom8, endsFrom8);
+    usual.NameStart = Lowest(startsFrom9);
     const char *next = p + length;
     while (next != cursor.End && (*next == '\r' || *next == '\n'))
         ++next;
     usual.Next = next;
     return true;
+}
+
+// A Unix-style line by the general rules.
+[[gnu::noinline]] bool ParseOtherUnixLine(TTextCursor &cursor, const TListTarget &target)
+{
+    const std::string_view line = GetLine(cursor, *target.Context);
+    if (line.empty())
+        return false;
+    TLineFields fields(line, ReadableFrom(line, cursor));
+    if (!fields.HasAtLeast(6))
+        return false;
+    const bool bracketedRights = fields.Field(2).front() == '[';
+    const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
+    const std::string_view name = fields.Rest(monthField + 3);
+    const std::uint32_t attributes = ParseAttributes(line);
+    const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(fields.Field(monthField - 1));
+    TDateTime date;
+    if (!UnixDate(fields, monthField, target, date))
+        return false;
+    return AddListEntry(target, name, attributes, date, size);
+}
+
+// ParseUnixLine, given the window at the cursor.
+bool ParseUnixLineIn(TTextCursor &cursor, const TLineWindow &window, const TListTarget &target)
+{
+    TUsualUnixLine usual;
+    if (!ReadUsualUnixLine(cursor, window, usual))
+        return ParseOtherUnixLine(cursor, target);
+    const std::string_view line = usual.Line;
+    TraceLine(*target.Context, line);
+    cursor.Pos = usual.Next;
+    const std::uint32_t attributes = AttributesOf(line);
+    // Read for folders too, so that the kind of entry decides no branch.
+    const std::int64_t number = LineFieldNumber(line, usual.Size.Start, usual.Size.Length);
+    const std::int64_t size = attributes & faFolder ? 0 : number;
+    TDateTime date;
+    if (!PlainListedDate(usual.Month, line.data(), usual.Day, usual.TimeOrYear, target, date))
+        date = ListedDate(usual.Month, usual.Field(usual.Day), usual.Field(usual.TimeOrYear),
+                          target);
+    const std::string_view name = line.substr(usual.NameStart);
+    return AddEntry(target, name, attributes, date, size, ReadableFrom(name, cursor));
+}
+
+// The loops over a whole Unix-style listing, one for each way of reading the window.
+// Everything they call is compiled into them (flatten), in the AVX2 one for AVX2, except
+// the functions marked noinline that only unusual lines need.
+[[gnu::flatten]] void ParseUnixLinesSse2(TTextCursor &cursor, const TListTarget &target)
+{
+    while (!cursor.AtEnd())
+        ParseUnixLineIn(cursor, TSse2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
+}
+
+#ifdef FERROW_AVX2_LISTINGS
+[[gnu::target("avx2,bmi"), gnu::flatten]] void ParseUnixLinesAvx2(TTextCursor &cursor,
+                                                                  const TListTarget &target)
+{
+    while (!cursor.AtEnd())
+        ParseUnixLineIn(cursor, TAvx2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
+}
+#endif
+
+void ParseUnixLines(TTextCursor &cursor, const TListTarget &target)
+{
+#ifdef FERROW_AVX2_LISTINGS
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+    if (hasAvx2)
+        return ParseUnixLinesAvx2(cursor, target);
+#endif
+    ParseUnixLinesSse2(cursor, target);
 }
 
 // A line that starts like "01-31-98  10:30PM".
@@ -580,6 +925,7 @@ TListTarget::TListTarget(TDirListing *listing, TListingState &state, const TPars
 {
     const QDate today = ctx.Today.isValid() ? ctx.Today : QDate::currentDate();
     today.getDate(&TodayYear, &TodayMonth, &TodayDay);
+    NewYear = EncodeDate(TodayYear, 1, 1, 0, 0);
 }
 
 std::string_view GetLine(TTextCursor &cursor, const TParseContext &ctx)
@@ -696,30 +1042,7 @@ int SplitFields(std::string_view line, TLineFields &fields)
 
 std::uint32_t ParseAttributes(std::string_view line)
 {
-    static constexpr char Letters[] = "rwxrwxrwx";
-    std::uint32_t attributes = 0;
-    if (!line.empty()) {
-        if (line[0] == 'd')
-            attributes |= faFolder;
-        else if (line[0] == 'l')
-            attributes |= faLink;
-    }
-#ifdef __SSE2__
-    if (line.size() >= 16) {
-        // Characters 2 to 10 against "rwxrwxrwx" at once: match i gives bit i + 1.
-        const __m128i letters =
-            _mm_setr_epi8(0, 'r', 'w', 'x', 'r', 'w', 'x', 'r', 'w', 'x', 0, 0, 0, 0, 0, 0);
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line.data()));
-        const unsigned matches = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, letters)));
-        return attributes | (matches & 0x3FEu) << 1;
-    }
-#endif
-    const std::size_t end = std::min<std::size_t>(line.size(), 10);
-    for (std::size_t i = 1; i < end; ++i) {
-        if (line[i] == Letters[i - 1])
-            attributes |= 1u << (i + 1);
-    }
-    return attributes;
+    return AttributesOf(line);
 }
 
 std::int64_t ParseNumber(std::string_view text)
@@ -738,59 +1061,20 @@ std::int64_t ParseNumber(std::string_view text)
 TDateTime MakeDate(std::int64_t year, std::int64_t month, std::int64_t day, std::int64_t hour,
                    std::int64_t minute, int currentYear)
 {
-    const bool valid = year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1
-        && hour >= 0 && hour < 24 && minute >= 0 && minute < 60;
-    if (!valid)
+    if (!IsRealDate(year, month, day, hour, minute))
         return EncodeDate(currentYear, 1, 1, 0, 0);
-    const bool leap = IsLeapYear(int(year));
-    const std::size_t monthIndex = std::size_t(month - 1);
-    if (day > MonthStarts[leap][monthIndex + 1] - MonthStarts[leap][monthIndex])
-        return EncodeDate(currentYear, 1, 1, 0, 0);
-    return EncodeDate(int(year), int(month), int(day), int(hour), int(minute));
+    return EncodeDate(unsigned(year), int(month), int(day), int(hour), int(minute));
 }
 
 bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_t attributes,
                   TDateTime date, std::int64_t size)
 {
-    if (!target.Listing || name.empty())
-        return false;
-    if ((attributes & faFolder) && IsDotFolderName(name))
-        return false;
-    if (size < 0)
-        size = 0;
-    target.Listing->push_back(name, TDirEntry{attributes, size, date});
-    if (target.Context->Trace)
-        TraceEntry(*target.Context, name, size, date);
-    return true;
+    return AddEntry(target, name, attributes, date, size);
 }
 
 bool ParseUnixLine(TTextCursor &cursor, const TListTarget &target)
 {
-    TUsualUnixLine usual;
-    if (ReadUsualUnixLine(cursor, usual)) {
-        const std::string_view line = usual.Line;
-        TraceLine(*target.Context, line);
-        cursor.Pos = usual.Next;
-        const std::uint32_t attributes = ParseAttributes(line);
-        const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(usual.Field(5));
-        const TDateTime date = ListedDate(usual.Month, usual.Field(7), usual.Field(8), target);
-        return AddListEntry(target, line.substr(usual.Start[8]), attributes, date, size);
-    }
-    const std::string_view line = GetLine(cursor, *target.Context);
-    if (line.empty())
-        return false;
-    TLineFields fields(line, ReadableFrom(line, cursor));
-    if (!fields.HasAtLeast(6))
-        return false;
-    const bool bracketedRights = fields.Field(2).front() == '[';
-    const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
-    const std::string_view name = fields.Rest(monthField + 3);
-    const std::uint32_t attributes = ParseAttributes(line);
-    const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(fields.Field(monthField - 1));
-    TDateTime date;
-    if (!UnixDate(fields, monthField, target, date))
-        return false;
-    return AddListEntry(target, name, attributes, date, size);
+    return ParseUnixLineIn(cursor, TSse2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
 }
 
 bool ParseDosLine(TTextCursor &cursor, const TListTarget &target)
@@ -804,7 +1088,7 @@ bool ParseDosLine(TTextCursor &cursor, const TListTarget &target)
     const std::string_view sizeField = fields.Field(3);
     const bool folder = sizeField == "<DIR>";
     const std::uint32_t attributes = folder ? std::uint32_t(faFolder) : 0u;
-    const std::int64_t size = folder ? 0 : FieldNumber(sizeField);
+    const std::int64_t size = folder ? 0 : LineFieldNumber(line, fields.Start(3), sizeField.size());
 
     const std::int64_t month = FieldNumber(Part(line, 0, 2));
     const std::int64_t day = FieldNumber(Part(line, 3, 2));
@@ -818,7 +1102,8 @@ bool ParseDosLine(TTextCursor &cursor, const TListTarget &target)
     year += year < 80 ? 2000 : 1900;
 
     const TDateTime date = MakeDate(year, month, day, hour, minute, target.TodayYear);
-    return AddListEntry(target, fields.Rest(4), attributes, date, size);
+    const std::string_view name = fields.Rest(4);
+    return AddEntry(target, name, attributes, date, size, ReadableFrom(name, cursor));
 }
 
 bool ParseVMLine(TTextCursor &cursor, const TListTarget &target)
@@ -877,8 +1162,12 @@ bool ParseListing(std::string_view text, TListParser parser, TListingState &stat
     const TListTarget target(&out, state, ctx);
     ReserveFor(out, text);
     TTextCursor cursor(text);
-    while (!cursor.AtEnd())
-        parseLine(cursor, target);
+    if (parser == TListParser::Unix) {
+        ParseUnixLines(cursor, target);
+    } else {
+        while (!cursor.AtEnd())
+            parseLine(cursor, target);
+    }
     ReleaseSlack(out);
     return true;
 }

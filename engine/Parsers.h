@@ -172,6 +172,7 @@ struct TListTarget
     int TodayYear;
     int TodayMonth;
     int TodayDay;
+    TDateTime NewYear; // 1 January of TodayYear, the date of listed dates that do not exist
 };
 
 // Adds one entry unless it has no name or is a folder named "." or ".."; a negative

@@ -18,7 +18,7 @@ SANITIZE="address,undefined -fno-sanitize-recover=undefined"
 # The sources each target needs from the project.
 sources_of() {
     case $1 in
-        listing) echo "engine/Parsers.cpp platform/DateTime.cpp" ;;
+        listing) echo "engine/Parsers.cpp engine/FTPTypes.cpp platform/DateTime.cpp" ;;
         helpers) echo "engine/FTPUtils.cpp" ;;
         reply) echo "engine/ReplyReader.cpp" ;;
         *) echo "unknown fuzz target: $1" >&2; exit 2 ;;

@@ -95,6 +95,46 @@ TEST(DirListing, EraseAndReAdd)
     EXPECT_EQ(listing.NameBlockBytes(), 0u);
 }
 
+TEST(DirListing, LargeListingsKeepEveryName)
+{
+    // Reserved for a folder of hundreds of thousands, the listing takes its storage in
+    // huge blocks. Names are copied from a text that goes on behind them, short ones as
+    // a block that reaches past the name.
+    constexpr std::size_t Count = 300000;
+    std::string text;
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < Count; ++i)
+        text += std::string(i % 97, char('a' + i % 26)) + std::to_string(i);
+    for (std::size_t start = 0, i = 0; i < Count; ++i) {
+        const std::size_t length = i % 97 + std::to_string(i).size();
+        names.push_back(std::string_view(text).substr(start, length));
+        start += length;
+    }
+    TDirListing listing;
+    listing.reserve(Count);
+    std::size_t nameBytes = 0;
+    for (std::size_t i = 0; i < Count; ++i) {
+        const std::size_t readable = std::size_t(text.data() + text.size() - names[i].data());
+        listing.push_back(names[i], Sized(std::int64_t(i)), readable);
+        nameBytes += names[i].size();
+    }
+    ASSERT_EQ(listing.size(), Count);
+    for (std::size_t i = 0; i < Count; ++i) {
+        ASSERT_EQ(listing[i].Name, names[i]) << i;
+        ASSERT_EQ(listing[i].Entry.Size, std::int64_t(i));
+    }
+    EXPECT_LE(listing.NameBlockBytes(), nameBytes + 8 * 1024 * 1024);
+
+    // A copy appends to a block of the usual size, and the original's names stay.
+    TDirListing copy = listing;
+    copy.push_back("extra", {});
+    listing.push_back("other", {});
+    EXPECT_LE(copy.NameBlockBytes(), listing.NameBlockBytes() + 64 * 1024);
+    EXPECT_EQ(copy.back().Name, "extra");
+    EXPECT_EQ(listing.back().Name, "other");
+    EXPECT_EQ(copy[Count - 1].Name, names[Count - 1]);
+}
+
 TEST(DirListing, SmallListingsStaySmall)
 {
     TDirListing listing{{"a.txt", {}}, {"b.txt", {}}, {"c", {}}};

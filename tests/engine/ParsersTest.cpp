@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,74 @@ TEST(UnixParser, SizesBeyond32Bits)
     EXPECT_EQ(One("-rw-r--r-- 1 u g 9223372036854775807 Jan 1 2020 max").Entry.Size,
               9223372036854775807LL);
     EXPECT_EQ(One("-rw-r--r-- 1 u g 9223372036854775808 Jan 1 2020 over").Entry.Size, 0);
+}
+
+TEST(UnixParser, SizesOfEveryLength)
+{
+    // Plain digits are read eight at a time: every length up to the 19 digits of the
+    // largest size, and one beyond, also with a byte that is no digit anywhere in them.
+    const std::string digits = "92233720368547758079";
+    for (std::size_t length = 1; length <= digits.size(); ++length) {
+        std::string size = digits.substr(digits.size() - length);
+        std::int64_t expected = 0;
+        if (std::from_chars(size.data(), size.data() + size.size(), expected).ec != std::errc())
+            expected = 0;
+        EXPECT_EQ(One("-rw-r--r-- 1 u g " + size + " Jan 1 2000 f").Entry.Size, expected) << size;
+        EXPECT_EQ(One("01-01-20  10:00AM  " + size + " f", TListParser::Dos).Entry.Size, expected)
+            << size;
+        EXPECT_EQ(One("drwxr-xr-x 1 u g " + size + " Jan 1 2000 d").Entry.Size, 0) << size;
+        for (std::size_t at = 0; at < length; ++at) {
+            const std::string odd = size.substr(0, at) + (at % 2 ? "/" : ":") + size.substr(at + 1);
+            EXPECT_EQ(One("-rw-r--r-- 1 u g " + odd + " Jan 1 2000 f").Entry.Size,
+                      std::max<std::int64_t>(ParseNumber(odd), 0))
+                << odd;
+        }
+    }
+    EXPECT_EQ(One("-rw-r--r-- 1 u g 0000000000000000042 Jan 1 2000 f").Entry.Size, 42);
+}
+
+TEST(UnixParser, DatesAgreeWithTheCalendar)
+{
+    // Days and times or years around every month's end, leap years and today, for
+    // several todays: the calendar decides what exists, the recent-year rule the year.
+    const std::vector<std::string> days = {"0", "1", "01", "9", "28", "29", "30", "31", "32", "99"};
+    const std::vector<std::string> whens = {"00:00", "23:59", "24:00", "12:60", "07:05", "0000",
+                                            "0001",  "1899",  "1900",  "2000",  "2023",  "9999"};
+    const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const auto number = [](const std::string &text) { return std::stoi(text); };
+    for (const QDate today : {QDate(2024, 6, 15), QDate(2024, 2, 29), QDate(2023, 1, 1),
+                              QDate(2023, 12, 31), QDate(2100, 3, 1)}) {
+        std::string text;
+        std::vector<TDateTime> expected;
+        for (int month = 1; month <= 12; ++month) {
+            for (const std::string &day : days) {
+                for (const std::string &when : whens) {
+                    text += "-rw-r--r-- 1 u g 1 " + std::string(months[month - 1]) + " " + day + " "
+                        + when + " f\r\n";
+                    const bool clock = when.size() == 5;
+                    const bool ahead = month > today.month()
+                        || (month == today.month() && number(day) > today.day());
+                    const int year = clock ? today.year() - (ahead ? 1 : 0) : number(when);
+                    const int hour = clock ? number(when.substr(0, 2)) : 0;
+                    const int minute = clock ? number(when.substr(3, 2)) : 0;
+                    TDateTime date;
+                    if (year < 1
+                        || !TDateTime::TryEncode(year, month, number(day), hour, minute, 0, date))
+                        date = At(today.year(), 1, 1);
+                    expected.push_back(date);
+                }
+            }
+        }
+        TListingState state;
+        TParseContext ctx;
+        ctx.Today = today;
+        TDirListing listing;
+        ParseListing(text, TListParser::Unix, state, listing, ctx);
+        ASSERT_EQ(listing.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(listing[i].Entry.Date, expected[i]) << qPrintable(today.toString()) << " " << i;
+    }
 }
 
 TEST(UnixParser, LinesWithManyFields)
@@ -385,6 +454,42 @@ TEST(ParseListing, LineEndingsAndEndOfText)
     const TDirListing cut = Parse(withZero, TListParser::Unix);
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].Name, "a");
+}
+
+TEST(ParseListing, SameEntriesAsLineByLine)
+{
+    // A whole listing is read with the widest vector instructions the processor has;
+    // line by line, with those of every x86-64. Lines end on either side of the 64 and
+    // 128 bytes read at once, the Chinese month byte lies beyond them, the last line has
+    // no break and a zero byte ends the text.
+    std::string text;
+    for (std::size_t length = 0; length < 200; length += 3) {
+        const std::string name = "n" + std::string(length, length % 2 ? 'x' : ' ') + "e";
+        text += "-rw-r--r-- 1 user group " + std::to_string(length * 7919) + " Mar 3 2001 " + name
+            + (length % 3 ? "\r\n" : "\n");
+        if (length % 40 == 1)
+            text += "drwxr-xr-x 2 u g 0 Dec 24 10:15 " + std::string(length, 'd') + "\xD4\xC2\r\n";
+    }
+    text += "lrwxrwxrwx 1 u g 7 Apr 1 12:00 last -> " + std::string(150, 't');
+    for (const std::string &whole : {text, text + "\r\n" + std::string(1, '\0') + "garbage\r\n"}) {
+        const TDirListing listing = Parse(whole, TListParser::Unix);
+        TListingState state;
+        TParseContext ctx;
+        ctx.Today = Today;
+        TDirListing lineByLine;
+        const TListTarget target(&lineByLine, state, ctx);
+        TTextCursor cursor(whole);
+        while (!cursor.AtEnd())
+            ParseUnixLine(cursor, target);
+        ASSERT_EQ(listing.size(), lineByLine.size());
+        EXPECT_EQ(listing.size(), 68u);
+        for (std::size_t i = 0; i < listing.size(); ++i) {
+            EXPECT_EQ(listing[i].Name, lineByLine[i].Name) << i;
+            EXPECT_EQ(listing[i].Entry.Attributes, lineByLine[i].Entry.Attributes) << i;
+            EXPECT_EQ(listing[i].Entry.Size, lineByLine[i].Entry.Size) << i;
+            EXPECT_EQ(listing[i].Entry.Date, lineByLine[i].Entry.Date) << i;
+        }
+    }
 }
 
 TEST(ParseListing, AppendsToGivenListing)

@@ -827,45 +827,145 @@ bool ParseUnixLineIn(TTextCursor &cursor, const TLineWindow &window, const TList
     return AddEntry(target, name, attributes, date, size, ReadableFrom(name, cursor));
 }
 
-// The loops over a whole Unix-style listing, one for each way of reading the window.
-// Everything they call is compiled into them (flatten), in the AVX2 one for AVX2, except
-// the functions marked noinline that only unusual lines need.
-[[gnu::flatten]] void ParseUnixLinesSse2(TTextCursor &cursor, const TListTarget &target)
+using TLineInFunc = bool (*)(TTextCursor &, const TLineWindow &, const TListTarget &);
+
+// The loops over a whole listing, one for each way of reading the window. Everything
+// they call is compiled into them (flatten), in the AVX2 one for AVX2, except the
+// functions marked noinline that only unusual lines need.
+template <TLineInFunc ParseLineIn>
+[[gnu::flatten]] void ParseLinesSse2(TTextCursor &cursor, const TListTarget &target)
 {
     while (!cursor.AtEnd())
-        ParseUnixLineIn(cursor, TSse2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
+        ParseLineIn(cursor, TSse2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
 }
 
 #ifdef FERROW_AVX2_LISTINGS
-[[gnu::target("avx2,bmi"), gnu::flatten]] void ParseUnixLinesAvx2(TTextCursor &cursor,
-                                                                  const TListTarget &target)
+template <TLineInFunc ParseLineIn>
+[[gnu::target("avx2,bmi"), gnu::flatten]] void ParseLinesAvx2(TTextCursor &cursor,
+                                                              const TListTarget &target)
 {
     while (!cursor.AtEnd())
-        ParseUnixLineIn(cursor, TAvx2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
+        ParseLineIn(cursor, TAvx2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
 }
 #endif
 
-void ParseUnixLines(TTextCursor &cursor, const TListTarget &target)
+template <TLineInFunc ParseLineIn>
+void ParseLines(TTextCursor &cursor, const TListTarget &target)
 {
 #ifdef FERROW_AVX2_LISTINGS
     static const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
     if (hasAvx2)
-        return ParseUnixLinesAvx2(cursor, target);
+        return ParseLinesAvx2<ParseLineIn>(cursor, target);
 #endif
-    ParseUnixLinesSse2(cursor, target);
+    ParseLinesSse2<ParseLineIn>(cursor, target);
 }
 
-// A line that starts like "01-31-98  10:30PM".
-bool LooksLikeDosLine(const TTextCursor &cursor)
+// The two-digit numbers of a DOS-style line's "MM-DD-YY  HH:MM" at their places.
+[[gnu::noinline]] TDateTime DosDateByFields(std::string_view line, const TListTarget &target)
 {
-    constexpr std::size_t Needed = 13;
-    if (cursor.Remaining() < Needed)
+    const std::int64_t month = FieldNumber(Part(line, 0, 2));
+    const std::int64_t day = FieldNumber(Part(line, 3, 2));
+    std::int64_t year = FieldNumber(Part(line, 6, 2));
+    std::int64_t hour = FieldNumber(Part(line, 10, 2));
+    const std::int64_t minute = FieldNumber(Part(line, 13, 2));
+    const std::string_view meridiem = Part(line, 15, 1);
+    // An unreadable hour stays unreadable rather than turning into 11 PM.
+    if (!meridiem.empty() && (meridiem[0] == 'P' || meridiem[0] == 'p') && hour >= 0 && hour < 12)
+        hour += 12;
+    year += year < 80 ? 2000 : 1900;
+    return MakeDate(year, month, day, hour, minute, target.TodayYear);
+}
+
+// DosDateByFields, for the line whose ten date and time places all hold digits, as
+// nearly every line's do.
+TDateTime DosDate(std::string_view line, const TListTarget &target)
+{
+    if (std::endian::native != std::endian::little || line.size() < 16)
+        return DosDateByFields(line, target);
+    // "MM-DD-YY" and "  HH:MMAP" as two words, their other bytes made '0' so that the
+    // digits can be checked and taken all at once.
+    constexpr std::uint64_t DatePlaces = 0xFFFF00FFFF00FFFF;
+    constexpr std::uint64_t TimePlaces = 0x00FFFF00FFFF0000;
+    const auto placesOnly = [](std::uint64_t word, std::uint64_t places) {
+        return (word & places) | ('0' * EachByte & ~places);
+    };
+    const std::uint64_t dateWord = placesOnly(LoadWord(line.data()), DatePlaces);
+    const std::uint64_t timeWord = placesOnly(LoadWord(line.data() + 8), TimePlaces);
+    if (!(AllDigits(dateWord) & AllDigits(timeWord)))
+        return DosDateByFields(line, target);
+    const std::uint64_t dateDigits = dateWord - '0' * EachByte;
+    const std::uint64_t timeDigits = timeWord - '0' * EachByte;
+    const auto number = [](std::uint64_t digits, int first) {
+        return int((digits >> (8 * first) & 0xFF) * 10 + (digits >> (8 * first + 8) & 0xFF));
+    };
+    const int month = number(dateDigits, 0);
+    const int day = number(dateDigits, 3);
+    int year = number(dateDigits, 6);
+    int hour = number(timeDigits, 2);
+    const int minute = number(timeDigits, 5);
+    // Without branches: morning and afternoon, and the centuries, come in no order.
+    hour += 12 * int(((line[15] | 0x20) == 'p') & (hour < 12));
+    year += 1900 + 100 * int(year < 80);
+    return IsRealDate(year, month, day, hour, minute) ? EncodeDate(unsigned(year), month, day, hour, minute)
+                                                      : target.NewYear;
+}
+
+// The entry of a DOS-style line, given its third field (the size or "<DIR>") and where
+// its fourth (the name) starts.
+bool AddDosEntry(const TListTarget &target, const TTextCursor &cursor, std::string_view line,
+                 TFieldSpan sizeSpan, std::size_t nameStart)
+{
+    const std::string_view sizeField = line.substr(sizeSpan.Start, sizeSpan.Length);
+    const bool folder = sizeField == "<DIR>";
+    const std::uint32_t attributes = folder ? std::uint32_t(faFolder) : 0u;
+    const std::int64_t size = folder ? 0 : LineFieldNumber(line, sizeSpan.Start, sizeSpan.Length);
+
+    const std::string_view name = line.substr(nameStart);
+    return AddEntry(target, name, attributes, DosDate(line, target), size,
+                    ReadableFrom(name, cursor));
+}
+
+// A DOS-style line by the general rules.
+[[gnu::noinline]] bool ParseOtherDosLine(TTextCursor &cursor, const TListTarget &target)
+{
+    const std::string_view line = GetLine(cursor, *target.Context);
+    TLineFields fields(line, ReadableFrom(line, cursor));
+    if (!fields.HasAtLeast(4))
         return false;
-    for (std::size_t i = 0; i < Needed; ++i) {
-        if (IsLineBreak(cursor.Pos[i]))
-            return false;
-    }
-    return cursor.Pos[2] == '-' && cursor.Pos[12] == ':';
+    const TFieldSpan sizeSpan{fields.Start(3), fields.Field(3).size()};
+    return AddDosEntry(target, cursor, line, sizeSpan, fields.Start(4));
+}
+
+// ParseDosLine, given the window at the cursor. A line whose name starts within the
+// window's first 64 bytes, as nearly all do, has its fields found in one pass.
+bool ParseDosLineIn(TTextCursor &cursor, const TLineWindow &window, const TListTarget &target)
+{
+    // A line that starts like "01-31-98  10:30PM": no break in the first 13 bytes.
+    const char *const p = cursor.Pos;
+    if ((window.Breaks & 0x1FFF) != 0 || p[2] != '-' || p[12] != ':')
+        return ParseUnixLineIn(cursor, window, target);
+    // Lines end in either half of the window at random; counting from zero bits costs
+    // no branch on which.
+    std::size_t length = std::size_t(std::countr_zero(window.Breaks));
+    if (length == 64)
+        length += std::size_t(std::countr_zero(window.MoreBreaks));
+    if (length == 128) [[unlikely]]
+        length = std::size_t(FindLineBreak(p + 128, cursor.End) - p);
+    const std::uint64_t inField = ~window.Spaces & BitsBelow(length);
+    const std::uint64_t starts = inField & ~(inField << 1);
+    const std::uint64_t ends = ~inField & (inField << 1);
+    const std::uint64_t startsFrom3 = DropLowest<2>(starts);
+    const std::uint64_t startsFrom4 = DropLowest<1>(startsFrom3);
+    if (startsFrom4 == 0)
+        return ParseOtherDosLine(cursor, target);
+    const std::string_view line(p, length);
+    TraceLine(*target.Context, line);
+    const char *next = p + length;
+    while (next != cursor.End && (*next == '\r' || *next == '\n'))
+        ++next;
+    cursor.Pos = next;
+    return AddDosEntry(target, cursor, line, LowestField(startsFrom3, DropLowest<2>(ends)),
+                       Lowest(startsFrom4));
 }
 
 using TLineParserFunc = bool (*)(TTextCursor &, const TListTarget &);
@@ -1079,31 +1179,7 @@ bool ParseUnixLine(TTextCursor &cursor, const TListTarget &target)
 
 bool ParseDosLine(TTextCursor &cursor, const TListTarget &target)
 {
-    if (!LooksLikeDosLine(cursor))
-        return ParseUnixLine(cursor, target);
-    const std::string_view line = GetLine(cursor, *target.Context);
-    TLineFields fields(line, ReadableFrom(line, cursor));
-    if (!fields.HasAtLeast(4))
-        return false;
-    const std::string_view sizeField = fields.Field(3);
-    const bool folder = sizeField == "<DIR>";
-    const std::uint32_t attributes = folder ? std::uint32_t(faFolder) : 0u;
-    const std::int64_t size = folder ? 0 : LineFieldNumber(line, fields.Start(3), sizeField.size());
-
-    const std::int64_t month = FieldNumber(Part(line, 0, 2));
-    const std::int64_t day = FieldNumber(Part(line, 3, 2));
-    std::int64_t year = FieldNumber(Part(line, 6, 2));
-    std::int64_t hour = FieldNumber(Part(line, 10, 2));
-    const std::int64_t minute = FieldNumber(Part(line, 13, 2));
-    const std::string_view meridiem = Part(line, 15, 1);
-    // An unreadable hour stays unreadable rather than turning into 11 PM.
-    if (!meridiem.empty() && (meridiem[0] == 'P' || meridiem[0] == 'p') && hour >= 0 && hour < 12)
-        hour += 12;
-    year += year < 80 ? 2000 : 1900;
-
-    const TDateTime date = MakeDate(year, month, day, hour, minute, target.TodayYear);
-    const std::string_view name = fields.Rest(4);
-    return AddEntry(target, name, attributes, date, size, ReadableFrom(name, cursor));
+    return ParseDosLineIn(cursor, TSse2Scanner::Scan(cursor.Pos, cursor.Remaining()), target);
 }
 
 bool ParseVMLine(TTextCursor &cursor, const TListTarget &target)
@@ -1163,7 +1239,9 @@ bool ParseListing(std::string_view text, TListParser parser, TListingState &stat
     ReserveFor(out, text);
     TTextCursor cursor(text);
     if (parser == TListParser::Unix) {
-        ParseUnixLines(cursor, target);
+        ParseLines<ParseUnixLineIn>(cursor, target);
+    } else if (parser == TListParser::Dos) {
+        ParseLines<ParseDosLineIn>(cursor, target);
     } else {
         while (!cursor.AtEnd())
             parseLine(cursor, target);

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -337,6 +339,40 @@ TEST(DosParser, OtherLinesGoToUnixParser)
     EXPECT_EQ(listing[0].Name, "win");
     EXPECT_EQ(listing[1].Name, "unix");
     EXPECT_EQ(listing[1].Entry.Attributes, faFolder | RwxRxRx);
+}
+
+// Every clock reading and century, with the name near the line's start and, behind a
+// wide size column, far from it.
+TEST(DosParser, EveryClockAndNamePlaceReadsTheSame)
+{
+    const std::string wide(60, ' ');
+    for (const char *meridiem : {"AM", "PM", "am", "pm"}) {
+        const bool afternoon = (meridiem[0] | 0x20) == 'p';
+        for (int hour = 0; hour <= 12; ++hour) {
+            for (const int year : {0, 79, 80, 99}) {
+                for (const char *monthDay : {"02-29", "12-31", "13-01", "04-31"}) {
+                    char stamp[32];
+                    std::snprintf(stamp, sizeof stamp, "%s-%02d  %02d:59%s", monthDay, year, hour, meridiem);
+                    const int month = std::atoi(monthDay);
+                    const int day = std::atoi(monthDay + 3);
+                    const int fullYear = year + (year < 80 ? 2000 : 1900);
+                    const TDateTime expected =
+                        MakeDate(fullYear, month, day, hour + (afternoon && hour < 12 ? 12 : 0), 59, 2024);
+                    for (const std::string &gap : {std::string("  "), wide}) {
+                        const std::string line = std::string(stamp) + gap + "4096 a name";
+                        const TParsedItem item = One(line, TListParser::Dos);
+                        EXPECT_EQ(item.Name, "a name") << line;
+                        EXPECT_EQ(item.Entry.Size, 4096) << line;
+                        EXPECT_EQ(item.Entry.Date, expected) << line;
+                    }
+                }
+            }
+        }
+    }
+    // A place that holds no digit is read by the general number rule.
+    EXPECT_EQ(One("1x-31-98  10:30PM  1 f", TListParser::Dos).Entry.Date, At(1998, 1, 31, 22, 30));
+    EXPECT_EQ(One("01-31-98  10:3xPM  1 f", TListParser::Dos).Entry.Date, At(1998, 1, 31, 22, 3));
+    EXPECT_TRUE(One("01-31-98  10:30PM" + wide + "<DIR>" + wide + "far", TListParser::Dos).Entry.IsFolder());
 }
 
 TEST(DosParser, UnreadableHourWithPmStaysUnreadable)

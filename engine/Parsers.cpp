@@ -74,6 +74,14 @@ const char *FindLineBreak(const char *p, const char *end, bool *watched = nullpt
     return p;
 }
 
+// Past every CR and LF at p, so that empty lines vanish.
+const char *PastLineBreaks(const char *p, const char *end)
+{
+    while (p != end && (*p == '\r' || *p == '\n'))
+        ++p;
+    return p;
+}
+
 unsigned SpaceMask16(const char *p)
 {
 #ifdef __SSE2__
@@ -779,10 +787,7 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
     usual.Day = LowestField(startsFrom7, endsFrom7);
     usual.TimeOrYear = LowestField(startsFrom8, endsFrom8);
     usual.NameStart = Lowest(startsFrom9);
-    const char *next = p + length;
-    while (next != cursor.End && (*next == '\r' || *next == '\n'))
-        ++next;
-    usual.Next = next;
+    usual.Next = PastLineBreaks(p + length, cursor.End);
     return true;
 }
 
@@ -860,19 +865,30 @@ void ParseLines(TTextCursor &cursor, const TListTarget &target)
     ParseLinesSse2<ParseLineIn>(cursor, target);
 }
 
+// The hour of a DOS-style clock, counted from midnight when `meridiem` is 'P' or 'p'.
+// An unreadable hour stays unreadable rather than turning into 11 PM. Without
+// branches: morning and afternoon come in no order.
+std::int64_t DosHour(std::int64_t hour, char meridiem)
+{
+    return hour + 12 * std::int64_t(((meridiem | 0x20) == 'p') & (hour >= 0) & (hour < 12));
+}
+
+// The year of a DOS-style date's two digits: up to 79 this century, from 80 the last.
+std::int64_t DosYear(std::int64_t twoDigits)
+{
+    return twoDigits + 1900 + 100 * std::int64_t(twoDigits < 80);
+}
+
 // The two-digit numbers of a DOS-style line's "MM-DD-YY  HH:MM" at their places.
 [[gnu::noinline]] TDateTime DosDateByFields(std::string_view line, const TListTarget &target)
 {
     const std::int64_t month = FieldNumber(Part(line, 0, 2));
     const std::int64_t day = FieldNumber(Part(line, 3, 2));
-    std::int64_t year = FieldNumber(Part(line, 6, 2));
-    std::int64_t hour = FieldNumber(Part(line, 10, 2));
-    const std::int64_t minute = FieldNumber(Part(line, 13, 2));
+    const std::int64_t year = DosYear(FieldNumber(Part(line, 6, 2)));
     const std::string_view meridiem = Part(line, 15, 1);
-    // An unreadable hour stays unreadable rather than turning into 11 PM.
-    if (!meridiem.empty() && (meridiem[0] == 'P' || meridiem[0] == 'p') && hour >= 0 && hour < 12)
-        hour += 12;
-    year += year < 80 ? 2000 : 1900;
+    const std::int64_t hour =
+        DosHour(FieldNumber(Part(line, 10, 2)), meridiem.empty() ? '\0' : meridiem[0]);
+    const std::int64_t minute = FieldNumber(Part(line, 13, 2));
     return MakeDate(year, month, day, hour, minute, target.TodayYear);
 }
 
@@ -900,12 +916,9 @@ TDateTime DosDate(std::string_view line, const TListTarget &target)
     };
     const int month = number(dateDigits, 0);
     const int day = number(dateDigits, 3);
-    int year = number(dateDigits, 6);
-    int hour = number(timeDigits, 2);
+    const int year = int(DosYear(number(dateDigits, 6)));
+    const int hour = int(DosHour(number(timeDigits, 2), line[15]));
     const int minute = number(timeDigits, 5);
-    // Without branches: morning and afternoon, and the centuries, come in no order.
-    hour += 12 * int(((line[15] | 0x20) == 'p') & (hour < 12));
-    year += 1900 + 100 * int(year < 80);
     return IsRealDate(year, month, day, hour, minute) ? EncodeDate(unsigned(year), month, day, hour, minute)
                                                       : target.NewYear;
 }
@@ -960,10 +973,7 @@ bool ParseDosLineIn(TTextCursor &cursor, const TLineWindow &window, const TListT
         return ParseOtherDosLine(cursor, target);
     const std::string_view line(p, length);
     TraceLine(*target.Context, line);
-    const char *next = p + length;
-    while (next != cursor.End && (*next == '\r' || *next == '\n'))
-        ++next;
-    cursor.Pos = next;
+    cursor.Pos = PastLineBreaks(p + length, cursor.End);
     return AddDosEntry(target, cursor, line, LowestField(startsFrom3, DropLowest<2>(ends)),
                        Lowest(startsFrom4));
 }
@@ -1033,9 +1043,7 @@ std::string_view GetLine(TTextCursor &cursor, const TParseContext &ctx)
     const char *const start = cursor.Pos;
     const char *p = FindLineBreak(start, cursor.End);
     const std::string_view line(start, std::size_t(p - start));
-    while (p != cursor.End && (*p == '\r' || *p == '\n'))
-        ++p;
-    cursor.Pos = p;
+    cursor.Pos = PastLineBreaks(p, cursor.End);
     TraceLine(ctx, line);
     return line;
 }

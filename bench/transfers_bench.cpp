@@ -1,6 +1,7 @@
 // The transfer queue against its peers: many small downloads from one folder of a local
-// vsftpd (pyftpdlib when vsftpd cannot run here), by the queue, by lftp's mirror and by one
-// curl process reusing its connection; then the queue's memory per waiting item.
+// vsftpd (pyftpdlib when vsftpd cannot run here), by the queue, by lftp's mirror (with its
+// defaults, and pipelined) and by one curl process reusing its connection; then the
+// queue's memory per waiting item.
 
 #include "tests/support/FtpServers.h"
 #include "transfers/Transfer.h"
@@ -114,11 +115,14 @@ std::optional<TResult> RunProcess(const QString &program, const QStringList &arg
     return result;
 }
 
-std::optional<TResult> RunLftp(const TTestFtpServer &server, const QString &localDir)
+// lftp's own defaults send one command at a time; `pipelined` lets it write the next
+// commands before the replies to the earlier ones (its ftp:sync-mode off).
+std::optional<TResult> RunLftp(const TTestFtpServer &server, const QString &localDir, bool pipelined)
 {
     const QString script = QStringLiteral("set net:max-retries 1; set ftp:passive-mode on; "
-                                          "set ftp:ssl-allow no; set ftp:sync-mode off; "
-                                          "open -u %1,%2 -p %3 %4; mirror /%5 %6; quit")
+                                          "set ftp:ssl-allow no; set ftp:sync-mode %1; "
+                                          "open -u %2,%3 -p %4 %5; mirror /%6 %7; quit")
+                               .arg(pipelined ? QStringLiteral("off") : QStringLiteral("on"))
                                .arg(QString::fromStdString(server.User()), QString::fromStdString(server.Password()))
                                .arg(server.Port())
                                .arg(QString::fromStdString(server.Host()), Folder, localDir);
@@ -222,7 +226,7 @@ int main(int argc, char **argv)
     std::printf("Transfer queue: %d files of %d bytes from %s on 127.0.0.1, one at a time; "
                 "median of %d interleaved runs\n",
                 FileCount, FileSize, server->KindName().c_str(), Runs);
-    std::vector<double> queueRates, lftpRates, curlRates;
+    std::vector<double> queueRates, lftpRates, pipelinedRates, curlRates;
     bool complete = true;
     // Creating a file costs far more for half a minute after many were deleted (the file
     // system skips recently freed inodes), so nothing is deleted before the last run.
@@ -235,6 +239,10 @@ int main(int argc, char **argv)
             QDir().mkpath(path);
             return path;
         };
+        const auto record = [](const std::optional<TResult> &result, std::vector<double> &rates) {
+            if (result && result->Files == FileCount)
+                rates.push_back(result->FilesPerSecond());
+        };
         // Each run starts with another client, so none always goes first.
         const std::function<void()> clients[] = {
             [&] {
@@ -242,36 +250,39 @@ int main(int argc, char **argv)
                 queueRates.push_back(queue.FilesPerSecond());
                 complete = complete && queue.Files == FileCount;
             },
-            [&] {
-                if (const auto lftp = RunLftp(*server, dir("lftp")); lftp && lftp->Files == FileCount)
-                    lftpRates.push_back(lftp->FilesPerSecond());
-            },
-            [&] {
-                if (const auto curl = RunCurl(*server, dir("curl")); curl && curl->Files == FileCount)
-                    curlRates.push_back(curl->FilesPerSecond());
-            },
+            [&] { record(RunLftp(*server, dir("lftp"), false), lftpRates); },
+            [&] { record(RunLftp(*server, dir("lftp-pipelined"), true), pipelinedRates); },
+            [&] { record(RunCurl(*server, dir("curl")), curlRates); },
         };
-        for (std::size_t i = 0; i < std::size(clients); ++i)
-            clients[(std::size_t(run) + i) % std::size(clients)]();
+        // FERROW_BENCH_CLIENT=N runs only client N (0 the queue, 1 lftp, 2 pipelined lftp,
+        // 3 curl), for profiling it.
+        const int only = qEnvironmentVariableIsSet("FERROW_BENCH_CLIENT") ? qEnvironmentVariableIntValue("FERROW_BENCH_CLIENT") : -1;
+        for (std::size_t i = 0; i < std::size(clients); ++i) {
+            const std::size_t client = (std::size_t(run) + i) % std::size(clients);
+            if (only < 0 || std::size_t(only) == client)
+                clients[client]();
+        }
         const auto last = [](const std::vector<double> &rates) { return rates.empty() ? 0.0 : rates.back(); };
-        std::printf("  run %d: Ferrow %.1f, lftp %.1f, curl %.1f files/s\n", run + 1, last(queueRates),
-                    last(lftpRates), last(curlRates));
+        std::printf("  run %d: Ferrow %.1f, lftp %.1f, lftp pipelined %.1f, curl %.1f files/s\n", run + 1,
+                    last(queueRates), last(lftpRates), last(pipelinedRates), last(curlRates));
     }
     const double queueRate = Median(queueRates);
     std::printf("  Ferrow queue:        %7.1f files/s%s\n", queueRate, complete ? "" : "  (files missing!)");
-    if (!lftpRates.empty())
-        std::printf("  lftp mirror:         %7.1f files/s\n", Median(lftpRates));
-    else
-        std::printf("  lftp mirror:         not measured (lftp missing or incomplete)\n");
-    if (!curlRates.empty())
-        std::printf("  curl, one process:   %7.1f files/s\n", Median(curlRates));
-    else
-        std::printf("  curl, one process:   not measured (curl missing or incomplete)\n");
-    if (!lftpRates.empty())
-        std::printf("  Ferrow / lftp: %.2fx (target >= 1.00: %s)\n", queueRate / Median(lftpRates),
-                    queueRate >= Median(lftpRates) ? "met" : "MISSED");
-    if (!curlRates.empty())
-        std::printf("  Ferrow / curl: %.2fx\n", queueRate / Median(curlRates));
+    const auto report = [queueRate](const char *label, const char *ratio, const std::vector<double> &rates,
+                                    bool target) {
+        if (rates.empty()) {
+            std::printf("  %-20s not measured (missing or incomplete)\n", label);
+            return;
+        }
+        std::printf("  %-20s %7.1f files/s   Ferrow / %s: %.2fx", label, Median(rates), ratio,
+                    queueRate / Median(rates));
+        if (target)
+            std::printf(" (target >= 1.00: %s)", queueRate >= Median(rates) ? "met" : "MISSED");
+        std::printf("\n");
+    };
+    report("lftp mirror:", "lftp", lftpRates, true);
+    report("lftp, pipelined:", "pipelined lftp", pipelinedRates, false);
+    report("curl, one process:", "curl", curlRates, false);
 
     server.reset();
     MeasureMemory();

@@ -23,14 +23,10 @@ void TFTPThread::TraceHost(const char *Format, ...)
 
 // Waking the owner's thread costs a switch of threads, so notes are woken for in
 // batches: when the worker goes idle or a wait outlasts a moment (WaitSocket).
-// Progress comes seldom and is watched live, so it wakes the owner at once.
 void TFTPThread::Post(TNotification Note)
 {
-    const bool urgent = Note.Code == ncProgress;
     FOwner.QueueNotification(std::move(Note));
     FWakePending = true;
-    if (urgent)
-        WakeOwner();
 }
 
 void TFTPThread::WakeOwner()
@@ -98,6 +94,10 @@ void TFTPThread::NotifyLoggedIn()
 void TFTPThread::NotifyProgress(int Phase, std::int64_t Bytes)
 {
     Post({ncProgress, TProgressData{Phase, FFileTransfer, Bytes}});
+    // A running transfer is watched live. Its start and end come with the notes around
+    // them: a small file's whole transfer then costs the owner one wake-up, not three.
+    if (Phase == ppRunning)
+        WakeOwner();
 }
 
 void TFTPThread::NotifyProcessList(const std::string &Folder, TDirListing List)

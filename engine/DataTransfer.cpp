@@ -8,7 +8,7 @@
 #include <QFile>
 
 #include <cerrno>
-#include <vector>
+#include <memory>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -260,14 +260,17 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
         result.Failed = true;
     };
 
-    std::vector<char> block(IsDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize);
+    // Not cleared: every transfer of a small file would otherwise pay for a quarter of
+    // a megabyte of zeroes.
+    const std::size_t blockSize = IsDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize;
+    const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
     if (IsDownload) {
         for (;;) {
             if (!WaitSocket(FData.Fd(), POLLIN)) {
                 socketError = true;
                 break;
             }
-            const ssize_t n = ::recv(FData.Fd(), block.data(), block.size(), 0);
+            const ssize_t n = ::recv(FData.Fd(), block.get(), blockSize, 0);
             if (n == 0 || (n < 0 && errno == ECONNRESET))
                 break;
             if (n < 0) {
@@ -277,7 +280,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 socketError = true;
                 break;
             }
-            if (!Stream.Write(block.data(), std::size_t(n))) {
+            if (!Stream.Write(block.get(), std::size_t(n))) {
                 localError();
                 break;
             }
@@ -292,7 +295,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
         ::setsockopt(FData.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         bool done = false;
         while (!done) {
-            const long n = Stream.Read(block.data(), block.size());
+            const long n = Stream.Read(block.get(), blockSize);
             if (n < 0) {
                 localError();
                 break;
@@ -302,7 +305,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
             std::size_t sent = 0;
             while (sent < std::size_t(n)) {
                 // The socket is non-blocking: wait only when it is full.
-                const ssize_t s = ::send(FData.Fd(), block.data() + sent, std::size_t(n) - sent, MSG_NOSIGNAL);
+                const ssize_t s = ::send(FData.Fd(), block.get() + sent, std::size_t(n) - sent, MSG_NOSIGNAL);
                 if (s < 0 && errno == EINTR)
                     continue;
                 if (s < 0 && errno == EAGAIN) {

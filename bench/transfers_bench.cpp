@@ -256,7 +256,8 @@ int main(int argc, char **argv)
         };
         // FERROW_BENCH_CLIENT=N runs only client N (0 the queue, 1 lftp, 2 pipelined lftp,
         // 3 curl), for profiling it.
-        const int only = qEnvironmentVariableIsSet("FERROW_BENCH_CLIENT") ? qEnvironmentVariableIntValue("FERROW_BENCH_CLIENT") : -1;
+        const int only =
+            qEnvironmentVariableIsSet("FERROW_BENCH_CLIENT") ? qEnvironmentVariableIntValue("FERROW_BENCH_CLIENT") : -1;
         for (std::size_t i = 0; i < std::size(clients); ++i) {
             const std::size_t client = (std::size_t(run) + i) % std::size(clients);
             if (only < 0 || std::size_t(only) == client)

@@ -50,12 +50,13 @@ bool TFTPThread::DoDownload(const TParams &Params)
     }
     const std::int64_t offset = RestartOffset(Params);
     TFileStream file;
-    const bool opened = offset <= 0 ? file.Open(local, TFileStream::Create)
-                                    : file.Open(local, TFileStream::Rewrite) && file.TruncateTo(offset);
-    if (!opened) {
+    // Opened now, so that a file we cannot write fails before the server is asked;
+    // emptied only once the server sends, so that a refused download loses nothing.
+    if (!file.Open(local, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
         NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
         return false;
     }
+    file.TruncateWhenBegun(std::max<std::int64_t>(offset, 0));
     FLocalFileName = local;
     const bool success = RunTransfer("RETR " + remote, true, offset, file);
     FLocalFileName.clear();
@@ -264,7 +265,9 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
     // a megabyte of zeroes.
     const std::size_t blockSize = IsDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize;
     const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
-    if (IsDownload) {
+    if (!Stream.BeginTransfer()) {
+        localError(); // closing the data connection below ends the server's side too
+    } else if (IsDownload) {
         for (;;) {
             if (!WaitSocket(FData.Fd(), POLLIN)) {
                 socketError = true;

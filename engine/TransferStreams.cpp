@@ -23,7 +23,7 @@ bool TFileStream::Open(const std::string &Path, TMode Mode)
 {
     int flags = O_CLOEXEC;
     switch (Mode) {
-    case Create: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case ForDownload: flags |= O_WRONLY | O_CREAT; break;
     case Rewrite: flags |= O_WRONLY; break;
     case ReadOnly: flags |= O_RDONLY; break;
     }
@@ -55,6 +55,11 @@ bool TFileStream::TruncateTo(std::int64_t Size)
         return false;
     }
     return true;
+}
+
+bool TFileStream::BeginTransfer()
+{
+    return FTruncateAt < 0 || TruncateTo(FTruncateAt);
 }
 
 bool TFileStream::Seek(std::int64_t Offset)

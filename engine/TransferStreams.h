@@ -16,6 +16,8 @@ public:
     // Up to Size bytes; 0 at the end, -1 on failure.
     virtual long Read(char *Data, std::size_t Size) = 0;
     virtual bool Write(const char *Data, std::size_t Size) = 0;
+    // The data connection is open and the server has agreed to transfer.
+    virtual bool BeginTransfer() { return true; }
     // Why the last call failed, for the Error notification.
     virtual std::string ErrorText() const = 0;
 };
@@ -25,17 +27,19 @@ public:
 class TFileStream final : public TTransferStream
 {
 public:
-    enum TMode { Create, Rewrite, ReadOnly };
+    enum TMode { ForDownload, Rewrite, ReadOnly };
     TFileStream() = default;
     ~TFileStream() override;
     TFileStream(const TFileStream &) = delete;
     TFileStream &operator=(const TFileStream &) = delete;
 
-    // Create: new or emptied file; Rewrite: an existing file, for writing at an offset;
-    // ReadOnly: for an upload. False with ErrorText() set on failure.
+    // ForDownload: a file made when missing; Rewrite: an existing file, for writing at
+    // an offset; ReadOnly: for an upload. False with ErrorText() set on failure.
     bool Open(const std::string &Path, TMode Mode);
-    // Drops everything past Size (a resumed download replaces what follows the offset).
-    bool TruncateTo(std::int64_t Size);
+    // BeginTransfer then drops everything past Size (a download replaces what follows
+    // its offset), so a download the server refuses leaves the file as it was.
+    void TruncateWhenBegun(std::int64_t Size) { FTruncateAt = Size; }
+    bool BeginTransfer() override;
 
     std::int64_t Position() const override { return FPosition; }
     bool Seek(std::int64_t Offset) override;
@@ -45,9 +49,11 @@ public:
 
 private:
     void SetError(int Errno);
+    bool TruncateTo(std::int64_t Size);
 
     int FFd = -1;
     std::int64_t FPosition = 0;
+    std::int64_t FTruncateAt = -1;
     std::string FError;
 };
 

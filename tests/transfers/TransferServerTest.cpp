@@ -244,11 +244,15 @@ TEST_P(TransferServerTest, WrongPasswordFailsTheItemAndTheNextOneRuns)
 TEST_P(TransferServerTest, MissingRemoteFileFailsAndTheNextOneRuns)
 {
     Server->PutFile("there.bin", "here I am");
+    // Both are to replace local files: the refused one must leave its file whole.
+    ASSERT_TRUE(PutLocal("missing.bin", "the only copy"));
+    ASSERT_TRUE(PutLocal("there.bin", "an older and longer copy"));
     Add(Download("/", Local, "missing.bin", 100));
     Add(Download("/", Local, "there.bin", 9));
     ASSERT_TRUE(RunToIdle(*Queue));
     EXPECT_EQ(Queue->Items(0)->Status(), tsFailed);
     EXPECT_TRUE(Recorder->HasEvent("error 0 Unable to complete transfer"));
+    EXPECT_EQ(ReadAll(LocalPath("missing.bin")), "the only copy");
     EXPECT_TRUE(Recorder->Finished.size() == 1 && Recorder->Finished[0] == "there.bin");
     EXPECT_EQ(Queue->Items(1)->Status(), tsDone);
     EXPECT_EQ(ReadAll(LocalPath("there.bin")), "here I am");

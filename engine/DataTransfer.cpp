@@ -51,7 +51,8 @@ bool TFTPThread::DoDownload(const TParams &Params)
     const std::int64_t offset = RestartOffset(Params);
     TFileStream file;
     // Opened now, so that a file we cannot write fails before the server is asked;
-    // emptied only once the server sends, so that a refused download loses nothing.
+    // emptied only once the server sends, so that a refused download loses nothing
+    // and leaves nothing behind.
     if (!file.Open(local, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
         NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
         return false;
@@ -60,6 +61,8 @@ bool TFTPThread::DoDownload(const TParams &Params)
     FLocalFileName = local;
     const bool success = RunTransfer("RETR " + remote, true, offset, file);
     FLocalFileName.clear();
+    if (!success)
+        file.RemoveIfUnused();
     return success;
 }
 

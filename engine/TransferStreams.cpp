@@ -21,13 +21,16 @@ void TFileStream::SetError(int Errno)
 
 bool TFileStream::Open(const std::string &Path, TMode Mode)
 {
-    int flags = O_CLOEXEC;
-    switch (Mode) {
-    case ForDownload: flags |= O_WRONLY | O_CREAT; break;
-    case Rewrite: flags |= O_WRONLY; break;
-    case ReadOnly: flags |= O_RDONLY; break;
+    const int flags = O_CLOEXEC | (Mode == ReadOnly ? O_RDONLY : O_WRONLY);
+    FPath = Path;
+    // RemoveIfUnused needs to know whether the file is ours.
+    FCreated = false;
+    if (Mode == ForDownload) {
+        FFd = ::open(Path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        FCreated = FFd >= 0;
     }
-    FFd = ::open(Path.c_str(), flags, 0666);
+    if (!FCreated && (Mode != ForDownload || errno == EEXIST))
+        FFd = ::open(Path.c_str(), flags);
     if (FFd < 0) {
         SetError(errno);
         return false;
@@ -59,7 +62,17 @@ bool TFileStream::TruncateTo(std::int64_t Size)
 
 bool TFileStream::BeginTransfer()
 {
+    FBegun = true;
     return FTruncateAt < 0 || TruncateTo(FTruncateAt);
+}
+
+void TFileStream::RemoveIfUnused()
+{
+    if (!FCreated || FBegun || FFd < 0)
+        return;
+    ::close(FFd);
+    FFd = -1;
+    ::unlink(FPath.c_str());
 }
 
 bool TFileStream::Seek(std::int64_t Offset)

@@ -40,6 +40,8 @@ public:
     // its offset), so a download the server refuses leaves the file as it was.
     void TruncateWhenBegun(std::int64_t Size) { FTruncateAt = Size; }
     bool BeginTransfer() override;
+    // A file Open made for a transfer that never began goes again.
+    void RemoveIfUnused();
 
     std::int64_t Position() const override { return FPosition; }
     bool Seek(std::int64_t Offset) override;
@@ -52,6 +54,9 @@ private:
     bool TruncateTo(std::int64_t Size);
 
     int FFd = -1;
+    std::string FPath;
+    bool FCreated = false;
+    bool FBegun = false;
     std::int64_t FPosition = 0;
     std::int64_t FTruncateAt = -1;
     std::string FError;

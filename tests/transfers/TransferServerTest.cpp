@@ -248,13 +248,16 @@ TEST_P(TransferServerTest, MissingRemoteFileFailsAndTheNextOneRuns)
     ASSERT_TRUE(PutLocal("missing.bin", "the only copy"));
     ASSERT_TRUE(PutLocal("there.bin", "an older and longer copy"));
     Add(Download("/", Local, "missing.bin", 100));
+    Add(Download("/", Local, "absent.bin", 100));
     Add(Download("/", Local, "there.bin", 9));
     ASSERT_TRUE(RunToIdle(*Queue));
     EXPECT_EQ(Queue->Items(0)->Status(), tsFailed);
+    EXPECT_EQ(Queue->Items(1)->Status(), tsFailed);
     EXPECT_TRUE(Recorder->HasEvent("error 0 Unable to complete transfer"));
     EXPECT_EQ(ReadAll(LocalPath("missing.bin")), "the only copy");
+    EXPECT_FALSE(QFileInfo::exists(LocalPath("absent.bin"))) << "no empty file for a refused download";
     EXPECT_TRUE(Recorder->Finished.size() == 1 && Recorder->Finished[0] == "there.bin");
-    EXPECT_EQ(Queue->Items(1)->Status(), tsDone);
+    EXPECT_EQ(Queue->Items(2)->Status(), tsDone);
     EXPECT_EQ(ReadAll(LocalPath("there.bin")), "here I am");
     EXPECT_EQ(Queue->FilesDone(), 1);
 }

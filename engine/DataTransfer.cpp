@@ -57,7 +57,7 @@ bool TFTPThread::DoDownload(const TParams &Params)
         NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
         return false;
     }
-    file.TruncateWhenBegun(std::max<std::int64_t>(offset, 0));
+    file.TruncateWhenBegun(offset);
     FLocalFileName = local;
     const bool success = RunTransfer("RETR " + remote, true, offset, file);
     FLocalFileName.clear();

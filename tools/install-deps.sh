@@ -10,7 +10,7 @@ packages=(
   python3 python3-pyftpdlib
   xvfb xauth adwaita-icon-theme
   clang libclang-rt-14-dev
-  curl lftp procps passwd libwrap0 libpam-modules
+  curl lftp procps passwd libwrap0 libpam-modules ccache
 )
 
 missing=()

@@ -4,6 +4,8 @@ BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# CI treats every compiler warning as an error.
+CMAKE_WARN := $(if $(CI),-DFERROW_WERROR=ON,)
 
 .PHONY: all deps configure build test bench demo check-sanitize check-tsan fuzz clean
 
@@ -13,7 +15,7 @@ deps:
 	@tools/install-deps.sh
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) $(CMAKE_WARN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,7 +33,7 @@ demo: deps
 	tools/demo.sh $(BUILD)
 
 $(BUILD_ASAN)/build.ninja:
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_SANITIZE=ON
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) $(CMAKE_WARN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_SANITIZE=ON
 
 check-sanitize: deps $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
@@ -40,7 +42,7 @@ check-sanitize: deps $(BUILD_ASAN)/build.ninja
 	  ctest --output-on-failure -j $(JOBS) --timeout 480
 
 $(BUILD_TSAN)/build.ninja:
-	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_TSAN=ON -DFERROW_APPS=OFF
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) $(CMAKE_WARN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_TSAN=ON -DFERROW_APPS=OFF
 
 check-tsan: deps $(BUILD_TSAN)/build.ninja
 	cmake --build $(BUILD_TSAN) -j $(JOBS)

@@ -19,6 +19,8 @@ KIND   drop      close the client's side (FIN) and the server's side
                  transfer normally, so its 226 reaches the client (a download's
                  remaining bytes are read and discarded, an upload is ended
                  with a FIN)
+       trickle   reply only: from then on pass the server's replies one byte
+                 every --trickle seconds
 BYTES  how many bytes pass before the fault; 0 faults at the first byte
 
 After a data fault of kind drop or reset, the server's 2xx reply ending that
@@ -38,7 +40,8 @@ Schedules:
 
 Usage:
     faultproxy.py --target-port P [--target-host H] [--listen-host H]
-                  [--listen-port P] [--stall SECONDS] (--fault SPEC ... |
+                  [--listen-port P] [--stall SECONDS] [--trickle SECONDS]
+                  (--fault SPEC ... |
                   --seed N [--rate R] [--data-bytes B])
 
 Once listening it prints "ready PORT" on stdout, then one line per fault that
@@ -60,7 +63,7 @@ import struct
 import sys
 
 WHERE = ("data", "reply", "command")
-KINDS = ("drop", "stall", "reset", "reset226")
+KINDS = ("drop", "stall", "reset", "reset226", "trickle")
 CHUNK = 64 * 1024
 ABORTED_REPLY = b"426 Connection closed; transfer aborted.\r\n"
 PASV_NUMBERS = re.compile(rb"(\d+),(\d+),(\d+),(\d+),(\d+),(\d+)")
@@ -80,6 +83,8 @@ class Fault:
             raise ValueError(f"unknown fault {self.kind!r}: one of {', '.join(KINDS)}")
         if self.kind == "reset226" and self.where != "data":
             raise ValueError("reset226 applies to the data connection only")
+        if self.kind == "trickle" and self.where != "reply":
+            raise ValueError("trickle applies to the server's replies only")
         if self.at < 0:
             raise ValueError("the byte count must not be negative")
 
@@ -108,9 +113,9 @@ def random_fault(rng, data_bytes):
     """
     where = rng.choices(WHERE, weights=(70, 15, 15))[0] if data_bytes > 0 else rng.choice(WHERE[1:])
     if where == "data":
-        kind = rng.choices(KINDS, weights=(20, 15, 25, 40))[0]
+        kind = rng.choices(KINDS, weights=(20, 15, 25, 40, 0))[0]
         return Fault(where, kind, rng.randrange(data_bytes))
-    kind = rng.choices(KINDS[:3], weights=(40, 20, 40))[0]
+    kind = rng.choices(KINDS, weights=(35, 15, 35, 0, 15 if where == "reply" else 0))[0]
     return Fault(where, kind, rng.randrange(CONTROL_BYTES[where]))
 
 
@@ -131,12 +136,14 @@ def close(writer):
 class Trigger:
     """One session's fault: counts the bytes at its place and fires once."""
 
-    def __init__(self, fault, stall_seconds, on_fire):
+    def __init__(self, fault, stall_seconds, trickle_seconds, on_fire):
         self.fault = fault
         self.stall_seconds = stall_seconds
+        self.trickle_seconds = trickle_seconds
         self.on_fire = on_fire
         self.counted = 0
         self.fired = False
+        self.trickling = False
         self.running = asyncio.Event()
         self.running.set()
 
@@ -159,6 +166,12 @@ class Trigger:
             await asyncio.sleep(self.stall_seconds)
         finally:
             self.running.set()
+
+    async def trickle(self, writer, data):
+        for i in range(len(data)):
+            writer.write(data[i:i + 1])
+            await writer.drain()
+            await asyncio.sleep(self.trickle_seconds)
 
 
 class DataRelay:
@@ -271,7 +284,7 @@ class Session:
         self.proxy = proxy
         self.number = number
         self.fired = []
-        self.trigger = Trigger(fault, proxy.stall_seconds, self.fire)
+        self.trigger = Trigger(fault, proxy.stall_seconds, proxy.trickle_seconds, self.fire)
         self.relays = []
         self.transfer = None  # the data relay of a transfer the server has begun (1xx)
 
@@ -301,6 +314,9 @@ class Session:
 
     async def control_fault(self, where, data, writer, client_writer, server_writer):
         """Relays data, injecting the control fault when it is due; False once the session is cut."""
+        if self.trigger.trickling and where == "reply":
+            await self.trigger.trickle(writer, data)
+            return True
         head = self.trigger.split(where, data)
         if head is None:
             await self.trigger.running.wait()
@@ -314,6 +330,10 @@ class Session:
             await self.trigger.stall()
             writer.write(data[len(head):])
             await writer.drain()
+            return True
+        if kind == "trickle":
+            self.trigger.trickling = True
+            await self.trigger.trickle(writer, data[len(head):])
             return True
         if kind == "drop":
             close(client_writer)
@@ -381,12 +401,14 @@ class FaultProxy:
     """Listens for clients; plan(session_number) gives each session its fault or None."""
 
     def __init__(self, target_port, plan, target_host="127.0.0.1", listen_host="127.0.0.1",
-                 listen_port=0, stall_seconds=4.5, on_fault=None, on_session_end=None):
+                 listen_port=0, stall_seconds=4.5, trickle_seconds=1.0, on_fault=None,
+                 on_session_end=None):
         self.target_host = target_host
         self.target_port = target_port
         self.listen_host = listen_host
         self.listen_port = listen_port
         self.stall_seconds = stall_seconds
+        self.trickle_seconds = trickle_seconds
         self.plan = plan
         self.on_fault = on_fault
         self.on_session_end = on_session_end
@@ -437,6 +459,8 @@ def parse_arguments(argv=None):
     parser.add_argument("--listen-host", default="127.0.0.1")
     parser.add_argument("--listen-port", type=int, default=0)
     parser.add_argument("--stall", type=float, default=4.5, help="seconds a stall lasts")
+    parser.add_argument("--trickle", type=float, default=1.0,
+                        help="seconds between the bytes of a trickling reply")
     parser.add_argument("--fault", action="append", default=[], metavar="SPEC",
                         help="WHERE,KIND,BYTES or none, one per session in order")
     parser.add_argument("--seed", type=int, help="random faults, reproducible for the same seed")
@@ -459,7 +483,7 @@ async def serve(options):
     else:
         plan = schedule_from(options.faults)
     proxy = FaultProxy(options.target_port, plan, options.target_host, options.listen_host,
-                       options.listen_port, options.stall,
+                       options.listen_port, options.stall, options.trickle,
                        on_fault=lambda number, fault: print("fault", number, fault, flush=True))
     port = await proxy.start()
     print("ready", port, flush=True)

@@ -23,15 +23,18 @@ and exits 1 when any of the last three is not 0, with one line per problem.
 A file whose invocation exited 0 is not resumed: the tool claimed success.
 
 The same --seed gives the same files and the same fault choices; where a fault
-lands can still shift with timing (how far a resumed file had got).
+lands can still shift with timing (how far a resumed file had got). --only
+repeats single files of a run, e.g. --seed 42 --only download-0082.
 
 Usage:
     faultrun.py [--tool PATH] [--count N] [--seed N] [--jobs N] [--timeout S]
-                [--limit S] [--rate R] [--max-size BYTES] [--max-resumes N] [--keep]
+                [--limit S] [--rate R] [--max-size BYTES] [--max-resumes N]
+                [--only NAME ...] [--keep]
 """
 
 import argparse
 import asyncio
+import collections
 import concurrent.futures
 import contextlib
 import dataclasses
@@ -78,9 +81,12 @@ def parse_arguments(argv=None):
     parser.add_argument("--limit", type=float, default=60,
                         help="seconds before an invocation counts as a hang (default 60)")
     parser.add_argument("--rate", type=float, default=0.6,
-                        help="share of invocations with a fault (default 0.6)")
+                        help="share of invocations with a fault (default 0.6; near 1, files "
+                             "may never complete)")
     parser.add_argument("--max-size", type=int, default=3 * 1024 * 1024)
     parser.add_argument("--max-resumes", type=int, default=50)
+    parser.add_argument("--only", action="append", metavar="NAME",
+                        help="run only this file of the seed's run, e.g. download-0082 (repeatable)")
     parser.add_argument("--keep", action="store_true", help="keep the files of a clean run too")
     options = parser.parse_args(argv)
     if options.count < 0 or options.jobs < 1 or options.timeout < 1 or options.max_size < 0:
@@ -208,6 +214,7 @@ class Tally:
     corrupt: int = 0
     wrong_exit: int = 0
     hangs: int = 0
+    kinds: collections.Counter = dataclasses.field(default_factory=collections.Counter)
 
     def add(self, other):
         for field in dataclasses.fields(self):
@@ -287,6 +294,8 @@ class FileRun:
                 self.problem("hang", offset, fault, "the proxy session never ended", output)
                 break
             self.tally.faults += len(fired)
+            self.tally.kinds.update(f"{f.where} {f.kind}" for f in fired)
+            fault = self.describe(fault, fired)
             if not self.download and not self.run.server.wait_until_closed(self.remote_path):
                 self.tally.hangs += 1
                 self.problem("hang", offset, fault, "the server kept the file open", output)
@@ -349,6 +358,12 @@ class FileRun:
             self.problem("wrong exit code", offset, fault, f"exit {exit_code}", output)
         return False
 
+    @staticmethod
+    def describe(fault, fired):
+        if fault is None:
+            return "none"
+        return str(fault) if fired else f"{fault} (not reached)"
+
     def problem(self, kind, offset, fault, text, output):
         where = "" if offset is None else f" at offset {offset:,}, fault {fault or 'none'}"
         tail = [line for line in output.splitlines() if line.strip() and not ROUTINE.search(line)][-3:]
@@ -366,9 +381,8 @@ class FaultRun:
         os.makedirs(self.local_root)
 
     def execute(self):
-        """Runs every file; returns the tallies per direction and the problems."""
+        """Runs every file, printing each problem; returns the tallies per direction."""
         tallies = {"download": Tally(), "upload": Tally()}
-        problems = []
         proxies = ProxyThread()
         try:
             with FtpServer(self.server_root, PortBlock()) as self.server:
@@ -384,14 +398,17 @@ class FaultRun:
                         lanes.put(lane)
 
                 items = [(direction, index) for index in range(self.options.count)
-                         for direction in ("download", "upload")]
+                         for direction in ("download", "upload")
+                         if not self.options.only or f"{direction}-{index:04d}" in self.options.only]
                 with concurrent.futures.ThreadPoolExecutor(self.options.jobs) as pool:
-                    for file_run in pool.map(move, items):
+                    for future in concurrent.futures.as_completed([pool.submit(move, item) for item in items]):
+                        file_run = future.result()
                         tallies[file_run.direction].add(file_run.tally)
-                        problems += file_run.problems
+                        for problem in file_run.problems:
+                            print(problem, flush=True)
         finally:
             proxies.stop()
-        return tallies, problems
+        return tallies
 
 
 def main():
@@ -401,15 +418,14 @@ def main():
           f"of up to {options.max_size:,} bytes, {options.jobs} at once, ferrow-ftp --timeout "
           f"{options.timeout}, faults in {options.rate:.0%} of invocations", flush=True)
     started = time.monotonic()
-    tallies, problems = FaultRun(options, work).execute()
+    tallies = FaultRun(options, work).execute()
     total = Tally()
     for tally in tallies.values():
         total.add(tally)
-    for problem in problems:
-        print(problem)
     for name, tally in tallies.items():
         print(tally.line(name))
     print(total.line("total"))
+    print("faults by kind:", ", ".join(f"{kind} {count}" for kind, count in sorted(total.kinds.items())))
     print(f"took {time.monotonic() - started:.0f} s; repeat with --seed {options.seed}")
     if total.failed() or options.keep:
         print(f"files kept in {work}")

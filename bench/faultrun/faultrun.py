@@ -93,6 +93,7 @@ def parse_arguments(argv=None):
         parser.error("counts and sizes must not be negative, --jobs and --timeout at least 1")
     if not 0 <= options.rate <= 1:
         parser.error("--rate is a share from 0 to 1")
+    options.tool = os.path.abspath(options.tool)  # invocations run in the work folder
     if not os.access(options.tool, os.X_OK):
         parser.error(f"{options.tool} is not a program: build the target ferrow-ftp first")
     if options.seed is None:

@@ -12,7 +12,8 @@ WHERE  data      the session's data connections (bytes in either direction)
        reply     the control connection, bytes from the server to the client
        command   the control connection, bytes from the client to the server
 KIND   drop      close the client's side (FIN) and the server's side
-       stall     stop relaying both ways for --stall seconds, then go on
+       stall     stop relaying the session's connections for --stall seconds,
+                 then go on
        reset     close the client's side with a reset (SO_LINGER 0) and the
                  server's side
        reset226  data only: reset the client's side but let the server end the
@@ -216,7 +217,8 @@ class DataRelay:
             return
         self.streams.append(server_writer)
         self.tasks.append(asyncio.current_task())
-        upload = asyncio.ensure_future(self.pump(client_reader, server_writer, client_writer, server_writer, False))
+        upload = asyncio.ensure_future(
+            self.pump(client_reader, server_writer, client_writer, server_writer, False))
         self.tasks.append(upload)
         try:
             await self.pump(server_reader, client_writer, client_writer, server_writer, True)

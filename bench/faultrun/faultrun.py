@@ -402,7 +402,8 @@ class FaultRun:
                          for direction in ("download", "upload")
                          if not self.options.only or f"{direction}-{index:04d}" in self.options.only]
                 with concurrent.futures.ThreadPoolExecutor(self.options.jobs) as pool:
-                    for future in concurrent.futures.as_completed([pool.submit(move, item) for item in items]):
+                    futures = [pool.submit(move, item) for item in items]
+                    for future in concurrent.futures.as_completed(futures):
                         file_run = future.result()
                         tallies[file_run.direction].add(file_run.tally)
                         for problem in file_run.problems:

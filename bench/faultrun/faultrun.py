@@ -105,21 +105,33 @@ class PortBlock:
     """A hundred ports no test run on this machine uses while we hold the lock."""
 
     def __init__(self):
-        self.file = open(PORT_LOCK, "a+b")  # noqa: SIM115 (held for the run)
-        with contextlib.suppress(OSError):
-            os.chmod(PORT_LOCK, 0o666)
+        self.fd = self.open_lock_file()  # held for the run
         start = (os.getpid() * 7) % BLOCK_COUNT
         for i in range(BLOCK_COUNT):
             index = (start + i) % BLOCK_COUNT
             lock = struct.pack("hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, index, 1, 0)
             try:
-                fcntl.fcntl(self.file, fcntl.F_OFD_SETLK, lock)
+                fcntl.fcntl(self.fd, fcntl.F_OFD_SETLK, lock)
             except OSError:
                 continue
             self.first = FIRST_PORT + index * BLOCK_SIZE
             self.last = self.first + BLOCK_SIZE - 1
             return
         raise RuntimeError("every test port block is in use")
+
+    @staticmethod
+    def open_lock_file():
+        # Without O_CREAT first: a sticky /tmp refuses O_CREAT on another user's file.
+        try:
+            return os.open(PORT_LOCK, os.O_RDWR | os.O_CLOEXEC)
+        except FileNotFoundError:
+            pass
+        try:
+            fd = os.open(PORT_LOCK, os.O_RDWR | os.O_CREAT | os.O_EXCL | os.O_CLOEXEC, 0o666)
+            os.fchmod(fd, 0o666)  # shared by every user's test runs
+            return fd
+        except FileExistsError:
+            return os.open(PORT_LOCK, os.O_RDWR | os.O_CLOEXEC)
 
 
 class FtpServer:

@@ -54,6 +54,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import faultproxy  # noqa: E402
 
 USER = "faultrun"

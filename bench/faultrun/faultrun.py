@@ -440,7 +440,8 @@ def main():
     for name, tally in tallies.items():
         print(tally.line(name))
     print(total.line("total"))
-    print("faults by kind:", ", ".join(f"{kind} {count}" for kind, count in sorted(total.kinds.items())))
+    kinds = ", ".join(f"{kind} {count}" for kind, count in sorted(total.kinds.items()))
+    print("faults by kind:", kinds or "none")
     print(f"took {time.monotonic() - started:.0f} s; repeat with --seed {options.seed}")
     if total.failed() or options.keep:
         print(f"files kept in {work}")

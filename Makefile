@@ -7,7 +7,7 @@ CMAKE_GEN  := -G Ninja
 # CI treats every compiler warning as an error.
 CMAKE_WARN := $(if $(CI),-DFERROW_WERROR=ON,)
 
-.PHONY: all deps configure build test bench demo check-sanitize check-tsan fuzz clean
+.PHONY: all deps configure build test bench fault-run demo check-sanitize check-tsan fuzz clean
 
 all: build
 
@@ -27,6 +27,12 @@ test: deps
 bench: deps
 	$(MAKE) build
 	bench/run-all.sh $(BUILD)
+
+# Not part of test or bench: minutes of transfers through a fault-injecting proxy.
+# Options go in FAULT_RUN_ARGS, e.g. make fault-run FAULT_RUN_ARGS="--seed 42 --count 20".
+fault-run: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target ferrow-ftp
+	/usr/bin/python3 bench/faultrun/faultrun.py --tool $(BUILD)/tools/ferrow-ftp $(FAULT_RUN_ARGS)
 
 demo: deps
 	$(MAKE) build

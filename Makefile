@@ -39,7 +39,7 @@ demo: deps
 	tools/demo.sh $(BUILD)
 
 $(BUILD_ASAN)/build.ninja:
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) $(CMAKE_WARN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_SANITIZE=ON
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_SANITIZE=ON
 
 check-sanitize: deps $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
@@ -48,7 +48,7 @@ check-sanitize: deps $(BUILD_ASAN)/build.ninja
 	  ctest --output-on-failure -j $(JOBS) --timeout 480
 
 $(BUILD_TSAN)/build.ninja:
-	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) $(CMAKE_WARN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_TSAN=ON -DFERROW_APPS=OFF
+	cmake -S . -B $(BUILD_TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_TSAN=ON -DFERROW_APPS=OFF
 
 check-tsan: deps $(BUILD_TSAN)/build.ninja
 	cmake --build $(BUILD_TSAN) -j $(JOBS)

@@ -579,11 +579,13 @@ TEST_F(EngineTransferTest, LocalFilesThatCannotBeUsedEndOnlyTheirCommand)
     Engine().Download("x", LocalPath("no/such/folder/x"), ttBinary);
     Engine().Download("x", folderAsFile, ttBinary);
     Engine().Upload(LocalPath("missing.bin"), "x", ttBinary);
+    Engine().Download("x\r\nDELE y", LocalPath("line-break.bin"), ttBinary);
     Engine().GetCurrentFolder();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
-    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "Error 0", "Error 0", "FolderReply"));
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
     EXPECT_THAT(Recorder().Of("Error")[0].Text, StartsWith("Unable to open local file \""));
     EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PWD"));
+    EXPECT_FALSE(QFile::exists(LocalPath("line-break.bin"))) << "refused before anything is created";
 }
 
 TEST_F(EngineTransferTest, UnsafeLocalNamesAreRefused)

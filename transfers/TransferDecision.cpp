@@ -190,6 +190,11 @@ TTransferType ChooseTransferType(const TTransferSettings &settings, std::string_
     }
 }
 
+bool DownloadEndedShort(TTransferType type, std::int64_t knownSize, std::int64_t localSize)
+{
+    return type == ttBinary && knownSize > 0 && localSize < knownSize;
+}
+
 std::string LowerCaseName(std::string_view name)
 {
     if (!IsAscii(name)) {

@@ -394,6 +394,25 @@ TEST(FerrowFtpToolScripted, ResetDataConnectionIsAFailureDespiteTheFinalReply)
     }
 }
 
+TEST(FerrowFtpToolScripted, AsciiGetWritesLocalLineEnds)
+{
+    TScriptedServer server(LoggedInScript()
+                               .Answer("TYPE A", "200 Switching to ASCII mode.")
+                               .Passive()
+                               .Answer("RETR notes.txt", "150 Opening ASCII mode data connection.")
+                               .DataSend("one\r\ntwo\rthree\r\n")
+                               .DataClose()
+                               .Reply("226 Transfer complete.")
+                               .Answer("QUIT", "221 Goodbye."));
+    QTemporaryDir local;
+    const TToolRun run = RunAgainst(server, {"--ascii", "get", "notes.txt", local.filePath("notes.txt")});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    QFile file(local.filePath("notes.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "one\ntwo\rthree\n");
+    EXPECT_THAT(server.Failures(), testing::IsEmpty());
+}
+
 // ---- Without a server ----
 
 TEST(FerrowFtpToolOffline, RefusedConnectionExitsWithLoginFailure)
@@ -422,6 +441,7 @@ TEST(FerrowFtpToolOffline, BadArgumentsPrintUsageAndExitWithTwo)
         {"--server-type", "53", "127.0.0.1", "pwd"},
         {"--port"},
         {"--active=yes", "127.0.0.1", "pwd"},
+        {"--ascii", "127.0.0.1", "ls"},
         {"--colour", "127.0.0.1", "pwd"},
         {"-x", "127.0.0.1", "pwd"},
         {"127.0.0.1", "ls", "--offset", "5"},

@@ -178,8 +178,8 @@ bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::i
             ok = replyOk && !result.Failed;
             // Only a binary transfer keeps the byte count; a text one changes its line ends.
             if (ok && IsDownload && ExactTransfer() && result.Bytes < announced) {
-                Log("The data connection ended after " + std::to_string(result.Bytes) + " of " +
-                        std::to_string(announced) + " bytes",
+                Log("The data connection ended after " + std::to_string(result.Bytes) + " of "
+                        + std::to_string(announced) + " bytes",
                     clLogError);
                 ok = false;
             }

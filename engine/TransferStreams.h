@@ -109,7 +109,9 @@ void AppendNetworkText(const char *Data, std::size_t Size, std::string &Out);
 class TTextStream final : public TTransferStream
 {
 public:
-    explicit TTextStream(TTransferStream &File) : FFile(File) {}
+    explicit TTextStream(TTransferStream &File)
+        : FFile(File)
+    {}
 
     std::int64_t Position() const override { return FFile.Position(); }
     bool Seek(std::int64_t Offset) override;

@@ -372,10 +372,10 @@ void TTransferItem::ScheduleEnd(bool commandsDone)
 void TTransferItem::CompleteEnd()
 {
     // The engine saw no fault, yet the listing promised more than arrived.
-    if (FTransferEnded && FStatus == tsInProgress && Direction == tdDownload && !IsFolder &&
-        DownloadEndedShort(FTransferType, Size, FEndPosition))
-        Fail(FEngine, "Only " + std::to_string(FEndPosition) + " of " + std::to_string(Size) + " bytes of \"" +
-                          Name + "\" arrived");
+    if (FTransferEnded && FStatus == tsInProgress && Direction == tdDownload && !IsFolder
+        && DownloadEndedShort(FTransferType, Size, FEndPosition))
+        Fail(FEngine, "Only " + std::to_string(FEndPosition) + " of " + std::to_string(Size) + " bytes of \""
+                          + Name + "\" arrived");
     FEnding = false;
     FFinished = true;
     TTransferItems *owner = FOwner;

@@ -428,9 +428,8 @@ TEST_F(EngineTransferTest, TransfersCutShortAreFailures)
     Engine().GetCurrentFolder();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
     EXPECT_THAT(Server().Failures(), IsEmpty());
-    EXPECT_THAT(Recorder().Outline(),
-                ElementsAre("Error 10054", "Error 0", "UpdateFileSize", "Error 0", "Error 10054", "Error 0",
-                            "FolderReply"));
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10054", "Error 0", "UpdateFileSize", "Error 0",
+                                                  "Error 10054", "Error 0", "FolderReply"));
     EXPECT_FALSE(Recorder().HasLogContaining("Transferred"));
     EXPECT_TRUE(Recorder().HasLog("The data connection ended after 5 of 11 bytes"));
     EXPECT_EQ(ReadFile(LocalPath("short.bin")), "hello") << "kept for a later resume";

@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 using namespace std::chrono_literals;
 using testing::Contains;
 using testing::Not;
@@ -204,8 +203,8 @@ TEST_P(EngineRealServerTest, TextFilesArriveAsTheServersOwnBytes)
     FServer = StartTestServer(GetParam(), options);
     QByteArray content;
     for (int line = 0; content.size() < 700 * 1024; ++line)
-        content += "line " + QByteArray::number(line) + (line % 7 == 3 ? "\rwith a lone CR\n" : "\n") +
-                   (line % 11 == 0 ? "\n" : "");
+        content += "line " + QByteArray::number(line) + (line % 7 == 3 ? "\rwith a lone CR\n" : "\n")
+                   + (line % 11 == 0 ? "\n" : "");
     content += "last line without an end";
     FServer->PutFile("notes.txt", content);
     TFTPComponent &engine = LoggedInEngine();
@@ -213,7 +212,8 @@ TEST_P(EngineRealServerTest, TextFilesArriveAsTheServersOwnBytes)
     const QString local = FLocal.filePath("notes.txt");
     engine.Download("notes.txt", local, ttASCII);
     ASSERT_TRUE(WaitForTransfer(Recorder()));
-    EXPECT_TRUE(ReadFile(local) == content) << "local size " << QFileInfo(local).size() << " of " << content.size();
+    EXPECT_TRUE(ReadFile(local) == content)
+        << "local size " << QFileInfo(local).size() << " of " << content.size();
     EXPECT_EQ(Recorder().Of("Progress").back().Number, content.size()) << "counted in the file's bytes";
 
     Recorder().Clear();
@@ -261,7 +261,8 @@ TEST_P(EngineRealServerTest, LinksAndSpecialFilesAreNoTransferTargets)
         Recorder().WaitFor("FolderReply");
     }
     EXPECT_TRUE(answered) << "opening a pipe must not wait for a writer";
-    EXPECT_THAT(Recorder().Outline(), testing::ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
+    EXPECT_THAT(Recorder().Outline(),
+                testing::ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
     const std::vector<TRecordedEvent> errors = Recorder().Of("Error");
     ASSERT_EQ(errors.size(), 4u);
     EXPECT_THAT(errors[0].Text, testing::HasSubstr("symbolic link"));

@@ -385,7 +385,8 @@ TEST(FerrowFtpToolScripted, ResetDataConnectionIsAFailureDespiteTheFinalReply)
             script.Answer("RETR data.bin", "150 Opening data connection.").DataSend(std::string(100000, 'd'));
         else
             script.Answer("STOR up.bin", "150 Ok to send data.").DataReceivePart(1000);
-        TScriptedServer server(script.DataReset().Reply("226 Transfer complete.").Answer("QUIT", "221 Goodbye."));
+        TScriptedServer server(
+            script.DataReset().Reply("226 Transfer complete.").Answer("QUIT", "221 Goodbye."));
         const TToolRun run = download ? RunAgainst(server, {"get", "data.bin", local.filePath("data.bin")})
                                       : RunAgainst(server, {"put", upload, "up.bin"});
         EXPECT_EQ(run.ExitCode, 1) << run.Err;

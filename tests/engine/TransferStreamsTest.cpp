@@ -36,8 +36,9 @@ TEST(TextLineEnds, EveryCutOfTheNetworkFormGivesTheSameFile)
     for (std::size_t cut = 0; cut <= network.size(); ++cut) {
         for (std::size_t second = cut; second <= network.size(); ++second) {
             SCOPED_TRACE(std::to_string(cut) + "," + std::to_string(second));
-            ASSERT_EQ(ToLocal({network.substr(0, cut), network.substr(cut, second - cut), network.substr(second)}),
-                      local);
+            ASSERT_EQ(
+                ToLocal({network.substr(0, cut), network.substr(cut, second - cut), network.substr(second)}),
+                local);
         }
     }
 }

@@ -404,7 +404,8 @@ bool TScriptedServer::DataReceive(std::string &why, std::size_t limit)
         case TWait::Ready: break;
         }
         char chunk[65536];
-        const std::size_t wanted = limit == 0 ? sizeof chunk : std::min(sizeof chunk, limit - received.size());
+        const std::size_t wanted =
+            limit == 0 ? sizeof chunk : std::min(sizeof chunk, limit - received.size());
         const ssize_t got = ::recv(FData.Get(), chunk, wanted, 0);
         if (got > 0) {
             received.append(chunk, static_cast<std::size_t>(got));

@@ -33,11 +33,36 @@ std::string QuotedPath(const std::string &Path)
 
 } // namespace
 
-std::int64_t TFTPThread::RestartOffset(const TParams &Params) const
+std::int64_t TFTPThread::RestartOffset(const TParams &Params)
 {
-    if (Params.size() > 2 && FOwner.CanResume())
-        return std::max<std::int64_t>(0, TextToInt(Params[2], 0));
-    return 0;
+    if (Params.size() <= 2 || !FOwner.CanResume())
+        return 0;
+    const std::int64_t offset = std::max<std::int64_t>(0, TextToInt(Params[2], 0));
+    if (offset > 0 && TextTransfer()) {
+        // The file's line ends differ from the server's, so no offset in one is known
+        // to match the same place in the other.
+        Log("Text files are transferred whole, not resumed", clLogInfo);
+        return 0;
+    }
+    return offset;
+}
+
+bool TFTPThread::TextTransfer() const
+{
+    return FCurrentType == ttASCII;
+}
+
+bool TFTPThread::ExactTransfer() const
+{
+    return FCurrentType != UnknownType && TransferTypeLetter(FCurrentType) == 'I';
+}
+
+bool TFTPThread::RefuseLineBreak(const std::string &RemoteName)
+{
+    if (RemoteName.find_first_of("\r\n") == std::string::npos)
+        return false;
+    NotifyError(0, "Command not sent: it contains a line break");
+    return true;
 }
 
 bool TFTPThread::DoDownload(const TParams &Params)
@@ -48,21 +73,23 @@ bool TFTPThread::DoDownload(const TParams &Params)
         NotifyError(0, "Refused to write the local file " + QuotedPath(local) + ": unsafe name");
         return false;
     }
+    if (RefuseLineBreak(remote))
+        return false;
     const std::int64_t offset = RestartOffset(Params);
-    TFileStream file;
     // Opened now, so that a file we cannot write fails before the server is asked;
     // emptied only once the server sends, so that a refused download loses nothing
     // and leaves nothing behind.
+    TFileStream file;
     if (!file.Open(local, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
         NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
         return false;
     }
     file.TruncateWhenBegun(offset);
+    TTextStream text(file);
+    TTransferStream &stream = TextTransfer() ? static_cast<TTransferStream &>(text) : file;
     FLocalFileName = local;
-    const bool success = RunTransfer("RETR " + remote, true, offset, file);
+    const bool success = RunTransfer("RETR " + remote, true, offset, stream, remote);
     FLocalFileName.clear();
-    if (!success)
-        file.RemoveIfUnused();
     return success;
 }
 
@@ -70,17 +97,38 @@ bool TFTPThread::DoUpload(const TParams &Params)
 {
     const std::string local = Params.size() > 0 ? Params[0] : std::string();
     const std::string remote = Params.size() > 1 ? Params[1] : std::string();
+    if (RefuseLineBreak(remote))
+        return false;
     const std::int64_t offset = RestartOffset(Params);
     TFileStream file;
     if (!file.Open(local, TFileStream::ReadOnly)) {
         NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
         return false;
     }
-    return RunTransfer("STOR " + remote, false, offset, file);
+    TTextStream text(file);
+    TTransferStream &stream = TextTransfer() ? static_cast<TTransferStream &>(text) : file;
+    return RunTransfer("STOR " + remote, false, offset, stream, remote);
+}
+
+bool TFTPThread::RemoteSizeMatches(const std::string &RemoteName, std::int64_t Sent)
+{
+    // Quiet: a server that does not offer SIZE refuses it, and that is no fault.
+    FQuiet = true;
+    SendCommand("SIZE " + RemoteName);
+    const int reply = GetReply();
+    FQuiet = false;
+    if (reply != 2 || FReplyCode != 213 || FReplyLine.size() < 5)
+        return true;
+    const std::int64_t size = TextToInt(TrimText(std::string_view(FReplyLine).substr(4)), -1);
+    if (size < 0 || size == Sent)
+        return true;
+    Log("The server holds " + std::to_string(size) + " bytes of the " + std::to_string(Sent) + " sent",
+        clLogError);
+    return false;
 }
 
 bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::int64_t RestartOffset,
-                             TTransferStream &Stream)
+                             TTransferStream &Stream, const std::string &RemoteName)
 {
     FLastError = 0;
     bool passive = FOwner.Passive();
@@ -111,10 +159,12 @@ bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::i
             SendCommand(Command);
             ok = GetReply() == 1;
         }
+        std::int64_t announced = -1;
         if (ok && !FLocalFileName.empty()) {
-            std::int64_t size = 0;
-            if (ParseSizeFromReply(FReplyLine, BaseName(FLocalFileName), size))
-                NotifyUpdateFileSize(FLocalFileName, size);
+            if (ParseSizeFromReply(FReplyLine, BaseName(FLocalFileName), announced))
+                NotifyUpdateFileSize(FLocalFileName, announced);
+            else
+                announced = -1;
         }
         if (ok && !passive)
             ok = AcceptData();
@@ -126,6 +176,15 @@ bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::i
             // The final reply is read even after a failure, to keep the dialogue in step.
             const bool replyOk = GetReply() == 2;
             ok = replyOk && !result.Failed;
+            // Only a binary transfer keeps the byte count; a text one changes its line ends.
+            if (ok && IsDownload && ExactTransfer() && result.Bytes < announced) {
+                Log("The data connection ended after " + std::to_string(result.Bytes) + " of "
+                        + std::to_string(announced) + " bytes",
+                    clLogError);
+                ok = false;
+            }
+            if (ok && !IsDownload && ExactTransfer() && !RemoteName.empty())
+                ok = RemoteSizeMatches(RemoteName, result.Bytes);
             if (ok)
                 Log(StatisticsLine(result.Bytes, seconds), clLogInfo);
             NotifyProgress(ppEnd, result.Bytes);
@@ -277,8 +336,13 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 break;
             }
             const ssize_t n = ::recv(FData.Fd(), block.get(), blockSize, 0);
-            if (n == 0 || (n < 0 && errno == ECONNRESET))
+            if (n == 0) {
+                if (!Stream.EndTransfer())
+                    localError();
+                result.Bytes = Stream.Position();
                 break;
+            }
+            // A reset is no end of file: whatever the server replies, bytes may be missing.
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR)
                     continue;
@@ -290,7 +354,8 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 localError();
                 break;
             }
-            result.Bytes += n;
+            // Counted in the local file's bytes, which is what a listing's size gives.
+            result.Bytes = Stream.Position();
             if (!progressStep())
                 break;
         }
@@ -301,7 +366,9 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
         ::setsockopt(FData.Fd(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         bool done = false;
         while (!done) {
+            const std::int64_t blockStart = Stream.Position();
             const long n = Stream.Read(block.get(), blockSize);
+            const std::int64_t blockEnd = Stream.Position();
             if (n < 0) {
                 localError();
                 break;
@@ -326,12 +393,14 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                     break;
                 }
                 sent += std::size_t(s);
-                result.Bytes += s;
+                result.Bytes = std::min(blockStart + std::int64_t(sent), blockEnd);
                 if (!progressStep())
                     break;
             }
             done = socketError || timedOut || sent < std::size_t(n);
         }
+        if (!socketError && !timedOut && !result.Failed)
+            socketError = !EndUpload();
     }
     if (socketError)
         DataError();
@@ -341,6 +410,33 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
     StopBlocking();
     CloseSocket(FData);
     return result;
+}
+
+bool TFTPThread::EndUpload()
+{
+    // The last bytes may still sit in our send buffer: closing at once would hide a
+    // reset that discards them. Our end of the stream goes out, then the server's end
+    // must come back clean.
+    const int fd = FData.Fd();
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    if (error == 0 && ::shutdown(fd, SHUT_WR) != 0)
+        error = errno == ENOTCONN ? ECONNRESET : errno;
+    StartBlocking();
+    while (error == 0) {
+        if (!WaitSocket(fd, POLLIN))
+            return false;
+        char sink[4096];
+        const ssize_t n = ::recv(fd, sink, sizeof sink, 0);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            error = errno;
+    }
+    FLastError = WinSockErrorFromErrno(error);
+    return false;
 }
 
 void TFTPThread::DataError()

@@ -103,8 +103,16 @@ private:
     // Data connections and transfers (DataTransfer.cpp).
     bool DoDownload(const TParams &Params);
     bool DoUpload(const TParams &Params);
+    // RemoteName, given for a file, lets the byte count be checked where the type keeps it.
     bool RunTransfer(const std::string &Command, bool IsDownload, std::int64_t RestartOffset,
-                     TTransferStream &Stream);
+                     TTransferStream &Stream, const std::string &RemoteName = {});
+    bool TextTransfer() const;  // TYPE A: line ends change on the way
+    bool ExactTransfer() const; // TYPE I: the file arrives byte for byte
+    bool RefuseLineBreak(const std::string &RemoteName);
+    // False, with the mismatch logged, when SIZE names another size than Sent.
+    bool RemoteSizeMatches(const std::string &RemoteName, std::int64_t Sent);
+    // After an upload's last byte: false when the connection does not end cleanly.
+    bool EndUpload();
     bool OpenPassive();
     bool OpenActive();
     bool AcceptData();
@@ -115,7 +123,7 @@ private:
     };
     TTransferResult TransferData(TTransferStream &Stream, bool IsDownload);
     void DataError();
-    std::int64_t RestartOffset(const TParams &Params) const;
+    std::int64_t RestartOffset(const TParams &Params);
 
     // Folder and file commands (FolderCommands.cpp).
     bool FolderCommand(const std::string &Command, int ReplyType);

@@ -10,6 +10,7 @@
 
 TFileStream::~TFileStream()
 {
+    RemoveIfUnused();
     if (FFd >= 0)
         ::close(FFd);
 }
@@ -21,7 +22,9 @@ void TFileStream::SetError(int Errno)
 
 bool TFileStream::Open(const std::string &Path, TMode Mode)
 {
-    const int flags = O_CLOEXEC | (Mode == ReadOnly ? O_RDONLY : O_WRONLY);
+    // Non-blocking, so that a FIFO or a device in the way fails at once instead of
+    // waiting for a peer; a link as the last component fails for a download.
+    const int flags = O_CLOEXEC | O_NONBLOCK | (Mode == ReadOnly ? O_RDONLY : O_WRONLY | O_NOFOLLOW);
     FPath = Path;
     // RemoveIfUnused needs to know whether the file is ours.
     FCreated = false;
@@ -32,16 +35,25 @@ bool TFileStream::Open(const std::string &Path, TMode Mode)
     if (!FCreated && (Mode != ForDownload || errno == EEXIST))
         FFd = ::open(Path.c_str(), flags);
     if (FFd < 0) {
-        SetError(errno);
+        if (errno == ELOOP && Mode != ReadOnly)
+            FError = "it is a symbolic link";
+        else if (errno == ENXIO)
+            FError = "not a regular file";
+        else
+            SetError(errno);
         return false;
     }
     struct stat info{};
-    if (::fstat(FFd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        SetError(EISDIR);
+    if (::fstat(FFd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode))
+            SetError(EISDIR);
+        else
+            FError = "not a regular file";
         ::close(FFd);
         FFd = -1;
         return false;
     }
+    ::fcntl(FFd, F_SETFL, ::fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
     FPosition = 0;
     return true;
 }
@@ -144,4 +156,77 @@ bool TMemoryStream::Write(const char *Data, std::size_t Size)
     FData.replace(FPosition, std::min(Size, FData.size() - FPosition), Data, Size);
     FPosition += Size;
     return true;
+}
+
+void TTextToLocal::Convert(const char *Data, std::size_t Size, std::string &Out)
+{
+    for (std::size_t i = 0; i < Size; ++i) {
+        const char c = Data[i];
+        if (FHeldCR && c != '\n')
+            Out += '\r';
+        FHeldCR = c == '\r';
+        if (!FHeldCR)
+            Out += c;
+    }
+}
+
+void TTextToLocal::Finish(std::string &Out)
+{
+    if (FHeldCR)
+        Out += '\r';
+    FHeldCR = false;
+}
+
+void AppendNetworkText(const char *Data, std::size_t Size, std::string &Out)
+{
+    const char *end = Data + Size;
+    while (Data < end) {
+        const char *lf = static_cast<const char *>(std::memchr(Data, '\n', std::size_t(end - Data)));
+        const char *stop = lf ? lf : end;
+        Out.append(Data, std::size_t(stop - Data));
+        if (!lf)
+            break;
+        Out += "\r\n";
+        Data = lf + 1;
+    }
+}
+
+bool TTextStream::Seek(std::int64_t Offset)
+{
+    if (Offset != 0) {
+        FError = "A text transfer cannot start in the middle of the file";
+        return false;
+    }
+    return FFile.Seek(0);
+}
+
+long TTextStream::Read(char *Data, std::size_t Size)
+{
+    // Each LF may double, so half a block of the file always fits.
+    if (Size < 2) {
+        FError = "Read block too small for a text transfer";
+        return -1;
+    }
+    FBuffer.resize(Size / 2);
+    const long n = FFile.Read(FBuffer.data(), FBuffer.size());
+    if (n <= 0)
+        return n;
+    FNetwork.clear();
+    AppendNetworkText(FBuffer.data(), std::size_t(n), FNetwork);
+    std::memcpy(Data, FNetwork.data(), FNetwork.size());
+    return long(FNetwork.size());
+}
+
+bool TTextStream::Write(const char *Data, std::size_t Size)
+{
+    FBuffer.clear();
+    FToLocal.Convert(Data, Size, FBuffer);
+    return FFile.Write(FBuffer.data(), FBuffer.size());
+}
+
+bool TTextStream::EndTransfer()
+{
+    FBuffer.clear();
+    FToLocal.Finish(FBuffer);
+    return FFile.Write(FBuffer.data(), FBuffer.size()) && FFile.EndTransfer();
 }

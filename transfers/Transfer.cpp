@@ -271,6 +271,7 @@ void TTransferItem::StartTransfer(TFTPComponent &engine)
 {
     const TTransferSettings &settings = Settings();
     const TTransferType type = ChooseTransferType(settings, Name);
+    FTransferType = type;
 
     if (Direction == tdUpload) {
         FTransferQueued = true;
@@ -370,6 +371,11 @@ void TTransferItem::ScheduleEnd(bool commandsDone)
 // The item's command is over and every notification it caused has been handled.
 void TTransferItem::CompleteEnd()
 {
+    // The engine saw no fault, yet the listing promised more than arrived.
+    if (FTransferEnded && FStatus == tsInProgress && Direction == tdDownload && !IsFolder
+        && DownloadEndedShort(FTransferType, Size, FEndPosition))
+        Fail(FEngine, "Only " + std::to_string(FEndPosition) + " of " + std::to_string(Size) + " bytes of \""
+                          + Name + "\" arrived");
     FEnding = false;
     FFinished = true;
     TTransferItems *owner = FOwner;

@@ -165,6 +165,7 @@ private:
     // The engine reported the end of the transfer (Progress phase 2).
     bool FTransferEnded = false;
     std::int64_t FEndPosition = 0;
+    TTransferType FTransferType = ttBinary;
     // The transfer (or folder) command has been queued on the engine.
     bool FTransferQueued = false;
     // The end waits for the engine to finish the command.

@@ -57,8 +57,9 @@ std::optional<std::int64_t> DecideResume(const TTransferSettings &settings,
     std::int64_t offset = existingSize;
     bool ask = settings.ConfirmRestarts && !flags.RestartToAll;
     const bool wholeUnlessYes = flags.RestartToAll && !flags.RestartYes;
-    if (HasAsciiExtension(settings, source.Name) && settings.TryToResume == 1) {
-        // Text files are not resumed under "Binary files": they travel whole.
+    if (ChooseTransferType(settings, source.Name) == ttASCII) {
+        // A file sent as text changes its line ends on the way, so no local offset is
+        // known to match the server's: it travels whole, under either resume setting.
         offset = 0;
         ask = false;
     } else if (wholeUnlessYes) {
@@ -188,6 +189,11 @@ TTransferType ChooseTransferType(const TTransferSettings &settings, std::string_
     default:
         return ttBinary;
     }
+}
+
+bool DownloadEndedShort(TTransferType type, std::int64_t knownSize, std::int64_t localSize)
+{
+    return type == ttBinary && knownSize > 0 && localSize < knownSize;
 }
 
 std::string LowerCaseName(std::string_view name)

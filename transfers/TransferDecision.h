@@ -90,6 +90,11 @@ bool HasAsciiExtension(const TTransferSettings &settings, std::string_view name)
 // the listed extensions and binary otherwise; an unknown mode gives binary.
 TTransferType ChooseTransferType(const TTransferSettings &settings, std::string_view name);
 
+// Whether a download that ended without an error still holds fewer bytes than the
+// source's known size (0: unknown). Only a binary transfer keeps the count: a text one
+// changes its line ends on the way.
+bool DownloadEndedShort(TTransferType type, std::int64_t knownSize, std::int64_t localSize);
+
 // `name` in lowercase (Unicode when it is valid UTF-8, ASCII letters otherwise).
 std::string LowerCaseName(std::string_view name);
 

@@ -63,6 +63,7 @@ TEST_F(EngineDataTest, ListingThroughPassiveModeReachesTheOwner)
               .Reply("226 Directory send OK")
               .Passive()
               .Answer("LIST *.txt", "150 Here it comes")
+              .DataSend("")
               .DataClose()
               .Reply("226 Done")
               .Hang());
@@ -247,11 +248,13 @@ TEST_F(EngineTransferTest, TypeIsSentOnlyWhenItChanges)
     LogIn(LoggedInScript()
               .Passive()
               .Answer("RETR a", "150 ok")
+              .DataSend("")
               .DataClose()
               .Reply("226 ok")
               .Answer("TYPE A", "200 ASCII")
               .Passive()
               .Answer("RETR b", "150 ok")
+              .DataSend("")
               .DataClose()
               .Reply("226 ok")
               .Hang());
@@ -281,6 +284,7 @@ TEST_F(EngineTransferTest, NewConnectionSendsTheTypeAgain)
               .Answer("TYPE A", "200 ASCII")
               .Passive()
               .Answer("RETR b", "150 ok")
+              .DataSend("")
               .DataClose()
               .Reply("226 ok")
               .Hang());
@@ -351,7 +355,7 @@ TEST_F(EngineTransferTest, ResumeWithoutRestartSupportStartsFromZero)
     EXPECT_FALSE(Received(Server(), "REST 1000"));
 }
 
-TEST_F(EngineTransferTest, UploadAndResumedUpload)
+TEST_F(EngineTransferTest, UploadsAreCheckedAgainstTheServersSize)
 {
     WriteFile(LocalPath("up.bin"), "0123456789");
     LogIn(LoggedInScript()
@@ -359,19 +363,121 @@ TEST_F(EngineTransferTest, UploadAndResumedUpload)
               .Answer("STOR up.bin", "150 Ok to send data.")
               .DataReceive()
               .Reply("226 Transfer complete.")
+              .Answer("SIZE up.bin", "213 10")
               .Passive()
               .Answer("REST 4", "350 Restart position accepted (4).")
               .Answer("STOR up.bin", "150 Ok to send data.")
               .DataReceive()
               .Reply("226 Transfer complete.")
+              .Answer("SIZE up.bin", "213 7")
+              .Passive()
+              .Answer("STOR up.bin", "150 Ok to send data.")
+              .DataReceive()
+              .Reply("226 Transfer complete.")
+              .Answer("SIZE up.bin", "550 Could not get file size.")
+              .Answer("PWD", "257 \"/\"")
               .Hang());
     Engine().SetPassive(true);
     Engine().Upload(LocalPath("up.bin"), "up.bin", ttBinary);
     Engine().ResumeUpload(LocalPath("up.bin"), "up.bin", 4, ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 4; }));
-    EXPECT_THAT(Server().DataReceived(), ElementsAre("0123456789", "456789"));
-    EXPECT_THAT(Phases(Recorder()), ElementsAre("0:0", "2:10", "0:4", "2:10"));
+    Engine().Upload(LocalPath("up.bin"), "up.bin", ttBinary);
+    Engine().GetCurrentFolder();
+    ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
+    EXPECT_THAT(Server().Failures(), IsEmpty());
+    EXPECT_THAT(Server().DataReceived(), ElementsAre("0123456789", "456789", "0123456789"));
+    EXPECT_THAT(Phases(Recorder()), ElementsAre("0:0", "2:10", "0:4", "2:10", "0:0", "2:10"));
     EXPECT_EQ(Recorder().Count("UpdateFileSize"), 0) << "uploads announce nothing";
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "FolderReply"))
+        << "only the upload the server holds 7 bytes of fails";
+    EXPECT_TRUE(Recorder().HasLog("The server holds 7 bytes of the 10 sent"));
+    const std::vector<std::string> logs = Recorder().Logs();
+    EXPECT_EQ(std::count_if(logs.begin(), logs.end(),
+                            [](const std::string &line) { return line.rfind("Transferred ", 0) == 0; }),
+              2);
+    EXPECT_FALSE(Recorder().HasLogContaining("SIZE")) << "the check stays out of the log";
+}
+
+// A server that drops the data connection with a reset and still replies 226.
+TEST_F(EngineTransferTest, TransfersCutShortAreFailures)
+{
+    const std::string whole(200000, 'x');
+    // Small enough to leave the client at once, so the reset finds it in the buffers.
+    WriteFile(LocalPath("up.bin"), QByteArray(30000, 'y'));
+    LogIn(LoggedInScript()
+              .Passive()
+              .Answer("RETR reset.bin", "150 ok")
+              .DataSend(whole)
+              .DataReset()
+              .Reply("226 Transfer complete.")
+              .Passive()
+              .Answer("RETR short.bin", "150 Opening BINARY mode data connection for short.bin (11 bytes).")
+              .DataSend("hello")
+              .DataClose()
+              .Reply("226 Transfer complete.")
+              .Passive()
+              .Answer("STOR up.bin", "150 Ok to send data.")
+              .DataReceivePart(1000)
+              .DataReset()
+              .Reply("226 Transfer complete.")
+              .Answer("PWD", "257 \"/\"")
+              .Hang());
+    Engine().SetPassive(true);
+    Engine().Download("reset.bin", LocalPath("reset.bin"), ttBinary);
+    Engine().Download("short.bin", LocalPath("short.bin"), ttBinary);
+    Engine().Upload(LocalPath("up.bin"), "up.bin", ttBinary);
+    Engine().GetCurrentFolder();
+    ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
+    EXPECT_THAT(Server().Failures(), IsEmpty());
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10054", "Error 0", "UpdateFileSize", "Error 0",
+                                                  "Error 10054", "Error 0", "FolderReply"));
+    EXPECT_FALSE(Recorder().HasLogContaining("Transferred"));
+    EXPECT_TRUE(Recorder().HasLog("The data connection ended after 5 of 11 bytes"));
+    EXPECT_EQ(ReadFile(LocalPath("short.bin")), "hello") << "kept for a later resume";
+    EXPECT_LE(ReadFile(LocalPath("reset.bin")).size(), whole.size());
+    EXPECT_FALSE(Received(Server(), "SIZE up.bin")) << "a failed upload needs no check";
+}
+
+// Text (TYPE A) transfers: CR LF on the wire, LF in the file, a lone CR kept, even
+// where a CR ends one network block and its LF starts the next.
+TEST_F(EngineTransferTest, TextTransfersChangeLineEndsAndTravelWhole)
+{
+    WriteFile(LocalPath("notes.txt"), "one\ntwo\rthree\n");
+    WriteFile(LocalPath("resume.txt"), "ab");
+    LogIn(LoggedInScript()
+              .Answer("TYPE A", "200 Switching to ASCII mode.")
+              .Passive()
+              .Answer("RETR page.htm", "150 Opening ASCII mode data connection for page.htm (9 bytes).")
+              .DataSend("a\r\nb\r")
+              .Pause(300ms)
+              .DataSend("\nc\rd\r")
+              .DataClose()
+              .Reply("226 Transfer complete.")
+              .Passive()
+              .Answer("RETR resume.txt", "150 ok")
+              .DataSend("abc\r\n")
+              .DataClose()
+              .Reply("226 Transfer complete.")
+              .Passive()
+              .Answer("STOR notes.txt", "150 Ok to send data.")
+              .DataReceive()
+              .Reply("226 Transfer complete.")
+              .Answer("PWD", "257 \"/\"")
+              .Hang());
+    Engine().SetPassive(true);
+    Engine().Download("page.htm", LocalPath("page.htm"), ttASCII);
+    Engine().ResumeDownload("resume.txt", LocalPath("resume.txt"), 2, ttASCII);
+    Engine().ResumeUpload(LocalPath("notes.txt"), "notes.txt", 3, ttASCII);
+    Engine().GetCurrentFolder();
+    ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
+    EXPECT_THAT(Server().Failures(), IsEmpty());
+    EXPECT_EQ(ReadFile(LocalPath("page.htm")), "a\nb\nc\rd\r") << "a CR at the very end stays";
+    EXPECT_EQ(ReadFile(LocalPath("resume.txt")), "abc\n") << "transferred whole, not resumed";
+    EXPECT_THAT(Server().DataReceived(), ElementsAre("one\r\ntwo\rthree\r\n"));
+    EXPECT_FALSE(Received(Server(), "REST 2"));
+    EXPECT_FALSE(Received(Server(), "REST 3"));
+    EXPECT_THAT(Phases(Recorder()), ElementsAre("0:0", "2:8", "0:0", "2:4", "0:0", "2:14"))
+        << "counted in the local file's bytes";
+    EXPECT_EQ(Recorder().Count("Error"), 0) << "a text download may differ from the announced size";
 }
 
 TEST_F(EngineTransferTest, NegativeFinalReplyIsNoSuccess)
@@ -386,8 +492,8 @@ TEST_F(EngineTransferTest, NegativeFinalReplyIsNoSuccess)
     Engine().SetPassive(true);
     Engine().Download("f", LocalPath("f"), ttBinary);
     ASSERT_TRUE(Recorder().WaitFor("Error"));
-    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0"));
-    EXPECT_EQ(Recorder().Of("Error")[0].Text, "Unable to complete transfer");
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10054", "Error 0"));
+    EXPECT_EQ(Recorder().Of("Error")[1].Text, "Unable to complete transfer");
     EXPECT_FALSE(Recorder().HasLogContaining("Transferred")) << "no statistics for a failed transfer";
     EXPECT_EQ(Phases(Recorder()).back(), "2:7");
     EXPECT_EQ(ReadFile(LocalPath("f")), "partial") << "kept for a later resume";
@@ -472,11 +578,13 @@ TEST_F(EngineTransferTest, LocalFilesThatCannotBeUsedEndOnlyTheirCommand)
     Engine().Download("x", LocalPath("no/such/folder/x"), ttBinary);
     Engine().Download("x", folderAsFile, ttBinary);
     Engine().Upload(LocalPath("missing.bin"), "x", ttBinary);
+    Engine().Download("x\r\nDELE y", LocalPath("line-break.bin"), ttBinary);
     Engine().GetCurrentFolder();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
-    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "Error 0", "Error 0", "FolderReply"));
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
     EXPECT_THAT(Recorder().Of("Error")[0].Text, StartsWith("Unable to open local file \""));
     EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PWD"));
+    EXPECT_FALSE(QFile::exists(LocalPath("line-break.bin"))) << "refused before anything is created";
 }
 
 TEST_F(EngineTransferTest, UnsafeLocalNamesAreRefused)

@@ -13,11 +13,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/stat.h>
-
-#include <csignal>
-
-#include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using testing::Contains;
@@ -196,30 +194,83 @@ TEST_P(EngineRealServerTest, ResumedTransfersContinueAtTheOffset)
     EXPECT_EQ(ReadFile(FServer->LocalPath("partial.bin")), content);
 }
 
-// A named pipe has no size and cannot be read ahead: the upload still arrives whole.
-TEST_P(EngineRealServerTest, UploadFromAPipeArrivesWhole)
+// A text file goes down and up in ASCII mode and comes out as the server's own bytes,
+// across many network blocks; a resume of it transfers it whole.
+TEST_P(EngineRealServerTest, TextFilesArriveAsTheServersOwnBytes)
 {
-    const QByteArray content = RandomBytes(700 * 1024 + 3);
+    TServerOptions options;
+    options.TextMode = true;
+    FServer = StartTestServer(GetParam(), options);
+    QByteArray content;
+    for (int line = 0; content.size() < 700 * 1024; ++line)
+        content += "line " + QByteArray::number(line) + (line % 7 == 3 ? "\rwith a lone CR\n" : "\n")
+                   + (line % 11 == 0 ? "\n" : "");
+    content += "last line without an end";
+    FServer->PutFile("notes.txt", content);
+    TFTPComponent &engine = LoggedInEngine();
+
+    const QString local = FLocal.filePath("notes.txt");
+    engine.Download("notes.txt", local, ttASCII);
+    ASSERT_TRUE(WaitForTransfer(Recorder()));
+    EXPECT_TRUE(ReadFile(local) == content)
+        << "local size " << QFileInfo(local).size() << " of " << content.size();
+    EXPECT_EQ(Recorder().Of("Progress").back().Number, content.size()) << "counted in the file's bytes";
+
+    Recorder().Clear();
+    engine.Upload(local, "copy.txt", ttASCII);
+    ASSERT_TRUE(WaitForTransfer(Recorder()));
+    const QByteArray copy = ReadFile(FServer->LocalPath("copy.txt"));
+    EXPECT_TRUE(copy == content) << "server size " << copy.size() << " of " << content.size();
+
+    Recorder().Clear();
+    const QString partial = FLocal.filePath("partial.txt");
+    WriteFile(partial, content.left(5000));
+    engine.ResumeDownload("notes.txt", partial, 5000, ttASCII);
+    ASSERT_TRUE(WaitForTransfer(Recorder()));
+    EXPECT_TRUE(ReadFile(partial) == content);
+    EXPECT_THAT(Recorder().Logs(), Not(Contains("REST 5000")));
+}
+
+// Only regular files travel, and a download never writes through a link in its way.
+TEST_P(EngineRealServerTest, LinksAndSpecialFilesAreNoTransferTargets)
+{
+    FServer->PutFile("a.bin", RandomBytes(5000));
+    const QString outside = FLocal.filePath("outside/target.txt");
+    ASSERT_TRUE(QDir().mkpath(FLocal.filePath("outside")));
+    ASSERT_TRUE(QDir().mkpath(FLocal.filePath("dest")));
+    WriteFile(outside, "keep me");
+    const QString link = FLocal.filePath("dest/link.bin");
+    ASSERT_EQ(::symlink("../outside/target.txt", QFile::encodeName(link).constData()), 0);
+    const QString dangling = FLocal.filePath("dest/dangling.bin");
+    ASSERT_EQ(::symlink("../outside/new.txt", QFile::encodeName(dangling).constData()), 0);
     const QString fifo = FLocal.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    ::signal(SIGPIPE, SIG_IGN); // a failed upload must fail the test, not end the program
-    std::thread writer([&] {
-        QFile file(fifo);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
-    });
+
     TFTPComponent &engine = LoggedInEngine();
+    engine.Download("a.bin", link, ttBinary);
+    engine.ResumeDownload("a.bin", link, 3, ttBinary);
+    engine.Download("a.bin", dangling, ttBinary);
     engine.Upload(fifo, "from-pipe.bin", ttBinary);
-    const bool transferred = WaitForTransfer(Recorder());
-    if (!transferred) {
-        // Releases a writer still waiting for its reader.
-        QFile drain(fifo);
-        if (drain.open(QIODevice::ReadOnly))
-            drain.readAll();
+    engine.GetCurrentFolder();
+    const bool answered = Recorder().WaitFor("FolderReply", 1, 15s);
+    if (!answered) {
+        // Releases a worker stuck opening the pipe.
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        Recorder().WaitFor("FolderReply");
     }
-    writer.join();
-    ASSERT_TRUE(transferred);
-    EXPECT_EQ(ReadFile(FServer->LocalPath("from-pipe.bin")), content);
+    EXPECT_TRUE(answered) << "opening a pipe must not wait for a writer";
+    EXPECT_THAT(Recorder().Outline(),
+                testing::ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
+    const std::vector<TRecordedEvent> errors = Recorder().Of("Error");
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_THAT(errors[0].Text, testing::HasSubstr("symbolic link"));
+    EXPECT_THAT(errors[3].Text, testing::HasSubstr("not a regular file"));
+    EXPECT_EQ(ReadFile(outside), "keep me");
+    EXPECT_FALSE(QFileInfo::exists(FLocal.filePath("outside/new.txt")));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(FServer->LocalPath("from-pipe.bin")));
 }
 
 TEST_P(EngineRealServerTest, AbortInTheMiddleOfATransferKeepsTheConnectionUsable)

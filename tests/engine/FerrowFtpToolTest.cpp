@@ -368,6 +368,52 @@ TEST(FerrowFtpToolScripted, TransferCutShortIsAFailure)
     EXPECT_THAT(server.Failures(), testing::IsEmpty());
 }
 
+// The server replies 226 after resetting the data connection: nothing says the file arrived.
+TEST(FerrowFtpToolScripted, ResetDataConnectionIsAFailureDespiteTheFinalReply)
+{
+    QTemporaryDir local;
+    const QString upload = local.filePath("up.bin");
+    {
+        QFile file(upload);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(30000, 'u'));
+    }
+    for (const bool download : {true, false}) {
+        SCOPED_TRACE(download ? "get" : "put");
+        TServerScript script = LoggedInScript().Passive();
+        if (download)
+            script.Answer("RETR data.bin", "150 Opening data connection.").DataSend(std::string(100000, 'd'));
+        else
+            script.Answer("STOR up.bin", "150 Ok to send data.").DataReceivePart(1000);
+        TScriptedServer server(
+            script.DataReset().Reply("226 Transfer complete.").Answer("QUIT", "221 Goodbye."));
+        const TToolRun run = download ? RunAgainst(server, {"get", "data.bin", local.filePath("data.bin")})
+                                      : RunAgainst(server, {"put", upload, "up.bin"});
+        EXPECT_EQ(run.ExitCode, 1) << run.Err;
+        EXPECT_THAT(run.Err, HasSubstr("Notify Error. Code = 10054, Desc = \"Connection reset by peer\""));
+        EXPECT_THAT(server.Failures(), testing::IsEmpty());
+    }
+}
+
+TEST(FerrowFtpToolScripted, AsciiGetWritesLocalLineEnds)
+{
+    TScriptedServer server(LoggedInScript()
+                               .Answer("TYPE A", "200 Switching to ASCII mode.")
+                               .Passive()
+                               .Answer("RETR notes.txt", "150 Opening ASCII mode data connection.")
+                               .DataSend("one\r\ntwo\rthree\r\n")
+                               .DataClose()
+                               .Reply("226 Transfer complete.")
+                               .Answer("QUIT", "221 Goodbye."));
+    QTemporaryDir local;
+    const TToolRun run = RunAgainst(server, {"--ascii", "get", "notes.txt", local.filePath("notes.txt")});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    QFile file(local.filePath("notes.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "one\ntwo\rthree\n");
+    EXPECT_THAT(server.Failures(), testing::IsEmpty());
+}
+
 // ---- Without a server ----
 
 TEST(FerrowFtpToolOffline, RefusedConnectionExitsWithLoginFailure)
@@ -396,6 +442,7 @@ TEST(FerrowFtpToolOffline, BadArgumentsPrintUsageAndExitWithTwo)
         {"--server-type", "53", "127.0.0.1", "pwd"},
         {"--port"},
         {"--active=yes", "127.0.0.1", "pwd"},
+        {"--ascii", "127.0.0.1", "ls"},
         {"--colour", "127.0.0.1", "pwd"},
         {"-x", "127.0.0.1", "pwd"},
         {"127.0.0.1", "ls", "--offset", "5"},

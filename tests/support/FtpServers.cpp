@@ -481,6 +481,8 @@ void TVsftpdServer::Launch(const TPortBlock &ports)
         // Sessions whose client vanished must not live on for long.
         {"idle_session_timeout", "120"},
         {"data_connection_timeout", "120"},
+        {"ascii_download_enable", TextModeEnabled() ? "YES" : "NO"},
+        {"ascii_upload_enable", TextModeEnabled() ? "YES" : "NO"},
     };
     QByteArray config;
     for (const auto &[key, value] : settings)

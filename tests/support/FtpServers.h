@@ -58,6 +58,8 @@ std::string UnavailableReason(TServerKind kind);
 struct TServerOptions
 {
     bool Anonymous = true; // anonymous read-only access to Root()
+    // vsftpd changes line ends in TYPE A only when told to; pyftpdlib always does.
+    bool TextMode = false;
 };
 
 class TTestFtpServer
@@ -75,6 +77,7 @@ public:
     std::string User() const { return FUser; }
     std::string Password() const { return FPassword; }
     bool AnonymousEnabled() const { return FOptions.Anonymous; }
+    bool TextModeEnabled() const { return FOptions.TextMode; }
     // First line of the welcome reply without its line end, e.g. "220 (vsFTPd 3.0.3)".
     std::string Banner() const { return FBanner; }
     std::uint16_t FirstPassivePort() const;

@@ -33,6 +33,7 @@ std::string Describe(const TServerScript::TStep &step)
     case S::skDataReceive: return "DataReceive";
     case S::skDataClose: return "DataClose";
     case S::skDataReset: return "DataReset";
+    case S::skDataReceivePart: return "DataReceivePart";
     }
     return "?";
 }
@@ -134,6 +135,13 @@ TServerScript &TServerScript::DataSend(std::string bytes)
 TServerScript &TServerScript::DataReceive()
 {
     return Add({TStep::skDataReceive, {}});
+}
+
+TServerScript &TServerScript::DataReceivePart(std::size_t bytes)
+{
+    TStep step{TStep::skDataReceivePart, {}};
+    step.Limit = bytes;
+    return Add(step);
 }
 
 TServerScript &TServerScript::DataClose()
@@ -384,19 +392,21 @@ bool TScriptedServer::SendEndless(const TServerScript::TStep &step, std::string 
     return true;
 }
 
-bool TScriptedServer::DataReceive(std::string &why)
+bool TScriptedServer::DataReceive(std::string &why, std::size_t limit)
 {
     if (!OpenData(why))
         return false;
     std::string received;
-    for (;;) {
+    while (limit == 0 || received.size() < limit) {
         switch (WaitFor(FData.Get(), POLLIN, true)) {
         case TWait::Stopped: why = "server stopped"; return false;
         case TWait::TimedOut: why = "timed out waiting for data"; return false;
         case TWait::Ready: break;
         }
         char chunk[65536];
-        const ssize_t got = ::recv(FData.Get(), chunk, sizeof chunk, 0);
+        const std::size_t wanted =
+            limit == 0 ? sizeof chunk : std::min(sizeof chunk, limit - received.size());
+        const ssize_t got = ::recv(FData.Get(), chunk, wanted, 0);
         if (got > 0) {
             received.append(chunk, static_cast<std::size_t>(got));
         } else if (got == 0) {
@@ -406,7 +416,8 @@ bool TScriptedServer::DataReceive(std::string &why)
             return false;
         }
     }
-    FData.Reset();
+    if (limit == 0)
+        FData.Reset();
     const std::lock_guard lock(FMutex);
     FDataReceived.push_back(std::move(received));
     return true;
@@ -497,6 +508,9 @@ bool TScriptedServer::Execute(std::size_t index, const TServerScript::TStep &ste
         break;
     case S::skDataReceive:
         ok = DataReceive(why);
+        break;
+    case S::skDataReceivePart:
+        ok = DataReceive(why, step.Limit);
         break;
     case S::skDataClose:
         FData.Reset();

@@ -58,6 +58,9 @@ public:
     // connects to it).
     TServerScript &DataSend(std::string bytes);
     TServerScript &DataReceive(); // until the client closes; see DataReceived()
+    // Reads the first `bytes` only (or less when the client closes first) and leaves the
+    // connection open with the rest unread, for DataReset to cut an upload short.
+    TServerScript &DataReceivePart(std::size_t bytes);
     TServerScript &DataClose();   // orderly close; DataSend part of a file first to cut it short
     TServerScript &DataReset();   // close with a TCP reset
 
@@ -66,7 +69,8 @@ public:
     {
         enum TKind {
             skSend, skExpect, skPause, skClose, skReset, skHang, skSendEndless, skAcceptAnother,
-            skPassive, skActive, skDataSend, skDataReceive, skDataClose, skDataReset
+            skPassive, skActive, skDataSend, skDataReceive, skDataClose, skDataReset,
+            skDataReceivePart,
         };
         TKind Kind;
         std::string Text;
@@ -137,7 +141,8 @@ private:
     bool Write(int fd, std::string_view bytes, std::string &why);
     bool OpenData(std::string &why);
     bool SendEndless(const TServerScript::TStep &step, std::string &why);
-    bool DataReceive(std::string &why);
+    // limit 0: until the client closes, then closes too.
+    bool DataReceive(std::string &why, std::size_t limit = 0);
     void Record(std::string command);
     void Fail(std::string text);
 

@@ -181,7 +181,7 @@ TEST_F(DecideTransferTest, RestartNoToAllTransfersLaterPartialFilesWhole)
     EXPECT_EQ(Questions.Asked(), 1);
 }
 
-TEST_F(DecideTransferTest, TextFilesAreNotResumedUnderBinaryFilesOnly)
+TEST_F(DecideTransferTest, FilesSentAsTextAreNeverResumed)
 {
     Destination = {Entry("notes.txt", 10)};
     EXPECT_EQ(Decide("notes.txt", 100), 0);
@@ -189,8 +189,12 @@ TEST_F(DecideTransferTest, TextFilesAreNotResumedUnderBinaryFilesOnly)
     EXPECT_EQ(Questions.Asked(), 0);
 
     Settings.TryToResume = 2; // "All files"
+    EXPECT_EQ(Decide("NOTES.TXT", 100), 0) << "its line ends change, so no offset is known";
+    EXPECT_EQ(Questions.Asked(), 0);
+
+    Settings.TransferMode = ttBinary;
     Questions.Answers = {mrYes};
-    EXPECT_EQ(Decide("NOTES.TXT", 100), 10);
+    EXPECT_EQ(Decide("notes.txt", 100), 10) << "sent as binary, the same file resumes";
     EXPECT_EQ(Questions.Restarts.size(), 1u);
 }
 

@@ -319,6 +319,40 @@ TEST_F(TransferQueueTest, NegativeFinalReplyFailsTheItemAndKeepsItsBytes)
     EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
 }
 
+// A server that ends the data connection cleanly before the listed size and still
+// replies 226: a binary file is incomplete, a text file's count legitimately differs.
+TEST_F(TransferQueueTest, DownloadShortOfItsListedSizeFailsUnlessItIsText)
+{
+    const QByteArray part = Pattern(1500);
+    TScriptedServer server(LoginScript()
+                               .Passive()
+                               .Answer("RETR /pub/a.bin", "150 Opening data connection")
+                               .DataSend(part.toStdString())
+                               .DataClose()
+                               .Reply("226 Transfer complete")
+                               .Answer("TYPE A", "200 Switching to ASCII mode.")
+                               .Passive()
+                               .Answer("RETR /pub/b.txt", "150 Opening data connection")
+                               .DataSend("one\r\ntwo\r\n")
+                               .DataClose()
+                               .Reply("226 Transfer complete")
+                               .Hang());
+    TTransferSettings settings;
+    settings.Passive = true;
+    Queue->SetSettings(settings);
+    Add(MakeItem(Connection(server), tdDownload, "/pub/", LocalFolder, "a.bin", 4000));
+    Add(MakeItem(Connection(server), tdDownload, "/pub/", LocalFolder, "b.txt", 10));
+    ASSERT_TRUE(RunToIdle(*Queue));
+
+    EXPECT_EQ(Queue->Items(0)->Status(), tsFailed);
+    EXPECT_TRUE(Recorder->HasEvent("error 0 Only 1500 of 4000 bytes of \"a.bin\" arrived"))
+        << testing::PrintToString(Recorder->Errors);
+    EXPECT_EQ(ReadAll(LocalPath("a.bin")), part) << "partial bytes stay for a later resume";
+    EXPECT_EQ(Queue->Items(1)->Status(), tsDone);
+    EXPECT_EQ(ReadAll(LocalPath("b.txt")), "one\ntwo\n");
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
+}
+
 TEST_F(TransferQueueTest, LostConnectionFailsTheItemAndTheNextOneRuns)
 {
     TScriptedServer dropping(LoginScript()

@@ -106,13 +106,15 @@ std::string ApplyOption(const std::string &Name, const std::string &Value, TTool
 
 bool IsFlag(const std::string &Name)
 {
-    return Name == "active" || Name == "debug";
+    return Name == "active" || Name == "ascii" || Name == "debug";
 }
 
 void ApplyFlag(const std::string &Name, TToolOptions &Options)
 {
     if (Name == "active")
         Options.Active = true;
+    else if (Name == "ascii")
+        Options.Ascii = true;
     else
         Options.Debug = true;
 }
@@ -122,6 +124,8 @@ std::string CheckCommandOptions(const TCommandSyntax &Syntax, bool ServerTypeGiv
 {
     if (Options.Offset && Options.Command != TToolCommand::Get && Options.Command != TToolCommand::Put)
         return std::string("--offset applies to get and put only, not to ") + Syntax.Name;
+    if (Options.Ascii && Options.Command != TToolCommand::Get && Options.Command != TToolCommand::Put)
+        return std::string("--ascii applies to get and put only, not to ") + Syntax.Name;
     if (Options.Command == TToolCommand::Chmod) {
         const auto attributes = AttributesFromMode(Options.Arguments[0]);
         if (!attributes)
@@ -268,6 +272,8 @@ std::string UsageText(const std::string &ProgramName)
            "  --password P      password (anonymous: " + std::string(AnonymousPassword) + ")\n"
            "  --account A       account for ACCT\n"
            "  --active          active data connections (PORT); passive (PASV) by default\n"
+           "  --ascii           get and put as text (TYPE A): LF line ends in the local file,\n"
+           "                    CR LF on the wire, never resumed at an offset\n"
            "  --timeout S       cancel a network wait after S seconds (default 120)\n"
            "  --retries N       connection attempts, 0 = without end (default 1)\n"
            "  --server-type N   server type from the engine's table (default 0, detect)\n"

@@ -28,6 +28,7 @@ struct TToolOptions
     std::string Password;
     std::string Account;
     bool Active = false;
+    bool Ascii = false; // get and put in TYPE A: LF in the file, CR LF on the wire
     std::optional<int> TimeoutSeconds;
     std::optional<int> Retries;
     int ServerType = 0;

@@ -123,6 +123,7 @@ void TToolSession::QueueCommand()
     FCommandQueued = true;
     const std::vector<std::string> &args = FOptions.Arguments;
     const std::int64_t offset = FOptions.Offset.value_or(0);
+    const int type = FOptions.Ascii ? ttASCII : ttBinary;
     switch (FOptions.Command) {
     case TToolCommand::Ls:
         if (!args.empty())
@@ -131,15 +132,15 @@ void TToolSession::QueueCommand()
         break;
     case TToolCommand::Get:
         if (offset > 0)
-            FEngine.ResumeDownload(args[0], LocalName(args[1]), offset, ttBinary);
+            FEngine.ResumeDownload(args[0], LocalName(args[1]), offset, type);
         else
-            FEngine.Download(args[0], LocalName(args[1]), ttBinary);
+            FEngine.Download(args[0], LocalName(args[1]), type);
         break;
     case TToolCommand::Put:
         if (offset > 0)
-            FEngine.ResumeUpload(LocalName(args[0]), args[1], offset, ttBinary);
+            FEngine.ResumeUpload(LocalName(args[0]), args[1], offset, type);
         else
-            FEngine.Upload(LocalName(args[0]), args[1], ttBinary);
+            FEngine.Upload(LocalName(args[0]), args[1], type);
         break;
     case TToolCommand::Mkdir: FEngine.CreateFolder(args[0]); break;
     case TToolCommand::Rmdir: FEngine.RemoveFolder(args[0]); break;

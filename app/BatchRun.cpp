@@ -119,6 +119,17 @@ void TBatchRun::QueueIdle(const TTransferItems &queue)
     Finish();
 }
 
+void TBatchRun::Interrupt(const TTransferItems &queue)
+{
+    if (FFinished)
+        return;
+    if (FAwaiting) {
+        Failed(QStringLiteral("Ended before the files on %1 were chosen").arg(FHost), bxTransferFailed);
+        FAwaiting = false;
+    }
+    QueueIdle(queue);
+}
+
 void TBatchRun::Finish()
 {
     FFinished = true;

@@ -59,6 +59,8 @@ public:
     void Failed(const QString &line, TBatchExitCode code);
     // The queue has nothing left to do: every item that did not end done is a failure.
     void QueueIdle(const TTransferItems &queue);
+    // The window was closed before the run was over.
+    void Interrupt(const TTransferItems &queue);
 
     bool Finished() const { return FFinished; }
     int ExitCode() const { return FExitCode; }

@@ -1295,6 +1295,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 {
     if (!FClosed) {
         FClosed = true;
+        // Whatever had not arrived when the user closed the window counts as failed.
+        if (FBatch)
+            FBatch->Interrupt(FQueue);
         FormClose();
     }
     QMainWindow::closeEvent(event);

@@ -187,9 +187,11 @@ TEST_P(ProgramServerTest, BatchRunsEndWithWhatDidNotArrive)
     auto server = StartTestServer(GetParam());
     server->PutFile("here.bin", Pattern(70000, 1));
 
-    const TBatchEnd missing = RunBatch({"-r", "here.bin;missing.bin", "-c", Address(*server), "-u", server->User(),
-                                        "-p", server->Password()});
+    const std::string unreadable = Path("nothere.bin").toStdString();
+    const TBatchEnd missing = RunBatch({"-r", "here.bin;missing.bin", "-s", unreadable, "-c", Address(*server), "-u",
+                                        server->User(), "-p", server->Password()});
     EXPECT_EQ(missing.Exit, "exited with code 4") << missing.Output;
+    EXPECT_THAT(missing.Output, HasSubstr("Cannot read \"" + unreadable + "\""));
     EXPECT_THAT(missing.Output, HasSubstr("Download of \"missing.bin\" failed: "));
     EXPECT_THAT(missing.Output, HasSubstr("(550 ")) << "the server's own reason";
     EXPECT_EQ(ReadFile(Path("local/here.bin")), Pattern(70000, 1)) << "a failure leaves the others alone";

@@ -93,7 +93,11 @@ void TBatchRun::SelectionMade(int matched, const QString &folder)
     if (!FAwaiting || FFinished)
         return;
     FAwaiting = false;
-    if (matched == 0) {
+    if (matched < 0) {
+        Failed(QStringLiteral("Could not open the folder %1 on %2: nothing was transferred").arg(folder, FHost),
+               bxTransferFailed);
+        Finish();
+    } else if (matched == 0) {
         Failed(QStringLiteral("Nothing in %1 on %2 matches %3").arg(folder, FHost, FMasks), bxTransferFailed);
         Finish();
     }

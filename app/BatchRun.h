@@ -53,7 +53,7 @@ public:
     // A status code of the remote view (TViewState), with the last error it logged.
     void HostStatus(int state, const QString &lastError);
     // The masks matched `matched` entries of the listing of `folder`; their transfers
-    // have been submitted.
+    // have been submitted. A negative count: `folder` could not be entered.
     void SelectionMade(int matched, const QString &folder);
     // Something the command line asked for that never reached the queue.
     void Failed(const QString &line, TBatchExitCode code);

@@ -590,8 +590,16 @@ void THostView::FTPError(int /*code*/, const std::string &text)
     AddLog(QStringLiteral("Error: ") + DecodeServerText(text), LogColor(clLogError));
 }
 
-void THostView::FTPFolderReply(const std::string &folder, int replyType, bool /*result*/)
+void THostView::FTPFolderReply(const std::string &folder, int replyType, bool result)
 {
+    if (replyType == frChange && !result && !FSelectNames.isEmpty()) {
+        // The names were meant for the folder that could not be entered, not for the
+        // one the server leaves us in.
+        FSelectNames.clear();
+        if (OnNamesSelected)
+            OnNamesSelected(this, FolderNotEntered);
+        return;
+    }
     if (replyType != frCurrent)
         return;
     FWaitingForFolder = false;

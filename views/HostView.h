@@ -90,7 +90,10 @@ public:
     // Raised when a one-file-at-a-time fetch is complete, with the local files.
     std::function<void(THostView *sender, const QStringList &files, int mode)> OnTransferred;
     // Raised once the names given to Connect were matched against the first listing and
-    // the matching entries handed on for transfer; `matched` may be 0.
+    // the matching entries handed on for transfer; `matched` may be 0, or
+    // FolderNotEntered when the folder given to Connect could not be entered (nothing
+    // is selected then).
+    static constexpr int FolderNotEntered = -1;
     std::function<void(THostView *sender, int matched)> OnNamesSelected;
     // The matching entries are being handed on for transfer (folders are walked).
     bool TransferringSelection() const { return FTransferringSelection; }

@@ -205,6 +205,14 @@ TEST_P(ProgramServerTest, BatchRunsEndWithWhatDidNotArrive)
                                           server->Password()});
     EXPECT_EQ(unmatched.Exit, "exited with code 4") << unmatched.Output;
     EXPECT_THAT(unmatched.Output, HasSubstr("matches *.txt"));
+
+    // The masks are for the folder asked for, not for the one the server falls back to.
+    QFile::remove(Path("local/here.bin"));
+    const TBatchEnd lost = RunBatch({"-h", "/nothere", "-r", "*.bin", "-c", Address(*server), "-u", server->User(),
+                                     "-p", server->Password()});
+    EXPECT_EQ(lost.Exit, "exited with code 4") << lost.Output;
+    EXPECT_THAT(lost.Output, HasSubstr("Could not open the folder /nothere/"));
+    EXPECT_FALSE(QFileInfo::exists(Path("local/here.bin"))) << "nothing from another folder";
 }
 
 // Nobody answers a question offscreen: a batch resumes a shorter local copy and

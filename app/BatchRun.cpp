@@ -16,7 +16,7 @@ QString FailureLine(const TTransferItem &item)
 {
     const bool upload = item.Direction == tdUpload;
     const QString what = (upload ? QStringLiteral("Upload of ") : QStringLiteral("Download of "))
-                       + Quoted(item.SourceFolder + item.Name);
+                         + Quoted(item.SourceFolder + item.Name);
     if (item.Status() == tsCancelled)
         return what + QStringLiteral(" was cancelled");
     if (item.Status() != tsFailed)
@@ -70,10 +70,12 @@ void TBatchRun::HostStatus(int state, const QString &lastError)
     case vsDisconnected:
         // A login that fails reports both; the first ends the run.
         if (FLoggedIn)
-            Failed(QStringLiteral("Lost the connection to %1 before the files were chosen%2").arg(FHost, reason),
-                   bxTransferFailed);
+            Failed(
+                QStringLiteral("Lost the connection to %1 before the files were chosen%2").arg(FHost, reason),
+                bxTransferFailed);
         else
-            Failed(QStringLiteral("Could not connect to or log on to %1%2").arg(FHost, reason), bxNoConnection);
+            Failed(QStringLiteral("Could not connect to or log on to %1%2").arg(FHost, reason),
+                   bxNoConnection);
         break;
     case vsError:
         // Before the login an error is followed by the failed login; after it, the
@@ -94,8 +96,9 @@ void TBatchRun::SelectionMade(int matched, const QString &folder)
         return;
     FAwaiting = false;
     if (matched < 0) {
-        Failed(QStringLiteral("Could not open the folder %1 on %2: nothing was transferred").arg(folder, FHost),
-               bxTransferFailed);
+        Failed(
+            QStringLiteral("Could not open the folder %1 on %2: nothing was transferred").arg(folder, FHost),
+            bxTransferFailed);
         Finish();
     } else if (matched == 0) {
         Failed(QStringLiteral("Nothing in %1 on %2 matches %3").arg(folder, FHost, FMasks), bxTransferFailed);

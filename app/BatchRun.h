@@ -30,7 +30,9 @@ void WriteToStandardError(const QString &line);
 class TBatchQuestions : public TTransferQuestions
 {
 public:
-    explicit TBatchQuestions(TBatchWriter writer) : FWriter(std::move(writer)) {}
+    explicit TBatchQuestions(TBatchWriter writer)
+        : FWriter(std::move(writer))
+    {}
 
     int AskOverwrite(const TOverwriteQuestion &question) override;
     int AskRestart(const std::string &fileName) override;
@@ -44,7 +46,9 @@ private:
 class TBatchRun
 {
 public:
-    explicit TBatchRun(TBatchWriter writer) : FWriter(std::move(writer)) {}
+    explicit TBatchRun(TBatchWriter writer)
+        : FWriter(std::move(writer))
+    {}
 
     // The remote view connects and picks files by mask from its first listing; until it
     // has, an idle queue does not end the run.

@@ -1187,7 +1187,8 @@ void TfrmMain::RunCommandLine()
     if (switches.Host.isEmpty()) {
         // With "ShowManager" the site manager would open here; it is not built yet.
         if (FBatch && filesGiven) {
-            FBatch->Failed(QStringLiteral("No host to transfer the files with: give one with -c"), bxNoConnection);
+            FBatch->Failed(QStringLiteral("No host to transfer the files with: give one with -c"),
+                           bxNoConnection);
             EndBatchWhenIdle();
         }
         return;
@@ -1196,11 +1197,14 @@ void TfrmMain::RunCommandLine()
     const bool queuedDownloads = QueueCommandLineTransfers(switches);
     const bool selects = !queuedDownloads && !switches.ReceiveList.isEmpty();
     if (FBatch && selects) {
-        const QString address = switches.Port == 21 ? switches.Host
-                                                    : QStringLiteral("%1:%2").arg(switches.Host).arg(switches.Port);
+        const QString address = switches.Port == 21
+                                    ? switches.Host
+                                    : QStringLiteral("%1:%2").arg(switches.Host).arg(switches.Port);
         FBatch->AwaitSelection(address, switches.ReceiveList.join(QLatin1Char(';')));
         FHostView->SetQuestions(FBatchQuestions.get());
-        FHostView->OnNamesSelected = [this](THostView *view, int matched) { BatchSelectionMade(view, matched); };
+        FHostView->OnNamesSelected = [this](THostView *view, int matched) {
+            BatchSelectionMade(view, matched);
+        };
     }
     // Without a file to transfer a run with "-x" is the user's until they transfer some.
     if (filesGiven)

@@ -1,6 +1,6 @@
+#include "app/Main.h"
 #include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
-#include "app/Main.h"
 #include "app/SingleInstance.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"

@@ -753,7 +753,8 @@ void TTransferItems::EndRunWhenIdle()
         OnRunEnded(*this);
 }
 
-TTransferItems::TRunHold::TRunHold(TTransferItems &queue) : FQueue(&queue)
+TTransferItems::TRunHold::TRunHold(TTransferItems &queue)
+    : FQueue(&queue)
 {
     ++FQueue->FRunHolds;
 }

@@ -114,7 +114,8 @@ ProgramTest::TBatchEnd ProgramTest::RunBatch(std::vector<std::string> arguments)
     const QString options = Path("options.ini");
     if (!QFileInfo::exists(options))
         WriteFile(options, "[Connection]\nRetries=1\nTimeout=20\nUsePASV=1\n");
-    std::vector<std::string> argv{ProgramPath(), "-i", options.toStdString(), "-l", Path("local").toStdString()};
+    std::vector<std::string> argv{ProgramPath(), "-i", options.toStdString(), "-l",
+                                  Path("local").toStdString()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     argv.push_back("-x");
     const QString log = Path(QStringLiteral("run%1.log").arg(++FRuns));
@@ -188,28 +189,29 @@ TEST_P(ProgramServerTest, BatchRunsEndWithWhatDidNotArrive)
     server->PutFile("here.bin", Pattern(70000, 1));
 
     const std::string unreadable = Path("nothere.bin").toStdString();
-    const TBatchEnd missing = RunBatch({"-r", "here.bin;missing.bin", "-s", unreadable, "-c", Address(*server), "-u",
-                                        server->User(), "-p", server->Password()});
+    const TBatchEnd missing = RunBatch({"-r", "here.bin;missing.bin", "-s", unreadable, "-c",
+                                        Address(*server), "-u", server->User(), "-p", server->Password()});
     EXPECT_EQ(missing.Exit, "exited with code 4") << missing.Output;
     EXPECT_THAT(missing.Output, HasSubstr("Cannot read \"" + unreadable + "\""));
     EXPECT_THAT(missing.Output, HasSubstr("Download of \"missing.bin\" failed: "));
     EXPECT_THAT(missing.Output, HasSubstr("(550 ")) << "the server's own reason";
     EXPECT_EQ(ReadFile(Path("local/here.bin")), Pattern(70000, 1)) << "a failure leaves the others alone";
 
-    const TBatchEnd refused = RunBatch({"-r", "here.bin", "-c", Address(*server), "-u", server->User(), "-p", "wrong"});
+    const TBatchEnd refused =
+        RunBatch({"-r", "here.bin", "-c", Address(*server), "-u", server->User(), "-p", "wrong"});
     EXPECT_EQ(refused.Exit, "exited with code 3") << refused.Output;
     EXPECT_THAT(refused.Output, HasSubstr("Download of \"here.bin\" failed: Could not log on"));
 
     // Masks are matched by the remote view after its listing: nothing may leave it idle.
-    const TBatchEnd unmatched = RunBatch({"-r", "*.txt", "-c", Address(*server), "-u", server->User(), "-p",
-                                          server->Password()});
+    const TBatchEnd unmatched =
+        RunBatch({"-r", "*.txt", "-c", Address(*server), "-u", server->User(), "-p", server->Password()});
     EXPECT_EQ(unmatched.Exit, "exited with code 4") << unmatched.Output;
     EXPECT_THAT(unmatched.Output, HasSubstr("matches *.txt"));
 
     // The masks are for the folder asked for, not for the one the server falls back to.
     QFile::remove(Path("local/here.bin"));
-    const TBatchEnd lost = RunBatch({"-h", "/nothere", "-r", "*.bin", "-c", Address(*server), "-u", server->User(),
-                                     "-p", server->Password()});
+    const TBatchEnd lost = RunBatch({"-h", "/nothere", "-r", "*.bin", "-c", Address(*server), "-u",
+                                     server->User(), "-p", server->Password()});
     EXPECT_EQ(lost.Exit, "exited with code 4") << lost.Output;
     EXPECT_THAT(lost.Output, HasSubstr("Could not open the folder /nothere/"));
     EXPECT_FALSE(QFileInfo::exists(Path("local/here.bin"))) << "nothing from another folder";
@@ -228,15 +230,16 @@ TEST_P(ProgramServerTest, MaskDownloadOntoLocalFilesIsAnsweredUnattended)
     WriteFile(Path("local/part.bin"), Pattern(400000, 2).left(150000));
     WriteFile(Path("local/old.bin"), QByteArray(9000, 'x'));
 
-    const TBatchEnd end = RunBatch({"-r", "*.bin", "-c", Address(*server), "-u", server->User(), "-p",
-                                    server->Password()});
+    const TBatchEnd end =
+        RunBatch({"-r", "*.bin", "-c", Address(*server), "-u", server->User(), "-p", server->Password()});
     EXPECT_EQ(end.Exit, "exited with code 0") << end.Output;
     EXPECT_THAT(end.Output, HasSubstr("\"part.bin\" exists in part: resumed"));
     EXPECT_THAT(end.Output, HasSubstr("\"old.bin\" exists (9000 bytes, the server's 3000 bytes): replaced"));
     EXPECT_EQ(ReadFile(Path("local/part.bin")), Pattern(400000, 2));
     EXPECT_EQ(ReadFile(Path("local/old.bin")), Pattern(3000, 3));
     EXPECT_EQ(ReadFile(Path("local/new.bin")), Pattern(5000, 4));
-    EXPECT_THAT(server->ProtocolLogText().toStdString(), HasSubstr("REST 150000")) << "resumed, not sent whole";
+    EXPECT_THAT(server->ProtocolLogText().toStdString(), HasSubstr("REST 150000"))
+        << "resumed, not sent whole";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ProgramServerTest,
@@ -261,7 +264,8 @@ TEST_F(ProgramTest, BatchThatCannotLogOnEndsByItself)
     const TBatchEnd dropped = RunBatch({"-r", "*.txt", "-c", "127.0.0.1:" + std::to_string(closing.Port())});
     EXPECT_EQ(dropped.Exit, "exited with code 3") << dropped.Output;
 
-    TScriptedServer garbage(TServerScript().Reply("220 Hello").Expect("USER").Reply("x\r\n999 What?").Close());
+    TScriptedServer garbage(
+        TServerScript().Reply("220 Hello").Expect("USER").Reply("x\r\n999 What?").Close());
     const TBatchEnd confused = RunBatch({"-r", "*.txt", "-c", "127.0.0.1:" + std::to_string(garbage.Port())});
     EXPECT_EQ(confused.Exit, "exited with code 3") << confused.Output;
 }
@@ -303,9 +307,10 @@ TEST_F(ProgramTest, RefusedNameLeavesTheRestOfTheBatchAlone)
                                .DataClose()
                                .Reply("226 Done")
                                .Hang());
-    const TBatchEnd end = RunBatch({"-r", "*", "-c", "127.0.0.1:" + std::to_string(server.Port()), "-u", "joe", "-p",
-                                    "secret"});
-    EXPECT_EQ(ReadFile(Path("local/normal.txt")), "normal") << ::testing::PrintToString(server.ReceivedCommands());
+    const TBatchEnd end = RunBatch(
+        {"-r", "*", "-c", "127.0.0.1:" + std::to_string(server.Port()), "-u", "joe", "-p", "secret"});
+    EXPECT_EQ(ReadFile(Path("local/normal.txt")), "normal")
+        << ::testing::PrintToString(server.ReceivedCommands());
     EXPECT_EQ(end.Exit, "exited with code 4") << end.Output;
     EXPECT_THAT(end.Output, HasSubstr("Download of \"/../evil\" failed: Refused"));
     EXPECT_FALSE(QFileInfo::exists(Path("evil")));

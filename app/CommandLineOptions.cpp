@@ -171,7 +171,8 @@ std::vector<TCommandLineTransfer> CommandLineDownloads(const TConnectionSwitches
     return transfers;
 }
 
-std::vector<TCommandLineTransfer> CommandLineUploads(const TConnectionSwitches &Switches)
+std::vector<TCommandLineTransfer> CommandLineUploads(const TConnectionSwitches &Switches,
+                                                     QStringList *Unreadable)
 {
     std::vector<TCommandLineTransfer> transfers;
     QString hostFolder = Switches.HostFolder;
@@ -187,8 +188,11 @@ std::vector<TCommandLineTransfer> CommandLineUploads(const TConnectionSwitches &
             continue;
         transfer.LocalFolder = WithTrailingSlash(QDir(folder).absolutePath());
         QFile file(transfer.LocalFolder + transfer.FileName);
-        if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+            if (Unreadable)
+                Unreadable->append(file.fileName());
             continue;
+        }
         transfer.RemoteFolder = hostFolder;
         transfer.Size = file.size();
         transfer.Date = TDateTime::FromDateTime(QFileInfo(file).lastModified());

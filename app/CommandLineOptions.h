@@ -75,8 +75,9 @@ std::vector<TCommandLineTransfer> CommandLineDownloads(const TConnectionSwitches
 
 // The uploads of the send list: each entry is a local file, in the local folder when it
 // names no folder. Files that cannot be opened for reading (wildcards among them) are
-// left out without a message.
-std::vector<TCommandLineTransfer> CommandLineUploads(const TConnectionSwitches &Switches);
+// left out without a message; their paths go to Unreadable when it is given.
+std::vector<TCommandLineTransfer> CommandLineUploads(const TConnectionSwitches &Switches,
+                                                     QStringList *Unreadable = nullptr);
 
 // "Ferrow Command Line Usage"
 QString CommandLineUsageCaption();

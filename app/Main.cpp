@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
 #include "app/DragBar.h"
 #include "app/MessageWindow.h"
@@ -583,6 +584,7 @@ void TfrmMain::DetachHostView(THostView *view)
     view->OnUpdateState = nullptr;
     view->OnLog = nullptr;
     view->OnTransfer = nullptr;
+    view->OnNamesSelected = nullptr;
     view->OnPerformDoubleClick = nullptr;
     view->OnFileChanging = nullptr;
     view->OnTransferred = nullptr;
@@ -716,6 +718,9 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
     }
 
     const TStatusReaction reaction = ReactToStatus(state, FExitWhenDone);
+    // Errors met while the selection is walked belong to its transfers.
+    if (FBatch && hostSender && hostSender == FHostView && !hostSender->TransferringSelection())
+        FBatch->HostStatus(state, hostSender->LastError());
     if (hostSender && reaction.Busy != TBusyChange::None)
         hostSender->SetAnimating(reaction.Busy == TBusyChange::Set);
     if (reaction.ConnectedDelta > 0)
@@ -738,9 +743,9 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
     if (FLocalView)
         UpdateLocalCommands(FLocalView->SelectedCount());
 
-    // Closing from inside a notification would free the sender under its own feet.
-    if (reaction.CloseWindow)
-        QTimer::singleShot(0, this, &QWidget::close);
+    if (reaction.CloseWindow && FBatch)
+        FBatch->QueueIdle(FQueue);
+    CloseWhenBatchFinished();
 }
 
 void TfrmMain::UpdateRemoteCommands()
@@ -1171,12 +1176,39 @@ void TfrmMain::RunCommandLine()
     const QString localFolder = FLocalView ? FLocalView->GetFolder() : QDir::currentPath();
     TConnectionSwitches switches = ReadConnectionSwitches(FArguments, localFolder);
     FExitWhenDone = switches.ExitWhenDone;
-    if (ResolveCommandLinePassword(switches, FOptions->EMail(), FOptions->Bool(oiPromptForPass)))
+    if (FExitWhenDone) {
+        FBatch = std::make_unique<TBatchRun>(WriteToStandardError);
+        FBatchQuestions = std::make_unique<TBatchQuestions>(WriteToStandardError);
+    }
+    // Nobody would answer the prompt in a run that ends by itself.
+    if (ResolveCommandLinePassword(switches, FOptions->EMail(), FOptions->Bool(oiPromptForPass)) && !FBatch)
         PromptPassword(switches.Password);
-    if (switches.Host.isEmpty())
-        return; // with "ShowManager" the site manager would open here; it is not built yet
+    const bool filesGiven = !switches.ReceiveList.isEmpty() || !switches.SendList.isEmpty();
+    if (switches.Host.isEmpty()) {
+        // With "ShowManager" the site manager would open here; it is not built yet.
+        if (FBatch && filesGiven) {
+            FBatch->Failed(QStringLiteral("No host to transfer the files with: give one with -c"),
+                           bxNoConnection);
+            EndBatchWhenIdle();
+        }
+        return;
+    }
 
     const bool queuedDownloads = QueueCommandLineTransfers(switches);
+    const bool selects = !queuedDownloads && !switches.ReceiveList.isEmpty();
+    if (FBatch && selects) {
+        const QString address = switches.Port == 21
+                                    ? switches.Host
+                                    : QStringLiteral("%1:%2").arg(switches.Host).arg(switches.Port);
+        FBatch->AwaitSelection(address, switches.ReceiveList.join(QLatin1Char(';')));
+        FHostView->SetQuestions(FBatchQuestions.get());
+        FHostView->OnNamesSelected = [this](THostView *view, int matched) {
+            BatchSelectionMade(view, matched);
+        };
+    }
+    // Without a file to transfer a run with "-x" is the user's until they transfer some.
+    if (filesGiven)
+        EndBatchWhenIdle();
     if (queuedDownloads)
         return;
     if (FLocalView)
@@ -1209,15 +1241,23 @@ bool TfrmMain::QueueCommandLineTransfers(const TConnectionSwitches &switches)
         FQueue.Add(item);
     };
 
+    // One run: a name refused at once must not end it before the others are queued.
+    const TTransferItems::TRunHold hold(FQueue);
     bool queuedDownloads = false;
     if (!switches.ReceiveList.isEmpty() && !HasWildcards(switches.ReceiveList)) {
         for (const TCommandLineTransfer &transfer : CommandLineDownloads(switches))
             makeItem(transfer, tdDownload);
         queuedDownloads = true;
     }
-    const std::vector<TCommandLineTransfer> uploads = CommandLineUploads(switches);
+    QStringList unreadable;
+    const std::vector<TCommandLineTransfer> uploads = CommandLineUploads(switches, &unreadable);
     for (const TCommandLineTransfer &transfer : uploads)
         makeItem(transfer, tdUpload);
+    // Skipped without a word when a user watches; a script must learn of it.
+    if (FBatch) {
+        for (const QString &file : unreadable)
+            FBatch->Failed(QStringLiteral("Cannot read \"%1\": not sent").arg(file), bxTransferFailed);
+    }
     if (FQueue.CountOf(tsPending) > 0) {
         if (mnuShowTransferInfo->isChecked())
             ShowProgressWindow();
@@ -1226,10 +1266,42 @@ bool TfrmMain::QueueCommandLineTransfers(const TConnectionSwitches &switches)
     return queuedDownloads;
 }
 
+void TfrmMain::BatchSelectionMade(THostView *view, int matched)
+{
+    FBatch->SelectionMade(matched, view->GetFolder());
+    EndBatchWhenIdle();
+}
+
+// A batch run whose queue has nothing to do (nothing was queued, or all of it has ended)
+// ends now: no end of a run will be reported.
+void TfrmMain::EndBatchWhenIdle()
+{
+    if (FBatch && FQueue.IsIdle())
+        FBatch->QueueIdle(FQueue);
+    CloseWhenBatchFinished();
+}
+
+void TfrmMain::CloseWhenBatchFinished()
+{
+    if (!FBatch || !FBatch->Finished() || FBatchClosing)
+        return;
+    FBatchClosing = true;
+    // Closing from inside a notification would free the sender under its own feet.
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+int TfrmMain::ExitCode() const
+{
+    return FBatch ? FBatch->ExitCode() : 0;
+}
+
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     if (!FClosed) {
         FClosed = true;
+        // Whatever had not arrived when the user closed the window counts as failed.
+        if (FBatch)
+            FBatch->Interrupt(FQueue);
         FormClose();
     }
     QMainWindow::closeEvent(event);
@@ -1298,5 +1370,9 @@ void TfrmMain::ShowProgressWindow()
 
 void TfrmMain::ShowMessage(const QString &text)
 {
+    if (FBatch) {
+        WriteToStandardError(text);
+        return;
+    }
     QMessageBox::information(this, tr("Ferrow"), text);
 }

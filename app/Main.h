@@ -26,6 +26,8 @@ class TLocalView;
 class TMessageWindow;
 class TQuestionWindows;
 class TTreeCombo;
+class TBatchQuestions;
+class TBatchRun;
 struct TConnectionSwitches;
 
 // The main window: the toolbar and the message window at the top, local views on the
@@ -53,6 +55,8 @@ public:
     const QString &IniFileName() const { return FIniFileName; }
     const QString &SitesFileName() const { return FSitesFileName; }
     bool ExitWhenDone() const { return FExitWhenDone; }
+    // The program's exit code: a run started with "-x" tells whether everything arrived.
+    int ExitCode() const;
     TOptions &Options() { return *FOptions; }
     TTransferItems &Queue() { return FQueue; }
 
@@ -129,6 +133,9 @@ private:
     QWidget *CreateSide(bool host);
     void RunCommandLine();
     bool QueueCommandLineTransfers(const TConnectionSwitches &switches);
+    void BatchSelectionMade(THostView *view, int matched);
+    void EndBatchWhenIdle();
+    void CloseWhenBatchFinished();
 
     void HostTabChanged(int index);
     void LocalTabChanged(int index);
@@ -169,6 +176,10 @@ private:
     std::unique_ptr<TQuestionWindows> FQuestions;
     bool FActivated = false;
     bool FExitWhenDone = false;
+    // Only in a run started with "-x".
+    std::unique_ptr<TBatchRun> FBatch;
+    std::unique_ptr<TBatchQuestions> FBatchQuestions;
+    bool FBatchClosing = false;
     bool FUsageRequested = false;
     bool FShown = false;
     bool FClosed = false;

@@ -29,25 +29,35 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
         ShowItemState();
     };
     FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) { ShowItemState(); };
-    // Raised before the item's final status is set: nothing pending means the run ends.
     FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
-        if (sender.CountOf(tsPending) == 0)
-            EndRun();
-        else
+        if (sender.CountOf(tsPending) > 0)
             emit MainStatus(vsFileArrived);
     };
+    // Only the queue knows when a run is over: an item that fails at once may be
+    // followed by others its submitter is still adding.
+    FQueue.OnRunEnded = [this](TTransferItems &) { EndRun(); };
     FQueue.OnConnect = [this](TFTPComponent *) { emit TransferConnected(true); };
     FQueue.OnDisconnect = [this](TFTPComponent *) { emit TransferConnected(false); };
     FQueue.OnError = [this](TFTPComponent *, int, const std::string &desc) {
         const QString text = QString::fromStdString(desc);
         emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
         TransferLog->appendPlainText(text);
-        if (FQueue.CountOf(tsPending) == 0)
-            EndRun();
     };
     FQueue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) {
         TransferLog->appendPlainText(QString::fromStdString(message));
     };
+}
+
+TPlaceholderProgressWindow::~TPlaceholderProgressWindow()
+{
+    FQueue.OnItemStarted = nullptr;
+    FQueue.OnItemProgress = nullptr;
+    FQueue.OnItemFinished = nullptr;
+    FQueue.OnRunEnded = nullptr;
+    FQueue.OnConnect = nullptr;
+    FQueue.OnDisconnect = nullptr;
+    FQueue.OnError = nullptr;
+    FQueue.OnLog = nullptr;
 }
 
 void TPlaceholderProgressWindow::ShowItemState()

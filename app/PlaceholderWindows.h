@@ -17,6 +17,8 @@ class TPlaceholderProgressWindow : public QWidget
     Q_OBJECT
 public:
     explicit TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent = nullptr);
+    // The queue outlives this window: it must not call it afterwards.
+    ~TPlaceholderProgressWindow() override;
 
 signals:
     // A TViewState code for the main window: a file done, or all transfers done.

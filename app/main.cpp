@@ -1,5 +1,6 @@
-#include "app/CommandLineOptions.h"
 #include "app/Main.h"
+#include "app/BatchRun.h"
+#include "app/CommandLineOptions.h"
 #include "app/SingleInstance.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"
@@ -69,8 +70,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Ferrow"));
 
     TSingleInstance instance;
-    if (instance.Claim(TSingleInstance::DefaultServerName()) == TSingleInstance::TResult::AnotherRunning)
-        return 1;
+    if (instance.Claim(TSingleInstance::DefaultServerName()) == TSingleInstance::TResult::AnotherRunning) {
+        // A script must learn that this command line was not run.
+        WriteToStandardError(QStringLiteral("another copy is running: it was asked to come forward, and this "
+                                            "command line was not run"));
+        return bxHandedOver;
+    }
 
     InstallSoundPlayer(&app);
     int result = 0;
@@ -85,6 +90,8 @@ int main(int argc, char *argv[])
             ArrangeScreenshot(window);
             window.ShowInStoredState();
             result = app.exec();
+            if (result == 0)
+                result = window.ExitCode();
         }
     }
     DeleteTempFiles();

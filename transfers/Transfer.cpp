@@ -213,6 +213,10 @@ void TTransferItem::Process(TFTPComponent &engine)
     FEnding = false;
     FFinished = false;
     FTransferQueued = false;
+    FLoggingOn = false;
+    FFailureText.clear();
+    FFailedToLogOn = false;
+    FLastErrorLine.clear();
     if (FOwner && FOwner->OnItemStarted)
         FOwner->OnItemStarted(*FOwner, *this);
     if (FStatus != tsInProgress) {
@@ -233,6 +237,7 @@ void TTransferItem::Process(TFTPComponent &engine)
         engine.SetPassword(Password);
         engine.SetAccount(Account);
         engine.SetServerType(1); // "Not Relevant": the queue never lists
+        FLoggingOn = true;
         const TTransferSettings &settings = Settings();
         if (settings.FirewallEnabled) {
             engine.SetFirewallType(settings.FirewallType);
@@ -402,6 +407,7 @@ void TTransferItem::CompleteEnd()
         SetStatus(tsDone);
     if (owner->CountOf(tsInProgress) == 0)
         owner->ProcessNext();
+    owner->EndRunWhenIdle();
 }
 
 void TTransferItem::EngineConnect(TFTPComponent *sender)
@@ -441,8 +447,17 @@ void TTransferItem::EngineError(TFTPComponent *sender, int code, const std::stri
         EngineLog(sender, desc, clLogError);
     if (!Watching(sender))
         return;
-    if (FStatus == tsInProgress)
+    if (FStatus == tsInProgress) {
+        // The first error says why; what follows is mostly its consequence. The
+        // server's refusal is often only logged, and says more than the error.
+        if (FFailureText.empty()) {
+            FFailureText = desc;
+            if (!FLastErrorLine.empty() && FLastErrorLine != desc)
+                FFailureText += " (" + FLastErrorLine + ")";
+            FFailedToLogOn = FLoggingOn;
+        }
         SetStatus(tsFailed);
+    }
     ScheduleEnd(false);
 }
 
@@ -456,6 +471,12 @@ void TTransferItem::EngineFolderReply(TFTPComponent *sender, const std::string &
 
 void TTransferItem::EngineLog(TFTPComponent *sender, const std::string &message, TColor color)
 {
+    if (color == clLogError && Watching(sender)) {
+        const auto first = message.find_first_not_of(" \r\n");
+        const auto last = message.find_last_not_of(" \r\n");
+        if (first != std::string::npos)
+            FLastErrorLine = message.substr(first, last - first + 1);
+    }
     if (FOwner && FOwner->OnLog)
         FOwner->OnLog(sender, message, color);
 }
@@ -472,6 +493,7 @@ void TTransferItem::EngineLoggedIn(TFTPComponent *sender)
     }
     if (!Watching(sender) || FEnding)
         return;
+    FLoggingOn = false;
     if (FStatus == tsInProgress)
         Process(*sender);
     else
@@ -573,6 +595,7 @@ int TTransferItems::Add(std::unique_ptr<TTransferItem> &item)
     }
     TTransferItem &added = *item;
     added.FOwner = this;
+    FRunOpen = true;
     FItems.push_back(std::move(item));
     const int index = Count() - 1;
     if (CountOf(tsInProgress) == 0 && !FEndingItem)
@@ -648,6 +671,9 @@ void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatu
         FPendingHint = 0;
     if (OnItemStatusChanged)
         OnItemStatusChanged(*this, item);
+    // A pending item cancelled or failed without running has no end to collect.
+    if (oldStatus == tsPending && !IsActive(item.FStatus))
+        QTimer::singleShot(0, FContext.get(), [this] { EndRunWhenIdle(); });
 }
 
 void TTransferItems::Remove(TTransferItem &item)
@@ -665,6 +691,8 @@ void TTransferItems::Remove(TTransferItem &item)
     [[maybe_unused]] TTransferItem *released = FItems[std::size_t(index)].release();
     FItems.erase(FItems.begin() + index);
     FPendingHint = 0;
+    if (FContext)
+        QTimer::singleShot(0, FContext.get(), [this] { EndRunWhenIdle(); });
 }
 
 TTransferItem *TTransferItems::Items(int index) const
@@ -720,6 +748,27 @@ int TTransferItems::PercentDone() const
 bool TTransferItems::IsIdle() const
 {
     return CountOf(tsPending) == 0 && CountOf(tsInProgress) == 0 && !FEndingItem;
+}
+
+void TTransferItems::EndRunWhenIdle()
+{
+    if (!FRunOpen || FRunHolds > 0 || !IsIdle())
+        return;
+    FRunOpen = false;
+    if (OnRunEnded)
+        OnRunEnded(*this);
+}
+
+TTransferItems::TRunHold::TRunHold(TTransferItems &queue)
+    : FQueue(&queue)
+{
+    ++FQueue->FRunHolds;
+}
+
+TTransferItems::TRunHold::~TRunHold()
+{
+    --FQueue->FRunHolds;
+    FQueue->EndRunWhenIdle();
 }
 
 bool TTransferItems::ProcessNext()

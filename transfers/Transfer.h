@@ -126,6 +126,10 @@ public:
     // An item in progress becomes failed and its engine aborts; callers then set
     // tsCancelled, so the failure the abort provokes changes nothing.
     void Cancel();
+    // Why the last attempt failed: the first error it met; empty when none.
+    const std::string &FailureText() const { return FFailureText; }
+    // The last attempt failed before its engine was logged on.
+    bool FailedToLogOn() const { return FFailedToLogOn; }
 
 private:
     friend class TTransferItems;
@@ -172,12 +176,19 @@ private:
     bool FEnding = false;
     // The current attempt has ended; later notifications only reach the watchers.
     bool FFinished = true;
+    // The engine is logging on for this item.
+    bool FLoggingOn = false;
+    std::string FFailureText;
+    bool FFailedToLogOn = false;
+    // The last line the engine logged as an error during this attempt.
+    std::string FLastErrorLine;
 };
 
 using TTransferEngineEvent = std::function<void(TFTPComponent *Sender)>;
 using TTransferErrorEvent = std::function<void(TFTPComponent *Sender, int Code, const std::string &Desc)>;
 using TTransferLogEvent = std::function<void(TFTPComponent *Sender, const std::string &aMessage, TColor aColor)>;
 using TTransferItemEvent = std::function<void(TTransferItems &Sender, TTransferItem &Item)>;
+using TTransferQueueEvent = std::function<void(TTransferItems &Sender)>;
 
 class TTransferItems
 {
@@ -225,6 +236,20 @@ public:
     bool ProcessNext();
     // Nothing pending, nothing running and no item's end still being collected.
     bool IsIdle() const;
+
+    // Keeps a run from ending while its submitter is still adding items: an item that
+    // ends at once (a refused name) must not end the run before the next is added.
+    class TRunHold
+    {
+    public:
+        explicit TRunHold(TTransferItems &queue);
+        ~TRunHold();
+        TRunHold(const TRunHold &) = delete;
+        TRunHold &operator=(const TRunHold &) = delete;
+
+    private:
+        TTransferItems *FQueue;
+    };
     // An idle pooled engine with this connection data, or a new one (not logged in).
     TFTPComponent &GetEngine(const std::string &host, int port, const std::string &account,
                              const std::string &password, const std::string &userName);
@@ -248,6 +273,9 @@ public:
     TTransferItemEvent OnItemProgress;
     // The engine reported another size for a download: the manager's Size column follows.
     TTransferItemEvent OnItemSizeChanged;
+    // A run is over: items were added, and now none is pending, running or ending, and
+    // no submitter holds the run open. Raised once per run.
+    TTransferQueueEvent OnRunEnded;
 
 private:
     friend class TTransferItem;
@@ -266,6 +294,7 @@ private:
     void EndWhenIdle(TTransferItem &item);
     void PollEnding();
     void SetAppTitle();
+    void EndRunWhenIdle();
 
     TTransferHost *FHost = nullptr;
     TTransferSettings FSettings;
@@ -286,6 +315,8 @@ private:
     int FEngineCalls = 0;   // engine calls in progress that process events
     bool FStarting = false; // ProcessNext is handing an item to an engine
     TTransferItem *FEndingItem = nullptr;
+    int FRunHolds = 0;
+    bool FRunOpen = false; // items were added since the last run ended
 
     std::uint64_t FStartTick = 0;
     std::int64_t FBytesDone = 0;

@@ -150,7 +150,12 @@ public:
         FShown.Cache = &remote.ListingCache();
     }
 
-    void Run() { Into(FShown.Folder); }
+    void Run()
+    {
+        // An item refused at once must not end the run while the walk still adds others.
+        const TTransferItems::TRunHold hold(FQueue);
+        Into(FShown.Folder);
+    }
 
 private:
     bool Alive() const { return FRemote && FSource.Alive() && FDestination.Alive(); }

@@ -128,6 +128,7 @@ void THostView::Connect(const QString &host, int port, const QString &user, cons
     SetTotalSize(-1);
 
     FSelectNames.clear();
+    FLastError.clear();
     QString names = files.trimmed();
     if (!names.isEmpty()) {
         names.replace(QLatin1Char(';'), QLatin1Char('\r'));
@@ -301,8 +302,12 @@ void THostView::SelectNamesAfterFill()
         }
     }
     FSelectNames.clear();
-    if (rows.empty())
+    FPreselected = int(rows.size());
+    if (rows.empty()) {
+        if (OnNamesSelected)
+            OnNamesSelected(this, 0);
         return;
+    }
     ListView()->SelectRows(rows);
     if (folderSelected) {
         if (!FSelectTimer) {
@@ -318,10 +323,17 @@ void THostView::SelectNamesAfterFill()
 
 void THostView::TransferPreselected()
 {
-    if (!OnTransfer)
+    const QPointer<THostView> alive(this);
+    FTransferringSelection = true;
+    if (OnTransfer) {
+        if (TCustomView *target = OnTransfer(this))
+            TransferTo(target);
+    }
+    if (!alive)
         return;
-    if (TCustomView *target = OnTransfer(this))
-        TransferTo(target);
+    FTransferringSelection = false;
+    if (OnNamesSelected)
+        OnNamesSelected(this, FPreselected);
 }
 
 bool THostView::ChangeFolderAndWait(const QString &path)
@@ -572,13 +584,22 @@ void THostView::FTPDisconnect()
 void THostView::FTPError(int /*code*/, const std::string &text)
 {
     BreakWaits();
+    FLastError = DecodeServerText(text);
     RaiseUpdateState(vsIdle);
     RaiseUpdateState(vsError);
     AddLog(QStringLiteral("Error: ") + DecodeServerText(text), LogColor(clLogError));
 }
 
-void THostView::FTPFolderReply(const std::string &folder, int replyType, bool /*result*/)
+void THostView::FTPFolderReply(const std::string &folder, int replyType, bool result)
 {
+    if (replyType == frChange && !result && !FSelectNames.isEmpty()) {
+        // The names were meant for the folder that could not be entered, not for the
+        // one the server leaves us in.
+        FSelectNames.clear();
+        if (OnNamesSelected)
+            OnNamesSelected(this, FolderNotEntered);
+        return;
+    }
     if (replyType != frCurrent)
         return;
     FWaitingForFolder = false;
@@ -597,6 +618,9 @@ void THostView::FTPFolderReply(const std::string &folder, int replyType, bool /*
 
 void THostView::FTPLog(const std::string &message, std::uint32_t color)
 {
+    // A refused login is only logged; its reply is the reason to report.
+    if (color == clLogError)
+        FLastError = DecodeServerText(message).trimmed();
     AddLog(DecodeServerText(message), LogColor(color));
 }
 

@@ -89,6 +89,16 @@ public:
     std::function<void(THostView *sender, const QString &message, const QColor &color)> OnLog;
     // Raised when a one-file-at-a-time fetch is complete, with the local files.
     std::function<void(THostView *sender, const QStringList &files, int mode)> OnTransferred;
+    // Raised once the names given to Connect were matched against the first listing and
+    // the matching entries handed on for transfer; `matched` may be 0, or
+    // FolderNotEntered when the folder given to Connect could not be entered (nothing
+    // is selected then).
+    static constexpr int FolderNotEntered = -1;
+    std::function<void(THostView *sender, int matched)> OnNamesSelected;
+    // The matching entries are being handed on for transfer (folders are walked).
+    bool TransferringSelection() const { return FTransferringSelection; }
+    // The last error the server or the engine reported on this connection.
+    const QString &LastError() const { return FLastError; }
 
     // ---- The server's bytes ----
     std::string FolderBytes() const;
@@ -183,6 +193,9 @@ private:
     bool FAnimating = false;
     bool FBuildingList = false;
     bool FWaitingForFolder = false;
+    bool FTransferringSelection = false;
+    int FPreselected = 0;
+    QString FLastError;
     // Changes whenever a fill must give up (a newer fill, a disconnection).
     std::uint64_t FFillGeneration = 0;
     std::uint64_t FWaitBreaks = 0;

@@ -50,9 +50,9 @@ TListingCache::TListingPtr DestinationEntries(const TShownDestination &shown, co
             return shown.Entries;
         return shown.Cache ? shown.Cache->Listing(destFolder) : nullptr;
     }
-    // Local paths are case-sensitive here.
-    if (destFolder == shown.Folder)
-        return shown.Entries;
-    auto entries = ReadLocalFolder(destFolder);
-    return entries ? std::make_shared<TDirListing>(std::move(*entries)) : nullptr;
+    // The disk, not the view, says what is there: a view may not have caught up with
+    // its folder yet. Local paths are case-sensitive here.
+    if (auto entries = ReadLocalFolder(destFolder))
+        return std::make_shared<TDirListing>(std::move(*entries));
+    return destFolder == shown.Folder ? shown.Entries : nullptr;
 }

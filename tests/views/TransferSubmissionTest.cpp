@@ -52,7 +52,11 @@ TEST(TransferSubmission, LocalFilesBelowTheShownFolderAreReadFromDisk)
     shown.Folder = root;
     shown.Entries = std::make_shared<TDirListing>(TDirListing{Entry("x.bin", 500)});
 
-    EXPECT_EQ(DestinationEntries(shown, root), shown.Entries);
+    // The shown folder too: a view may not have caught up with its folder.
+    const auto here = DestinationEntries(shown, root);
+    ASSERT_NE(here, nullptr);
+    ASSERT_EQ(here->size(), 1u);
+    EXPECT_EQ((*here)[0].Name, "sub") << "not the view's stale x.bin";
     const auto below = DestinationEntries(shown, root + "sub/");
     ASSERT_NE(below, nullptr);
     ASSERT_EQ(below->size(), 1u);

@@ -170,8 +170,8 @@ void TFTPThread::SendCommand(const std::string &Text)
     const std::string line = Text + "\r\n";
     std::size_t sent = 0;
     bool ok = true;
+    StartBlocking();
     while (sent < line.size()) {
-        StartBlocking();
         if (!WaitSocket(FControl.Fd(), POLLOUT)) {
             ok = false;
             break;
@@ -237,7 +237,8 @@ int TFTPThread::GetReply()
             throw EControlSocketException("Reply from server too long");
         }
 
-        StartBlocking();
+        // Not restarted per read: a server that trickles its reply, a byte or a line
+        // at a time, must still finish it within the time-out.
         if (!WaitSocket(FControl.Fd(), POLLIN)) {
             ControlError();
             break;

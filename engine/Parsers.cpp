@@ -708,7 +708,7 @@ struct TUsualUnixLine
     TFieldSpan Size;        // field 5
     TFieldSpan Day;         // field 7
     TFieldSpan TimeOrYear;  // field 8
-    std::size_t NameStart;  // field 9
+    std::size_t NameStart;  // one blank after field 8; further blanks belong to the name
     int Month;              // 1 to 12
     const char *Next;       // past the line's breaks
 
@@ -786,7 +786,7 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
     usual.Size = LowestField(startsFrom5, endsFrom5);
     usual.Day = LowestField(startsFrom7, endsFrom7);
     usual.TimeOrYear = LowestField(startsFrom8, endsFrom8);
-    usual.NameStart = Lowest(startsFrom9);
+    usual.NameStart = usual.TimeOrYear.Start + usual.TimeOrYear.Length + 1;
     usual.Next = PastLineBreaks(p + length, cursor.End);
     return true;
 }
@@ -802,7 +802,10 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
         return false;
     const bool bracketedRights = fields.Field(2).front() == '[';
     const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
-    const std::string_view name = fields.Rest(monthField + 3);
+    // Exactly one blank separates the time or year from the name.
+    const int timeField = monthField + 2;
+    const std::size_t nameStart = fields.Start(timeField) + fields.Field(timeField).size() + 1;
+    const std::string_view name = Part(line, nameStart, std::string_view::npos);
     const std::uint32_t attributes = ParseAttributes(line);
     const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(fields.Field(monthField - 1));
     TDateTime date;

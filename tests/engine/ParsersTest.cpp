@@ -89,7 +89,23 @@ TEST(UnixParser, FileWithYearKeepsSpacesInName)
     EXPECT_EQ(item.Entry.Size, 1234);
     EXPECT_EQ(item.Entry.Date, At(1997, 12, 31));
 
-    EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 2001   two  spaces  ").Name, "two  spaces  ");
+}
+
+TEST(UnixParser, OneBlankEndsTheDateAndEveryFurtherBlankBelongsToTheName)
+{
+    // The usual line is read in one pass; a bracketed second field, a Chinese month or a
+    // name starting past the first 64 bytes take the general rules. Both keep the blanks.
+    const std::string wideOwner(60, 'o');
+    for (const std::string &name : {std::string(" lead.txt"), std::string("  two leading"),
+                                    std::string("trailing  "), std::string("in  ner"), std::string("  ")}) {
+        EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 12:45 " + name).Name, name);
+        EXPECT_EQ(One("- [RWCEAFMS] owner 5 Mar 03 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 " + wideOwner + " g 5 Mar  3 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 user group 100 3\xD4\xC2 9\xC8\xD5 14:05 " + name).Name, name);
+    }
+    // Without a blank after the date there is no name.
+    EXPECT_TRUE(Parse("-rw-r--r-- 1 u g 5 Mar  3 2001 \r\n", TListParser::Unix).empty());
 }
 
 TEST(UnixParser, LinkNameCarriesTarget)

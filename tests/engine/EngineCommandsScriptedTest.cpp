@@ -86,6 +86,29 @@ TEST_F(EngineDataTest, ListingThroughPassiveModeReachesTheOwner)
     EXPECT_TRUE(Engine().Passive());
 }
 
+TEST_F(EngineDataTest, NameWithAZeroByteIsDroppedAndEveryOtherLineKept)
+{
+    const std::string line = "-rw-r--r--   1 user     group           5 Jan 02  2020 ";
+    const std::string listing = line + "before.txt\r\n" + line + std::string("evil\0nul", 8) + "\r\n" + line
+        + "after.txt\r\n";
+    LogIn(LoggedInScript()
+              .Passive()
+              .Answer("LIST", "150 Here")
+              .DataSend(listing)
+              .DataClose()
+              .Reply("226 Done")
+              .Hang());
+    Engine().SetPassive(true);
+    Engine().List("/", "");
+    ASSERT_TRUE(Recorder().WaitFor("ProcessList"));
+    const TDirListing list = Recorder().Of("ProcessList")[0].List;
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].Name, "before.txt");
+    EXPECT_EQ(list[1].Name, "after.txt");
+    const std::string message = "Skipped the listed name \"evil\\0nul\": it holds a zero byte";
+    ASSERT_TRUE(Recorder().HasLog(message)) << testing::PrintToString(Recorder().Logs());
+}
+
 TEST_F(EngineDataTest, PassiveReplyLayouts)
 {
     struct TCase

@@ -182,8 +182,9 @@ struct TListTarget
     bool MayHoldZero = true;
 };
 
-// Adds one entry unless it has no name or is a folder named "." or ".."; a negative
-// size becomes 0. Returns whether the entry was added.
+// Adds one entry unless it has no name, its name holds a zero byte (handed to the
+// context's DroppedName) or it is a folder named "." or ".."; a negative size becomes
+// 0. Returns whether the entry was added.
 bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_t attributes,
                   TDateTime date, std::int64_t size);
 

@@ -78,7 +78,10 @@ bool TMessageWindow::SaveToFile(const QString &fileName, QString *error) const
     QByteArray text = toPlainText().toUtf8();
     if (!text.isEmpty())
         text.append('\n');
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    // The dialogue may hold an account's password (ACCT): private, even when an older
+    // log was readable by others.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(text) != text.size() || !file.commit()) {
         if (error)
             *error = tr("Cannot create file %1").arg(fileName);
         return false;

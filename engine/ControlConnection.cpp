@@ -5,7 +5,9 @@
 
 #include "engine/ProtocolText.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -18,6 +20,10 @@ namespace {
 
 constexpr int WaitSliceMS = 100;
 constexpr int PromptWaitMS = 2;
+// What each clean-up step after a time-out (ABOR, the transfer's final reply, QUIT)
+// waits at most, and at most a quarter of the time-out: a server that froze must not
+// hold the user for a whole time-out per step.
+constexpr std::chrono::milliseconds CleanUpWait{2000};
 
 } // namespace
 
@@ -34,8 +40,9 @@ void TFTPThread::StopBlocking()
 
 bool TFTPThread::TimedOut() const
 {
-    return FBlocking && std::chrono::steady_clock::now() - FBlockingStart >
-                            std::chrono::milliseconds(TFTPComponent::TimeoutMS.load());
+    const std::chrono::milliseconds full(TFTPComponent::TimeoutMS.load());
+    const std::chrono::milliseconds limit = FTimedOutBefore ? std::min(full / 4, CleanUpWait) : full;
+    return FBlocking && std::chrono::steady_clock::now() - FBlockingStart > limit;
 }
 
 bool TFTPThread::CheckAbort()
@@ -57,6 +64,8 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
     for (;;) {
         // A cancelled wait looks like an interrupted call; the time-out cancels it too.
         if (Cancelled() || TimedOut()) {
+            if (!Cancelled())
+                FTimedOutBefore = true;
             FAborted = true;
             FLastError = WSAEINTR;
             Trace("BlockingHook Aborted");
@@ -85,6 +94,7 @@ void TFTPThread::SyncControlState()
 bool TFTPThread::OpenControlConnection(const std::string &HostText, const std::string &PortText)
 {
     FAborted = false;
+    FTimedOutBefore = false;
     CloseSocket(FControl);
     FCurrentType = UnknownType;
 
@@ -170,8 +180,8 @@ void TFTPThread::SendCommand(const std::string &Text)
     const std::string line = Text + "\r\n";
     std::size_t sent = 0;
     bool ok = true;
+    StartBlocking();
     while (sent < line.size()) {
-        StartBlocking();
         if (!WaitSocket(FControl.Fd(), POLLOUT)) {
             ok = false;
             break;
@@ -237,7 +247,8 @@ int TFTPThread::GetReply()
             throw EControlSocketException("Reply from server too long");
         }
 
-        StartBlocking();
+        // Not restarted per read: a server that trickles its reply, a byte or a line
+        // at a time, must still finish it within the time-out.
         if (!WaitSocket(FControl.Fd(), POLLIN)) {
             ControlError();
             break;
@@ -262,6 +273,8 @@ int TFTPThread::GetReply()
     }
 
     StopBlocking();
+    if (replyClass != 0)
+        FTimedOutBefore = false; // the server answers again
     TraceHost("Got return code = %d", FReplyCode);
     return replyClass;
 }

@@ -62,6 +62,10 @@ bool TFTPThread::ExecuteCommand(int Kind, const TParams &Params)
     FAborted = false;
     FCurrentCommand = Kind;
     FLastError = 0;
+    // Only the logout belongs to the clean-up after a time-out; any other command
+    // deserves the whole time-out again.
+    if (Kind != fcLogout)
+        FTimedOutBefore = false;
     TraceHost("Executing command \"%s\"", FTPCommandName(Kind));
 
     const bool isLogin = Kind == fcLogin || Kind == fcFirewallLogin;

@@ -183,6 +183,9 @@ private:
     bool FQuiet = false;
     bool FBlocking = false;
     std::chrono::steady_clock::time_point FBlockingStart;
+    // A wait of this connection ran out of time and the server has not answered since:
+    // the clean-up steps that follow wait only briefly.
+    bool FTimedOutBefore = false;
     int FLastError = 0;
     TListingState FListingState;
 };

@@ -54,6 +54,7 @@ bool TFTPThread::ProcessListing(const std::string &Folder, const std::string &Te
     context.Host = FOwner.Host();
     if (DebugMode)
         context.Trace = [](const std::string &line) { Trace(line); };
+    context.DroppedName = [this](std::string_view name) { Log(DroppedNameMessage(name), clLogError); };
     TDirListing listing;
     ParseListing(Text, parser, FListingState, listing, context);
     NotifyProcessList(Folder, std::move(listing));

@@ -30,10 +30,10 @@ constexpr std::size_t MaxWrappedVmsLine = 1024;
 
 bool IsLineBreak(char c)
 {
-    return c == '\r' || c == '\n' || c == '\0';
+    return c == '\r' || c == '\n';
 }
 
-// The first CR, LF or zero byte at or after p, or end. With Watch, also sets *watched
+// The first CR or LF at or after p, or end. With Watch, also sets *watched
 // when a byte 0xD4 (the first half of the Chinese month character) comes before it.
 template <bool Watch = false>
 const char *FindLineBreak(const char *p, const char *end, bool *watched = nullptr)
@@ -42,14 +42,11 @@ const char *FindLineBreak(const char *p, const char *end, bool *watched = nullpt
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i nul = _mm_setzero_si128();
     const __m128i watchedBytes = _mm_set1_epi8(WatchedByte);
     unsigned seen = 0;
     while (end - p >= 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr),
-                                                       _mm_cmpeq_epi8(chunk, lf)),
-                                          _mm_cmpeq_epi8(chunk, nul));
+        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf));
         const unsigned mask = unsigned(_mm_movemask_epi8(hits));
         if constexpr (Watch) {
             // Only the bytes before the break belong to the line.
@@ -308,6 +305,13 @@ bool AddEntry(const TListTarget &target, std::string_view name, std::uint32_t at
 {
     if (!target.Listing || name.empty())
         return false;
+    if (target.MayHoldZero && name.find('\0') != std::string_view::npos) [[unlikely]] {
+        // Such a name cannot be fetched, renamed or deleted, and cut at the zero byte it
+        // would name another file.
+        if (target.Context->DroppedName)
+            target.Context->DroppedName(name);
+        return false;
+    }
     // One branch for both tests: folders and files come in no predictable order.
     if (IsDotFolderName(name) & ((attributes & faFolder) != 0))
         return false;
@@ -577,7 +581,7 @@ bool UnixDate(TLineFields &fields, int monthField, const TListTarget &target, TD
 struct TLineWindow
 {
     std::uint64_t Spaces = 0;      // of the first 64 bytes only
-    std::uint64_t Breaks = 0;      // CR, LF, zero byte or past the text
+    std::uint64_t Breaks = 0;      // CR, LF or past the text
     std::uint64_t Watched = 0;     // 0xD4
     std::uint64_t MoreBreaks = 0;
     std::uint64_t MoreWatched = 0;
@@ -623,10 +627,8 @@ struct TSse2Scanner
                           std::uint64_t &breaks, std::uint64_t &watched)
     {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i lineBreaks =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')),
-                                      _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))),
-                         _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+        const __m128i lineBreaks = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')),
+                                                _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n')));
         if (spaces)
             *spaces |= Bits(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' '))) << shift;
         breaks |= Bits(lineBreaks) << shift;
@@ -672,10 +674,11 @@ struct TAvx2Scanner
         std::uint64_t &watched)
     {
         // Each byte looked up by its low four bits: a break is the one byte that finds
-        // itself. Bytes from 0x80 on look up 0 and so find nothing.
+        // itself. Bytes from 0x80 on look up 0 and so find nothing; the zero byte looks
+        // up 0xFF.
         const __m256i breakTable = _mm256_setr_epi8(
-            0, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1,
-            0, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1);
+            -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1,
+            -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, '\n', -1, -1, '\r', -1, -1);
         const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
         if (spaces)
             *spaces |= Bits(_mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(' '))) << shift;
@@ -708,7 +711,7 @@ struct TUsualUnixLine
     TFieldSpan Size;        // field 5
     TFieldSpan Day;         // field 7
     TFieldSpan TimeOrYear;  // field 8
-    std::size_t NameStart;  // field 9
+    std::size_t NameStart;  // one blank after field 8; further blanks belong to the name
     int Month;              // 1 to 12
     const char *Next;       // past the line's breaks
 
@@ -786,7 +789,7 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
     usual.Size = LowestField(startsFrom5, endsFrom5);
     usual.Day = LowestField(startsFrom7, endsFrom7);
     usual.TimeOrYear = LowestField(startsFrom8, endsFrom8);
-    usual.NameStart = Lowest(startsFrom9);
+    usual.NameStart = usual.TimeOrYear.Start + usual.TimeOrYear.Length + 1;
     usual.Next = PastLineBreaks(p + length, cursor.End);
     return true;
 }
@@ -802,7 +805,10 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
         return false;
     const bool bracketedRights = fields.Field(2).front() == '[';
     const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
-    const std::string_view name = fields.Rest(monthField + 3);
+    // Exactly one blank separates the time or year from the name.
+    const int timeField = monthField + 2;
+    const std::size_t nameStart = fields.Start(timeField) + fields.Field(timeField).size() + 1;
+    const std::string_view name = Part(line, nameStart, std::string_view::npos);
     const std::uint32_t attributes = ParseAttributes(line);
     const std::int64_t size = attributes & faFolder ? 0 : FieldNumber(fields.Field(monthField - 1));
     TDateTime date;
@@ -1243,7 +1249,8 @@ bool ParseListing(std::string_view text, TListParser parser, TListingState &stat
     const TLineParserFunc parseLine = LineParserFor(parser);
     if (!parseLine)
         return false;
-    const TListTarget target(&out, state, ctx);
+    TListTarget target(&out, state, ctx);
+    target.MayHoldZero = std::memchr(text.data(), 0, text.size()) != nullptr;
     ReserveFor(out, text);
     TTextCursor cursor(text);
     if (parser == TListParser::Unix) {
@@ -1256,6 +1263,18 @@ bool ParseListing(std::string_view text, TListParser parser, TListingState &stat
     }
     ReleaseSlack(out);
     return true;
+}
+
+std::string DroppedNameMessage(std::string_view name)
+{
+    std::string shown;
+    for (const char c : name) {
+        if (c == '\0')
+            shown += "\\0";
+        else
+            shown += c;
+    }
+    return "Skipped the listed name \"" + shown + "\": it holds a zero byte";
 }
 
 std::string FormatListingLine(const TListItem &item)

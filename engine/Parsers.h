@@ -29,20 +29,25 @@ struct TParseContext
     std::function<void(const std::string &)> Trace;
     // Names the server in the entry trace.
     std::string Host;
+    // Receives each name dropped because it holds a zero byte; may be empty.
+    std::function<void(std::string_view)> DroppedName;
 };
 
-// Parses a whole LIST output and appends its entries to `out`. The text ends at its
-// first zero byte. Returns false, adding nothing, when `parser` is None.
+// Parses a whole LIST output and appends its entries to `out`. A zero byte is an
+// ordinary byte of its line; an entry whose name holds one is dropped (and handed to
+// ctx.DroppedName). Returns false, adding nothing, when `parser` is None.
 bool ParseListing(std::string_view text, TListParser parser, TListingState &state,
                   TDirListing &out, const TParseContext &ctx);
+
+// The log line for a name dropped because it holds a zero byte, shown as "\0".
+std::string DroppedNameMessage(std::string_view name);
 
 // One tab-separated line: name, rwx attributes, size, "YYYY-MM-DD HH:MM".
 std::string FormatListingLine(const TListItem &item);
 
 // ---- The pieces the parsers are made of ----
 
-// Read position inside a listing. The text ends at End or at a zero byte, whichever
-// comes first.
+// Read position inside a listing.
 struct TTextCursor
 {
     const char *Pos = nullptr;
@@ -51,12 +56,12 @@ struct TTextCursor
     TTextCursor() = default;
     explicit TTextCursor(std::string_view text) : Pos(text.data()), End(text.data() + text.size()) {}
 
-    bool AtEnd() const { return Pos == End || *Pos == '\0'; }
+    bool AtEnd() const { return Pos == End; }
     std::size_t Remaining() const { return std::size_t(End - Pos); }
 };
 
-// Returns the text up to the next CR, LF or zero byte and moves past it and past every
-// CR and LF that follows, so empty lines vanish. Traces the line when tracing is on.
+// Returns the text up to the next CR or LF and moves past it and past every CR and LF
+// that follows, so empty lines vanish. Traces the line when tracing is on.
 std::string_view GetLine(TTextCursor &cursor, const TParseContext &ctx);
 
 // A field's place in its line. Trivial on purpose: a line's fields are set up often
@@ -173,10 +178,13 @@ struct TListTarget
     int TodayMonth;
     int TodayDay;
     TDateTime NewYear; // 1 January of TodayYear, the date of listed dates that do not exist
+    // False when the text is known to hold no zero byte, which spares each name the search.
+    bool MayHoldZero = true;
 };
 
-// Adds one entry unless it has no name or is a folder named "." or ".."; a negative
-// size becomes 0. Returns whether the entry was added.
+// Adds one entry unless it has no name, its name holds a zero byte (handed to the
+// context's DroppedName) or it is a folder named "." or ".."; a negative size becomes
+// 0. Returns whether the entry was added.
 bool AddListEntry(const TListTarget &target, std::string_view name, std::uint32_t attributes,
                   TDateTime date, std::int64_t size);
 

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,6 +77,13 @@ void Trace(std::string_view Text)
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
+    // An older trace, or one made by another program, may be readable by others; the
+    // PASS line must not reach it.
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || ((status.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)) {
+        ::close(fd);
+        return;
+    }
     WriteAll(fd, line);
     ::close(fd);
 }

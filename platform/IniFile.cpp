@@ -392,7 +392,19 @@ void TIniFile::Load()
         qWarning("%s: cannot read: %s", qUtf8Printable(FFileName), qUtf8Printable(file.errorString()));
         return;
     }
-    QByteArray data = file.readAll();
+    // No profile is anywhere near this size: a larger file is not one of ours, or is
+    // damaged, and reading it would cost gigabytes of memory. It is read as empty, and
+    // left alone by UpdateFile.
+    const auto refuseTooLarge = [this] {
+        FLoadFailed = true;
+        qWarning("%s: not read: it is larger than %lld MiB; defaults are used and the file is left as it is",
+                 qUtf8Printable(FFileName), static_cast<long long>(MaxFileSize / (1024 * 1024)));
+    };
+    if (file.size() > MaxFileSize)
+        return refuseTooLarge();
+    QByteArray data = file.read(MaxFileSize + 1); // the file may have grown since
+    if (data.size() > MaxFileSize)
+        return refuseTooLarge();
     if (file.error() != QFileDevice::NoError) {
         FLoadFailed = true;
         qWarning("%s: cannot read: %s", qUtf8Printable(FFileName), qUtf8Printable(file.errorString()));

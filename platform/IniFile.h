@@ -25,6 +25,9 @@
 class TIniFile
 {
 public:
+    // A larger file is refused: read as empty and never written over.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
     explicit TIniFile(QString fileName);
 
     const QString &FileName() const { return FFileName; }
@@ -62,7 +65,8 @@ public:
     // its content is never replaced by what little this object knows.
     bool UpdateFile(int permissions = -1);
     bool Dirty() const { return FDirty; }
-    // True when the file exists but could not be read at the last (re)load.
+    // True when the file exists but could not be read at the last (re)load, or was
+    // larger than MaxFileSize.
     bool LoadFailed() const { return FLoadFailed; }
 
 private:

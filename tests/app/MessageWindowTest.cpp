@@ -7,12 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QColor LineColor(const TMessageWindow &window, int line)
 {
     const QTextBlock block = window.document()->findBlockByNumber(line);
     return block.begin().fragment().charFormat().foreground().color();
+}
+
+int ModeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 QByteArray ReadFile(const QString &path)
@@ -70,13 +78,16 @@ TEST_F(MessageWindowTest, SaveReplacesTheFileAndClears)
     const QString logFile = dir.filePath("Ferrow.log");
     window.SetLogFileProvider([&] { return logFile; });
 
-    window.AddLine("first", Qt::black);
+    window.AddLine("ACCT secret", Qt::darkGreen);
     window.SaveLog();
     EXPECT_TRUE(window.IsEmpty());
+    EXPECT_EQ(ModeOf(logFile), 0600);
+    ASSERT_EQ(::chmod(QFile::encodeName(logFile).constData(), 0644), 0);
     window.AddLine("second", Qt::black);
     window.AddLine("third", Qt::blue);
     window.SaveLog();
     EXPECT_EQ(ReadFile(logFile), "second\nthird\n") << "only the second batch stays";
+    EXPECT_EQ(ModeOf(logFile), 0600) << "an older log readable by others is made private";
 }
 
 TEST_F(MessageWindowTest, UnwritableFileReportsAndKeepsLines)

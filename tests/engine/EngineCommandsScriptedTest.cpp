@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cstring>
@@ -84,6 +85,29 @@ TEST_F(EngineDataTest, ListingThroughPassiveModeReachesTheOwner)
     EXPECT_THAT(Phases(Recorder()), ElementsAre("0:0 list", "2:" + size + " list", "0:0 list", "2:0 list"));
     EXPECT_TRUE(Recorder().HasLogContaining("Transferred " + size + " bytes in "));
     EXPECT_TRUE(Engine().Passive());
+}
+
+TEST_F(EngineDataTest, NameWithAZeroByteIsDroppedAndEveryOtherLineKept)
+{
+    const std::string line = "-rw-r--r--   1 user     group           5 Jan 02  2020 ";
+    const std::string listing = line + "before.txt\r\n" + line + std::string("evil\0nul", 8) + "\r\n" + line
+        + "after.txt\r\n";
+    LogIn(LoggedInScript()
+              .Passive()
+              .Answer("LIST", "150 Here")
+              .DataSend(listing)
+              .DataClose()
+              .Reply("226 Done")
+              .Hang());
+    Engine().SetPassive(true);
+    Engine().List("/", "");
+    ASSERT_TRUE(Recorder().WaitFor("ProcessList"));
+    const TDirListing list = Recorder().Of("ProcessList")[0].List;
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].Name, "before.txt");
+    EXPECT_EQ(list[1].Name, "after.txt");
+    const std::string message = "Skipped the listed name \"evil\\0nul\": it holds a zero byte";
+    ASSERT_TRUE(Recorder().HasLog(message)) << testing::PrintToString(Recorder().Logs());
 }
 
 TEST_F(EngineDataTest, PassiveReplyLayouts)
@@ -554,6 +578,40 @@ TEST_F(EngineTransferTest, DataConnectionThatStallsTimesOut)
     ASSERT_TRUE(Recorder().WaitFor("Error"));
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Abort", "Error 0"));
     EXPECT_TRUE(Engine().Connected());
+}
+
+TEST_F(EngineTransferTest, FrozenServerHoldsTheUserForAboutOneTimeOut)
+{
+    // The server stops answering on both connections. The stall costs one time-out;
+    // ABOR, the transfer's final reply and QUIT only a short wait each. Waits end
+    // only after their time, so the lower bound holds on any machine.
+    constexpr qint64 TimeOut = 4000;
+    TFTPComponent::TimeoutMS = int(TimeOut);
+    LogIn(LoggedInScript().Passive().Answer("RETR f", "150 ok").DataSend("some").Hang());
+    Engine().SetPassive(true);
+    const auto transferFailed = [&] {
+        for (const TRecordedEvent &e : Recorder().Of("Error"))
+            if (e.Text == "Unable to complete transfer")
+                return true;
+        return false;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    Engine().Download("f", LocalPath("f"), ttBinary);
+    ASSERT_TRUE(PumpUntil(transferFailed, 60s));
+    const qint64 transfer = clock.restart();
+    EXPECT_GE(transfer, TimeOut);
+    EXPECT_LT(transfer, TimeOut * 5 / 2) << "stall, ABOR and final reply took " << transfer << " ms";
+
+    // A command of its own is no clean-up: it waits the whole time-out again.
+    Engine().GetCurrentFolder();
+    ASSERT_TRUE(Recorder().WaitFor("FolderReply", 1, 60s));
+    EXPECT_GE(clock.restart(), TimeOut);
+
+    Engine().AddCommand(fcLogout);
+    ASSERT_TRUE(Recorder().WaitFor("Disconnect", 1, 60s));
+    EXPECT_LT(clock.elapsed(), TimeOut * 3 / 4) << "QUIT after a time-out";
+    EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PASV", "RETR f", "ABOR", "PWD", "QUIT"));
 }
 
 TEST_F(EngineTransferTest, RefusedDataCommandReportsOneError)

@@ -201,6 +201,24 @@ TEST_F(EngineReplyTest, ServerThatStopsAnsweringTimesOut)
     EXPECT_TRUE(Engine().Connected()) << "a time-out leaves the connection open";
 }
 
+TEST_F(EngineReplyTest, ReplyThatTricklesMustStillEndWithinTheTimeOut)
+{
+    // Each byte comes well within the time-out, line after line; the whole reply would
+    // take many time-outs.
+    TFTPComponent::TimeoutMS = 1500;
+    TServerScript script = LoggedInScript().Expect("PWD");
+    for (int line = 0; line < 40; ++line) {
+        for (const char c : std::string("257-more\r\n"))
+            script.Send(std::string(1, c)).Pause(40ms);
+    }
+    LogIn(script.Reply("257 \"/\" is current").Hang());
+    Engine().GetCurrentFolder();
+    ASSERT_TRUE(Recorder().WaitFor("FolderReply", 1, 60s));
+    EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10004", "Abort", "FolderReply"));
+    EXPECT_FALSE(Recorder().Of("FolderReply")[0].Flag);
+    EXPECT_FALSE(Server().WaitUntilDone(0ms)) << "the reply was still coming";
+}
+
 TEST_F(EngineReplyTest, AbortEndsAWaitForAReply)
 {
     LogIn(LoggedInScript().Expect("PWD").Hang());

@@ -85,16 +85,20 @@ TEST_F(EngineTraceTest, LinesAreAppendedToAPrivateFile)
         ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
         existing.write("Thread 00000001 - 000000ms - 10:00:00 - earlier line\r\n");
     }
-    ::chmod(QFile::encodeName(TracePath()).constData(), 0600);
+    const auto modeOfTrace = [this] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(TracePath()).constData(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    // The trace may hold passwords: an existing file readable by others is made private too.
+    ASSERT_EQ(::chmod(QFile::encodeName(TracePath()).constData(), 0644), 0);
     Trace("first\r\nline");
+    EXPECT_EQ(modeOfTrace(), 0600u);
     TraceFmt("second %d %s", 2, "x");
     EXPECT_THAT(TraceTexts(), testing::ElementsAre("earlier line", "first~~line", "second 2 x"));
 
     QFile::remove(TracePath());
     Trace("fresh");
-    struct stat info{};
-    ASSERT_EQ(::stat(QFile::encodeName(TracePath()).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the trace may hold passwords";
+    EXPECT_EQ(modeOfTrace(), 0600u);
 }
 
 TEST_F(EngineTraceTest, NothingIsWrittenWhileDebugModeIsOff)

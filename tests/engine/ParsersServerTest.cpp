@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,9 @@ void SetModified(const QString &path, const QDateTime &when)
     ASSERT_EQ(::utimensat(AT_FDCWD, Native(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
 }
 
-// Folders, files with spaces and non-ASCII bytes in their names, a link, an old file
-// listed with its year, a file beyond 4 GiB and one with narrower permissions.
+// Folders, files with spaces and non-ASCII bytes in their names, blanks at either end
+// of a name, a link, an old file listed with its year, a file beyond 4 GiB and one with
+// narrower permissions.
 void Populate(TTestFtpServer &server)
 {
     server.MakeFolder(QStringLiteral("docs"));
@@ -45,6 +47,11 @@ void Populate(TTestFtpServer &server)
     const QString big = server.PutFile(QStringLiteral("big.bin"), QByteArray(10000, 'b'));
     ASSERT_EQ(::chmod(Native(big).constData(), 0640), 0);
     server.PutFile(QString::fromUtf8("\xC3\x84rger  zwei Leerzeichen.txt"), "x");
+    server.PutFile(QStringLiteral(" lead.txt"), "one leading blank");
+    server.PutFile(QStringLiteral("  two leading.txt"), "two");
+    const QString trailing = server.PutFile(QStringLiteral("trailing.txt  "), "trailing");
+    SetModified(trailing, QDateTime(QDate(2001, 3, 3), QTime(12, 0), Qt::UTC));
+    server.MakeFolder(QStringLiteral(" lead folder"));
     server.PutFile(QStringLiteral(".hidden"), "h");
     const QString huge = server.PutFile(QStringLiteral("huge.iso"), QByteArray());
     ASSERT_EQ(::truncate(Native(huge).constData(), HugeSize), 0);
@@ -185,6 +192,21 @@ TEST_P(ParsersServerTest, EngineListsFolderEndToEnd)
     const TRecordedEvent list = recorder.Of("ProcessList").front();
     EXPECT_EQ(list.Text, "/");
     ExpectListing(list.List, Expected(*server));
+
+    // The listed name is the server's name: it fetches the file.
+    const QTemporaryDir local;
+    const QString copy = local.filePath(QStringLiteral("copy"));
+    engine.Download(" lead.txt", copy, ttBinary);
+    const auto fileEnded = [&] {
+        for (const TRecordedEvent &e : recorder.Of("Progress"))
+            if (e.Flag && e.Text == std::to_string(ppEnd))
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(PumpUntil(fileEnded)) << testing::PrintToString(recorder.Outline());
+    QFile fetched(copy);
+    ASSERT_TRUE(fetched.open(QIODevice::ReadOnly)) << testing::PrintToString(recorder.Logs());
+    EXPECT_EQ(fetched.readAll(), QByteArray("one leading blank"));
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, ParsersServerTest,

@@ -89,7 +89,23 @@ TEST(UnixParser, FileWithYearKeepsSpacesInName)
     EXPECT_EQ(item.Entry.Size, 1234);
     EXPECT_EQ(item.Entry.Date, At(1997, 12, 31));
 
-    EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 2001   two  spaces  ").Name, "two  spaces  ");
+}
+
+TEST(UnixParser, OneBlankEndsTheDateAndEveryFurtherBlankBelongsToTheName)
+{
+    // The usual line is read in one pass; a bracketed second field, a Chinese month or a
+    // name starting past the first 64 bytes take the general rules. Both keep the blanks.
+    const std::string wideOwner(60, 'o');
+    for (const std::string &name : {std::string(" lead.txt"), std::string("  two leading"),
+                                    std::string("trailing  "), std::string("in  ner"), std::string("  ")}) {
+        EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 u g 5 Mar  3 12:45 " + name).Name, name);
+        EXPECT_EQ(One("- [RWCEAFMS] owner 5 Mar 03 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 " + wideOwner + " g 5 Mar  3 2001 " + name).Name, name);
+        EXPECT_EQ(One("-rw-r--r-- 1 user group 100 3\xD4\xC2 9\xC8\xD5 14:05 " + name).Name, name);
+    }
+    // Without a blank after the date there is no name.
+    EXPECT_TRUE(Parse("-rw-r--r-- 1 u g 5 Mar  3 2001 \r\n", TListParser::Unix).empty());
 }
 
 TEST(UnixParser, LinkNameCarriesTarget)
@@ -485,11 +501,40 @@ TEST(ParseListing, LineEndingsAndEndOfText)
     EXPECT_EQ(mixed[2].Name, "c");
     EXPECT_EQ(mixed[3].Name, "d");
 
-    // The text ends at its first zero byte.
-    const std::string withZero = line + "a\r\n" + std::string(1, '\0') + line + "b\r\n";
-    const TDirListing cut = Parse(withZero, TListParser::Unix);
-    ASSERT_EQ(cut.size(), 1u);
-    EXPECT_EQ(cut[0].Name, "a");
+}
+
+TEST(ParseListing, NameWithAZeroByteIsDroppedAndEveryOtherLineKept)
+{
+    const std::string line = "-rw-r--r-- 1 u g 1 Jan 1 2000 ";
+    const std::string zero(1, '\0');
+    // In the name, on the fast path and on the general one (a name past the first 64
+    // bytes); elsewhere in a line, a zero byte is just a byte.
+    const std::string text = line + "a\r\n" + line + "evil" + zero + "nul\r\n" + zero + "\r\n"
+        + "-rw-r--r-- 1 " + std::string(70, 'o') + " g 1 Jan 1 2000 far" + zero + "\r\n"
+        + "-rw-r--r-- 1 ow" + zero + "ner g 1 Jan 1 2000 b\r\n" + line + "c";
+    for (const bool whole : {true, false}) {
+        std::vector<std::string> dropped;
+        TParseContext ctx;
+        ctx.Today = Today;
+        ctx.DroppedName = [&dropped](std::string_view name) { dropped.emplace_back(name); };
+        TListingState state;
+        TDirListing listing;
+        if (whole) {
+            ASSERT_TRUE(ParseListing(text, TListParser::Unix, state, listing, ctx));
+        } else {
+            const TListTarget target(&listing, state, ctx);
+            TTextCursor cursor(text);
+            while (!cursor.AtEnd())
+                ParseUnixLine(cursor, target);
+        }
+        ASSERT_EQ(listing.size(), 3u) << whole;
+        EXPECT_EQ(listing[0].Name, "a");
+        EXPECT_EQ(listing[1].Name, "b");
+        EXPECT_EQ(listing[2].Name, "c");
+        EXPECT_EQ(dropped, (std::vector<std::string>{"evil" + zero + "nul", "far" + zero}));
+    }
+    EXPECT_EQ(DroppedNameMessage("evil" + zero + "nul"),
+              "Skipped the listed name \"evil\\0nul\": it holds a zero byte");
 }
 
 TEST(ParseListing, SameEntriesAsLineByLine)
@@ -497,7 +542,7 @@ TEST(ParseListing, SameEntriesAsLineByLine)
     // A whole listing is read with the widest vector instructions the processor has;
     // line by line, with those of every x86-64. Lines end on either side of the 64 and
     // 128 bytes read at once, the Chinese month byte lies beyond them, the last line has
-    // no break and a zero byte ends the text.
+    // no break and a zero byte stands in a line of its own.
     std::string text;
     for (std::size_t length = 0; length < 200; length += 3) {
         const std::string name = "n" + std::string(length, length % 2 ? 'x' : ' ') + "e";

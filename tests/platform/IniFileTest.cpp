@@ -468,4 +468,26 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverOverwritten)
     EXPECT_TRUE(QFileInfo(path).isDir());
 }
 
+TEST_F(IniFileTest, AnOversizedFileIsNeitherReadNorOverwritten)
+{
+    // Sparse, so the test costs no disk; read whole it would cost far more memory.
+    const QString path = WriteBytes(QStringLiteral("huge.ini"), "[S]\nK=v\n");
+    ASSERT_TRUE(QFile::resize(path, TIniFile::MaxFileSize + 1));
+    TIniFile ini(path);
+    EXPECT_TRUE(ini.LoadFailed());
+    EXPECT_EQ(ini.ReadString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("default")),
+              QStringLiteral("default"));
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("new"));
+    EXPECT_FALSE(ini.UpdateFile(0600));
+    EXPECT_EQ(QFileInfo(path).size(), TIniFile::MaxFileSize + 1);
+    EXPECT_TRUE(ReadBytes(path).startsWith("[S]\nK=v\n"));
+
+    // At the limit the file is still a profile.
+    ASSERT_TRUE(QFile::resize(path, TIniFile::MaxFileSize));
+    const TIniFile atLimit(path);
+    EXPECT_FALSE(atLimit.LoadFailed());
+    EXPECT_EQ(atLimit.ReadString(QStringLiteral("S"), QStringLiteral("K"), {}), QStringLiteral("v"));
+}
+
 } // namespace
+

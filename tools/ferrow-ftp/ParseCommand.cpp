@@ -26,6 +26,9 @@ int RunParseCommand(const TToolOptions &Options)
     TParseContext context;
     if (Options.Debug)
         context.Trace = [](const std::string &Line) { Trace(Line); };
+    context.DroppedName = [](std::string_view Name) {
+        std::fprintf(stderr, "%s\n", DroppedNameMessage(Name).c_str());
+    };
     TDirListing listing;
     ParseListing(std::string_view(text.constData(), std::size_t(text.size())),
                  ServerTypeParser(Options.ServerType), state, listing, context);

@@ -1,5 +1,6 @@
 #include "app/CommandLineOptions.h"
 #include "app/Main.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"
@@ -78,6 +79,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velunor Media"));
     QApplication::setApplicationName(QStringLiteral("Ferrow"));
+    QApplication::setDesktopFileName(QStringLiteral("ferrow"));
+    QApplication::setWindowIcon(ProgramIcon());
 
     TSingleInstance instance;
     if (instance.Claim(TSingleInstance::DefaultServerName()) == TSingleInstance::TResult::AnotherRunning)

@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
+#include "app/ProgramIcon.h"
 #include "platform/ProgramFolder.h"
 #include "transfers/Restart.h"
 #include "tests/app/QtApp.h"
@@ -252,6 +253,15 @@ TEST_F(MainWindowTest, TabSwitchesRebuildEachViewsOwnLog)
     EXPECT_EQ(window->ConnectedViews().Count(), 1);
     EXPECT_EQ(MessageText(*window), LogText(*first));
     window->close();
+}
+
+TEST_F(MainWindowTest, ProgramIconComesInEverySize)
+{
+    // Built into the program, so a copy run from its build folder has it too.
+    const QIcon icon = ProgramIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
 }
 
 TEST_F(MainWindowTest, StartsWithOneViewPerSideAndCloseViewDisabled)

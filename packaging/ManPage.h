@@ -6,7 +6,7 @@
 
 struct TManPageSource
 {
-    std::string Name;        // the command, e.g. "ferrow-ftp"
+    std::string Name; // the command, e.g. "ferrow-ftp"
     std::string Version;
     std::string Summary;     // one line for NAME
     std::string Description; // paragraphs separated by empty lines

@@ -44,9 +44,8 @@ TManPageSource FerrowFtpPage()
     TManPageSource page;
     page.Name = "ferrow-ftp";
     page.Summary = "run one FTP command through Ferrow's engine";
-    page.Description =
-        "ferrow-ftp drives Ferrow's FTP engine without a window, for scripts, diagnosis and "
-        "benchmarks. It logs in, runs one command, logs out, and exits with the status below.";
+    page.Description = "ferrow-ftp drives Ferrow's FTP engine without a window, for scripts, diagnosis and "
+                       "benchmarks. It logs in, runs one command, logs out, and exits with the status below.";
     page.Usage = UsageText("ferrow-ftp");
     page.Files = "With --debug the engine's trace goes to Debug.txt in the program folder, chosen "
                  "as for ferrow(1).";

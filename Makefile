@@ -7,7 +7,10 @@ CMAKE_GEN  := -G Ninja
 # CI treats every compiler warning as an error.
 CMAKE_WARN := $(if $(CI),-DFERROW_WERROR=ON,)
 
-.PHONY: all deps configure build test bench fault-run demo check-sanitize check-tsan fuzz clean
+PREFIX     ?= /usr/local
+
+.PHONY: all deps configure build test bench fault-run demo check-sanitize check-tsan fuzz clean \
+        install package package-check
 
 all: build
 
@@ -23,6 +26,19 @@ build: $(BUILD)/build.ninja
 test: deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 240
+
+# DESTDIR, when set, is put in front of PREFIX (for staging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD), e.g. build/ferrow_0.1_amd64.deb.
+package: deps
+	$(MAKE) build
+	cd $(BUILD) && cpack -G DEB
+
+# Installs the package into a clean Debian 12 root, runs it, removes it (root, network).
+package-check: package
+	tools/package-check.sh "$$(ls -t $(BUILD)/ferrow_*.deb | head -n 1)"
 
 bench: deps
 	$(MAKE) build

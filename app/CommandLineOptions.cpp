@@ -1,5 +1,7 @@
 #include "app/CommandLineOptions.h"
 
+#include "engine/FTPUrl.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +38,9 @@ bool Matches(const QString &argument, const TSwitch &sw)
     return text.size() == 2 && text[0] == u'/' && text[1] == letter;
 }
 
+// Stands in for a switch letter: an ftp:// URL given as an argument of its own.
+constexpr char UrlArgument = '\0';
+
 struct TFoundSwitch
 {
     char Letter;
@@ -47,6 +52,11 @@ std::vector<TFoundSwitch> FindSwitches(const QStringList &arguments)
     std::vector<TFoundSwitch> found;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString argument = arguments[i].trimmed();
+        // A link handed over by the desktop: the whole URL as one argument.
+        if (argument.startsWith(QStringLiteral("ftp://"), Qt::CaseInsensitive)) {
+            found.push_back({UrlArgument, argument});
+            continue;
+        }
         for (const TSwitch &sw : Switches) {
             if (!Matches(argument, sw))
                 continue;
@@ -112,6 +122,19 @@ TConnectionSwitches ReadConnectionSwitches(const QStringList &Arguments, const Q
             const qsizetype colon = found.Value.indexOf(u':');
             result.Host = colon < 0 ? found.Value : found.Value.first(colon);
             result.Port = colon < 0 ? 21 : PortNumber(found.Value.sliced(colon + 1)).value_or(21);
+            break;
+        }
+        case UrlArgument: {
+            TURLParts parts;
+            if (!SplitURL(found.Value, QString(), parts))
+                break;
+            result.Host = parts.Host;
+            result.Port = parts.Port;
+            result.UserName = parts.UserName;
+            result.Password = parts.Password;
+            // A link without a closing '/' names a folder as often as a file; it is opened
+            // as a folder, since a file cannot be told apart before connecting.
+            result.HostFolder = parts.Folder + parts.FileName;
             break;
         }
         case 'u': result.UserName = found.Value; break;

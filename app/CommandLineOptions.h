@@ -45,6 +45,8 @@ struct TConnectionSwitches
     bool ExitWhenDone = false;                           // "-x"
 };
 
+// An argument "ftp://[user[:password]@]host[:port][/folder]" sets the host, port, login
+// and host folder as the URL window splits them; switches after it win.
 // LocalFolder is the folder the first local view shows, kept unless "-l" is given.
 TConnectionSwitches ReadConnectionSwitches(const QStringList &Arguments, const QString &LocalFolder);
 

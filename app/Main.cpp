@@ -9,6 +9,7 @@
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Version.h"
 #include "transfers/QuestionWindows.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
@@ -513,7 +514,7 @@ void TfrmMain::CreateMenus()
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About..."), this, [this] {
-        QMessageBox::about(this, tr("About Ferrow"), tr("Ferrow, an FTP client."));
+        QMessageBox::about(this, tr("About Ferrow"), tr("Ferrow %1, an FTP client.").arg(QLatin1String(FerrowVersion)));
     });
 }
 

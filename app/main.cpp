@@ -1,9 +1,11 @@
 #include "app/Main.h"
 #include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"
+#include "platform/Version.h"
 #include "transfers/Transfer.h"
 #include "views/HostView.h"
 #include "views/TreeCombo.h"
@@ -16,6 +18,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -65,9 +70,18 @@ void ArrangeScreenshot(TfrmMain &window)
 
 int main(int argc, char *argv[])
 {
+    // Answered before the window system starts, so it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("ferrow %s\n", FerrowVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velunor Media"));
     QApplication::setApplicationName(QStringLiteral("Ferrow"));
+    QApplication::setDesktopFileName(QStringLiteral("ferrow"));
+    QApplication::setWindowIcon(ProgramIcon());
 
     TSingleInstance instance;
     if (instance.Claim(TSingleInstance::DefaultServerName()) == TSingleInstance::TResult::AnotherRunning) {

@@ -37,8 +37,11 @@ QString UserProgramFolder()
 
 QString ResolveProgramFolder(const QString &executableFolder)
 {
-    const QFileInfo info(executableFolder);
-    if (!executableFolder.isEmpty() && info.isDir() && info.isWritable())
+    const QFileInfo info(QDir::cleanPath(executableFolder));
+    // An installed copy sits in a bin folder (/usr/bin, ~/.local/bin), which is writable
+    // for root or a user's own prefix but never the place for options, sites and traces.
+    const bool installed = info.fileName() == QStringLiteral("bin");
+    if (!executableFolder.isEmpty() && info.isDir() && info.isWritable() && !installed)
         return QDir::cleanPath(info.absoluteFilePath());
     return UserProgramFolder();
 }

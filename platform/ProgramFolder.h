@@ -5,7 +5,8 @@
 // "The program folder": where the options file, "Sites.ini", "Debug.txt", the log file,
 // "Dev/dev.ini" and the files shipped with the program are found. It is the
 // executable's folder when that is writable (a portable install, such as the build
-// folder); otherwise the per-user data folder, created when missing.
+// folder) and not a folder named "bin" (an installed copy); otherwise the per-user data
+// folder, created when missing.
 //
 // An override wins over both: SetProgramFolderOverride(), else the environment
 // variable FERROW_PROGRAM_FOLDER. Safe to call from any thread.
@@ -18,7 +19,7 @@ QString ProgramFilePath(const QString &name);
 void SetProgramFolderOverride(const QString &folder);
 
 // The rule itself, for a given executable folder: that folder when it is a writable
-// folder, else the per-user data folder (created when missing).
+// folder not named "bin", else the per-user data folder (created when missing).
 QString ResolveProgramFolder(const QString &executableFolder);
 // The per-user data folder used when the executable's folder is not writable.
 QString UserProgramFolder();

@@ -1,6 +1,7 @@
 // ferrow-ftp: a headless driver of Ferrow's FTP engine for scripts, diagnosis and the
 // benchmarks. Run with --help for the commands.
 
+#include "platform/Version.h"
 #include "tools/ferrow-ftp/ParseCommand.h"
 #include "tools/ferrow-ftp/ToolOptions.h"
 #include "tools/ferrow-ftp/ToolSession.h"
@@ -17,6 +18,9 @@ int main(int argc, char **argv)
     switch (parsed.Action) {
     case TParsedArguments::ShowHelp:
         std::fputs(UsageText("ferrow-ftp").c_str(), stdout);
+        return teSuccess;
+    case TParsedArguments::ShowVersion:
+        std::printf("ferrow-ftp %s\n", FerrowVersion);
         return teSuccess;
     case TParsedArguments::Fail:
         std::fprintf(stderr, "ferrow-ftp: %s\n\n%s", parsed.Error.c_str(), UsageText("ferrow-ftp").c_str());

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth adwaita-icon-theme
   clang libclang-rt-14-dev
   curl lftp procps passwd libwrap0 libpam-modules ccache
+  dpkg-dev desktop-file-utils appstream man-db mmdebstrap
 )
 
 missing=()

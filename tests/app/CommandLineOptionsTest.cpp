@@ -151,6 +151,37 @@ TEST(CommandLineSwitchesTest, FileListsAreSplitAtSemicolons)
     EXPECT_TRUE(HasWildcards({"file?.txt"}));
 }
 
+TEST(CommandLineSwitchesTest, AnFtpUrlArgumentSetsServerLoginAndFolder)
+{
+    const TConnectionSwitches s = Connection({"FTP://bob:p%40ss:w@ftp.example.org:2121/pub/my%20dir/"});
+    EXPECT_EQ(s.Host, "ftp.example.org");
+    EXPECT_EQ(s.Port, 2121);
+    EXPECT_EQ(s.UserName, "bob");
+    EXPECT_EQ(s.Password, "p@ss:w");
+    EXPECT_EQ(s.HostFolder, "/pub/my dir/");
+    EXPECT_EQ(s.LocalFolder, StartFolder);
+
+    // Without a login it is anonymous, and the e-mail option becomes the password.
+    TConnectionSwitches anonymous = Connection({"ftp://host/pub"});
+    EXPECT_EQ(anonymous.UserName, "anonymous");
+    EXPECT_EQ(anonymous.HostFolder, "/pub");
+    EXPECT_EQ(anonymous.Port, 21);
+    EXPECT_FALSE(ResolveCommandLinePassword(anonymous, "me@example.org", true));
+    EXPECT_EQ(anonymous.Password, "me@example.org");
+
+    // Switches after the URL win; one whose value looks like a URL keeps it as its value.
+    const TConnectionSwitches later = Connection({"ftp://bob@host/", "-u", "alice", "-h", "ftp://x/"});
+    EXPECT_EQ(later.Host, "host");
+    EXPECT_EQ(later.UserName, "alice");
+    EXPECT_EQ(later.HostFolder, "ftp://x/");
+
+    // A URL that cannot be split changes nothing.
+    const TConnectionSwitches bad = Connection({"-c", "host", "ftp://other:99999/"});
+    EXPECT_EQ(bad.Host, "host");
+    EXPECT_EQ(bad.Port, 21);
+    EXPECT_TRUE(ReadStartupSwitches({"ftp://host/"}).IniFileName.isEmpty());
+}
+
 TEST(CommandLinePasswordTest, AnonymousTakesTheEmailAndNeverPrompts)
 {
     TConnectionSwitches anonymous = Connection({"-c", "host"});

@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
+#include "app/ProgramIcon.h"
 #include "platform/ProgramFolder.h"
 #include "transfers/Restart.h"
 #include "tests/app/QtApp.h"
@@ -176,6 +177,31 @@ TEST_P(MainWindowServerTest, WildcardReceiveListDownloadsWhatTheMaskSelects)
     window->close();
 }
 
+TEST_P(MainWindowServerTest, AnFtpLinkConnectsAndShowsItsFolder)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("top.txt", "top");
+    server->PutFile("dir/inner.txt", "inner");
+
+    // What the desktop runs for a clicked link: the whole URL as one argument.
+    const QString url = QStringLiteral("ftp://%1:%2@%3:%4/dir/")
+                            .arg(QString::fromStdString(server->User()), QString::fromStdString(server->Password()),
+                                 QString::fromStdString(server->Host()), QString::number(server->Port()));
+    auto window = MakeWindow({url});
+    THostView *view = window->ActiveHostView();
+    window->show();
+    ASSERT_TRUE(WaitForListing(view)) << "no listing from " << server->KindName();
+    EXPECT_EQ(view->GetFolder(), "/dir/");
+    QStringList names;
+    for (int i = 0; i < view->ItemCount(); ++i)
+        names << view->GetItemName(view->ListView()->Item(i));
+    EXPECT_TRUE(names.contains("inner.txt")) << names.join(", ").toStdString();
+    EXPECT_FALSE(names.contains("top.txt"));
+    EXPECT_EQ(window->windowTitle(), "127.0.0.1 - Ferrow");
+    window->close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, MainWindowServerTest,
                          ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
@@ -227,6 +253,15 @@ TEST_F(MainWindowTest, TabSwitchesRebuildEachViewsOwnLog)
     EXPECT_EQ(window->ConnectedViews().Count(), 1);
     EXPECT_EQ(MessageText(*window), LogText(*first));
     window->close();
+}
+
+TEST_F(MainWindowTest, ProgramIconComesInEverySize)
+{
+    // Built into the program, so a copy run from its build folder has it too.
+    const QIcon icon = ProgramIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
 }
 
 TEST_F(MainWindowTest, StartsWithOneViewPerSideAndCloseViewDisabled)

@@ -240,6 +240,31 @@ TEST_P(ProgramServerTest, MaskDownloadOntoLocalFilesIsAnsweredUnattended)
     EXPECT_EQ(ReadFile(Path("local/new.bin")), Pattern(5000, 4));
     EXPECT_THAT(server->ProtocolLogText().toStdString(), HasSubstr("REST 150000"))
         << "resumed, not sent whole";
+TEST_P(ProgramServerTest, AnInstalledCopyKeepsItsFilesInThePerUserFolder)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("a.txt", "alpha");
+    // Installed as a package or by "make install" would; the tests run as root, who may
+    // write to a bin folder, so writability alone must not decide.
+    ASSERT_TRUE(QDir().mkpath(Path("prefix/bin")));
+    const QString installed = Path("prefix/bin/ferrow");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(ProgramPath()), installed));
+    SetEnv("FERROW_PROGRAM_FOLDER", QString());
+    SetEnv("XDG_DATA_HOME", Path("data"));
+
+    const std::string address = server->Host() + ':' + std::to_string(server->Port());
+    TChildProcess program({installed.toStdString(), "-d", "-r", "a.txt", "-c", address, "-u", server->User(), "-p",
+                           server->Password(), "-l", Path("local").toStdString(), "-x"},
+                          Path("program.log").toStdString());
+    ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }, 120000)) << ReadFile(Path("program.log")).toStdString();
+    EXPECT_EQ(program.ExitDescription(), "exited with code 0") << ReadFile(Path("program.log")).toStdString();
+    EXPECT_EQ(ReadFile(Path("local/a.txt")), "alpha");
+
+    EXPECT_EQ(QDir(Path("prefix/bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"ferrow"});
+    const QString user = Path("data/Velunor Media/Ferrow");
+    EXPECT_TRUE(QDir(user).entryList(QDir::Files).contains("Debug.txt"))
+        << "the debug trace of -d goes to the per-user folder";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ProgramServerTest,

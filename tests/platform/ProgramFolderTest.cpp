@@ -62,6 +62,11 @@ TEST_F(ProgramFolderTest, OtherwiseThePerUserDataFolder)
     const QString file = FDir.filePath(QStringLiteral("a file"));
     QFile(file).open(QIODevice::WriteOnly);
     EXPECT_EQ(ResolveProgramFolder(file), user);
+    // An installed copy, even one whose bin folder is writable (root, a prefix in the home).
+    const QString bin = FDir.filePath(QStringLiteral("prefix/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(ResolveProgramFolder(bin), user);
+    EXPECT_EQ(ResolveProgramFolder(bin + QStringLiteral("/")), user);
 
     if (::geteuid() != 0) {
         const QString readOnly = FDir.filePath(QStringLiteral("installed"));

@@ -190,6 +190,11 @@ TParsedArguments ParseToolArguments(const std::vector<std::string> &Arguments)
             help.Action = TParsedArguments::ShowHelp;
             return help;
         }
+        if (argument == "--version") {
+            TParsedArguments version;
+            version.Action = TParsedArguments::ShowVersion;
+            return version;
+        }
         if (argument.compare(0, 2, "--") != 0)
             return Failure("unknown option " + argument);
 
@@ -279,6 +284,7 @@ std::string UsageText(const std::string &ProgramName)
            "  --server-type N   server type from the engine's table (default 0, detect)\n"
            "  --debug           write the engine's debug trace (Debug.txt in the program folder)\n"
            "  -h, --help        show this text\n"
+           "  --version         show the version\n"
            "\n"
            "Exit status: 0 success, 1 the command failed, 2 bad arguments,\n"
            "3 could not connect or log in.\n";

@@ -44,7 +44,7 @@ struct TToolOptions
 
 struct TParsedArguments
 {
-    enum TAction { Run, ShowHelp, Fail };
+    enum TAction { Run, ShowHelp, ShowVersion, Fail };
     TAction Action = Fail;
     TToolOptions Options;
     std::string Error; // for Fail

@@ -247,12 +247,12 @@ void TCustomView::UpdateStatus()
     if (FTotalSize < 0) {
         FTotalSize = 0;
         for (int row = 0; row < count; ++row)
-            FTotalSize += GetItemSize(FListView->Item(row));
+            FTotalSize += ListedItemSize(FListView->Item(row));
     }
     SetPanelText(1, EntriesText(count, FTotalSize));
     FSelectedSize = 0;
     for (const QModelIndex &item : selected)
-        FSelectedSize += GetItemSize(item);
+        FSelectedSize += ListedItemSize(item);
     SetPanelText(2, SelectedText(int(selected.size()), FSelectedSize));
 }
 

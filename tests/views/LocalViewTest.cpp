@@ -297,6 +297,28 @@ TEST_F(LocalViewTest, SizesAndDatesFollowTheDisk)
     EXPECT_TRUE(WaitUntil([&] { return View->PanelText(1) == "4 Entries, 106KB"; })) << View->PanelText(1).toStdString();
 }
 
+TEST_F(LocalViewTest, EveryStyleShowsIconsAndWholeNames)
+{
+    const QString longName = "quarterly-report-for-the-board.txt";
+    Write(longName, "x");
+    QDir(Root).mkdir("a-folder-with-a-long-name");
+    ASSERT_TRUE(WaitUntil([&] { return Item(longName).isValid() && Item("a-folder-with-a-long-name").isValid(); }));
+    for (const int style : {0, 1, 2, 3}) {
+        View->SetViewStyle(style);
+        for (const QString &name : {longName, QString("sub"), QString("b.bin")}) {
+            const QIcon icon = Item(name).data(Qt::DecorationRole).value<QIcon>();
+            EXPECT_FALSE(icon.pixmap(16, 16).isNull()) << "style " << style << ", " << name.toStdString();
+        }
+    }
+    // In the List style the first name ("a.txt") must not set every item's width.
+    View->SetViewStyle(2);
+    QAbstractItemView *list = View->ListView()->CurrentView();
+    QApplication::processEvents();
+    const QModelIndex item = Item(longName);
+    const int needed = list->fontMetrics().horizontalAdvance(longName) + list->iconSize().width();
+    EXPECT_GE(list->visualRect(item).width(), needed);
+}
+
 // ---- Local file helpers ----
 
 TEST(LocalFiles, FreeNamesKeepTheExtension)

@@ -28,7 +28,11 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
         lblFileName->setText(QString::fromStdString(item.Name));
         ShowItemState();
     };
-    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) { ShowItemState(); };
+    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) {
+        // Progress comes only from a logged-in engine.
+        emit StatusText(QString());
+        ShowItemState();
+    };
     // Raised before the item's final status is set: nothing pending means the run ends.
     FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
         if (sender.CountOf(tsPending) == 0)
@@ -60,6 +64,7 @@ void TPlaceholderProgressWindow::EndRun()
     lblFileName->clear();
     pbTotal->setValue(0);
     hide();
+    emit StatusText(QString());
     emit MainStatus(vsAllTransferred);
 }
 

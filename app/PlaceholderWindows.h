@@ -24,6 +24,8 @@ signals:
     void TransferConnected(bool connected);
     // An engine error of the queue, for the main window's message log.
     void TransferError(const QString &text);
+    // The main status bar's text for the run; empty once logging on is over.
+    void StatusText(const QString &text);
 
 private:
     void EndRun();

@@ -35,6 +35,14 @@ int ReadInRange(const TRegistry &registry, const QString &name, int def, int min
 
 } // namespace
 
+QRect DefaultMainWindowBounds(const QRect &available)
+{
+    const QSize size(available.width() * 2 / 3, available.height() * 2 / 3);
+    return QRect(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                               (available.height() - size.height()) / 2),
+                 size);
+}
+
 bool TLastConnections::Any() const
 {
     return std::any_of(FSites.begin(), FSites.end(), [](const QString &site) { return !site.isEmpty(); });
@@ -70,6 +78,7 @@ TMainWindowState TWindowStateStore::LoadMainWindow() const
         state.Top = registry.ReadInteger(QStringLiteral("Top"), state.Top);
         state.Width = ReadInRange(registry, QStringLiteral("Width"), state.Width, 1, INT_MAX);
         state.Height = ReadInRange(registry, QStringLiteral("Height"), state.Height, 1, INT_MAX);
+        state.BoundsStored = registry.ValueExists(QStringLiteral("Width")) && registry.ValueExists(QStringLiteral("Height"));
         state.LocalViewStyle = ReadInRange(registry, QStringLiteral("LocalViewStyle"), state.LocalViewStyle, 0, 3);
         state.HostViewStyle = ReadInRange(registry, QStringLiteral("HostViewStyle"), state.HostViewStyle, 0, 3);
         state.LogHeight = ReadInRange(registry, QStringLiteral("LogHeight"), state.LogHeight, 0, INT_MAX);

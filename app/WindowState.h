@@ -4,6 +4,7 @@
 // views' styles, the panel heights, the column widths and the Last Connections list,
 // kept as registry values below "\Software\Velunor Media\ScrivelFerrow".
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,8 @@ struct TMainWindowState
     int Top = 86;
     int Width = 648;
     int Height = 488;
+    // The bounds above came from a stored state, not the defaults.
+    bool BoundsStored = false;
     // 0 large icons, 1 small icons, 2 list, 3 details.
     int LocalViewStyle = 2;
     int HostViewStyle = 2;
@@ -32,6 +35,10 @@ struct TMainWindowState
     bool LargeToolBar() const { return ToolBarMin >= 60; }
     friend bool operator==(const TMainWindowState &, const TMainWindowState &) = default;
 };
+
+// Where a window with no stored bounds opens on a screen's available area: two thirds of
+// it each way, centred.
+QRect DefaultMainWindowBounds(const QRect &available);
 
 // The "Last Connections" list: eight site names, the most recent first; empty slots
 // are empty strings.

@@ -170,6 +170,25 @@ void TLocalFolderModel::Reload()
     }
 }
 
+void TLocalFolderModel::ReloadNames()
+{
+    if (FFolder.isEmpty())
+        return;
+    QDir folder(FFolder, QString(), QDir::NoSort, ListedKinds());
+    // Masks apply to files only: folders come through AllDirs.
+    folder.setNameFilters(FMasks);
+    const QStringList names = folder.entryList();
+    const QSet<QString> present(names.begin(), names.end());
+    for (int row = int(FRows.size()) - 1; row >= 0; --row) {
+        if (!present.contains(FRows[std::size_t(row)]->Name))
+            Remove(row);
+    }
+    for (const QString &name : names) {
+        if (!FByName.contains(name))
+            ReloadName(name);
+    }
+}
+
 void TLocalFolderModel::ReloadName(const QString &name)
 {
     if (FFolder.isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/')))

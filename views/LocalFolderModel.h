@@ -54,6 +54,9 @@ public:
     void Reload();
     // Reads one name of the folder again: the row appears, changes or goes.
     void ReloadName(const QString &name);
+    // Compares the folder's names with the list's, reading only names that came or went:
+    // cheap enough to follow every change a long run of downloads makes.
+    void ReloadNames();
 
     const TLocalEntry *Entry(const QModelIndex &index) const;
     QString FilePath(const QModelIndex &index) const;

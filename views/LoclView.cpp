@@ -64,7 +64,7 @@ void TLocalView::CreateListView()
     connect(FReloadTimer, &QTimer::timeout, this, &TLocalView::ApplyReload);
     FWatcher = new QFileSystemWatcher(this);
     connect(FWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        FReloadAll = true;
+        FNamesChanged = true;
         ScheduleReload();
     });
 
@@ -88,13 +88,11 @@ void TLocalView::ApplyReload()
 {
     QElapsedTimer clock;
     clock.start();
-    if (FReloadAll) {
-        FModel->Reload();
-    } else {
-        for (const QString &name : std::as_const(FChangedNames))
-            FModel->ReloadName(name);
-    }
-    FReloadAll = false;
+    if (FNamesChanged)
+        FModel->ReloadNames();
+    for (const QString &name : std::as_const(FChangedNames))
+        FModel->ReloadName(name);
+    FNamesChanged = false;
     FChangedNames.clear();
     FolderChanged();
     FReloadDelayMS = int(std::min<qint64>(clock.elapsed() * ReloadCostFactor, MaxReloadDelayMS));
@@ -127,7 +125,7 @@ void TLocalView::OpenFolder(const QString &path)
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::rootPath();
     FReloadTimer->stop();
-    FReloadAll = false;
+    FNamesChanged = false;
     FChangedNames.clear();
     FModel->SetFolder(folder);
     Watch(folder);
@@ -254,7 +252,7 @@ bool TLocalView::EnterFolder(const QModelIndex &item)
 void TLocalView::Refresh()
 {
     FReloadTimer->stop();
-    FReloadAll = false;
+    FNamesChanged = false;
     FChangedNames.clear();
     FModel->Reload();
     FolderChanged();

@@ -81,7 +81,7 @@ private:
     QFileSystemWatcher *FWatcher = nullptr;
     QTimer *FReloadTimer = nullptr;
     mutable QSet<QString> FChangedNames;
-    mutable bool FReloadAll = false;
+    bool FNamesChanged = false;
     int FReloadDelayMS = 0;
     QString FFilter;
 };

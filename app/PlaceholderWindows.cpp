@@ -6,8 +6,17 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// The log keeps as many lines as a view's log does.
+constexpr int MaxLogLines = 800;
+constexpr int LogFlushMS = 200;
+
+} // namespace
 
 TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent)
     : QWidget(parent, Qt::Window), FQueue(queue)
@@ -19,6 +28,11 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     pbTotal->setRange(0, 100);
     TransferLog = new QPlainTextEdit(this);
     TransferLog->setReadOnly(true);
+    TransferLog->setMaximumBlockCount(MaxLogLines);
+    FLogTimer = new QTimer(this);
+    FLogTimer->setSingleShot(true);
+    FLogTimer->setInterval(LogFlushMS);
+    connect(FLogTimer, &QTimer::timeout, this, &TPlaceholderProgressWindow::FlushLog);
     layout->addWidget(lblFileName);
     layout->addWidget(pbTotal);
     layout->addWidget(TransferLog);
@@ -45,13 +59,30 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     FQueue.OnError = [this](TFTPComponent *, int, const std::string &desc) {
         const QString text = QString::fromStdString(desc);
         emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
-        TransferLog->appendPlainText(text);
+        AddLogLine(text);
         if (FQueue.CountOf(tsPending) == 0)
             EndRun();
     };
     FQueue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) {
-        TransferLog->appendPlainText(QString::fromStdString(message));
+        AddLogLine(QString::fromStdString(message));
     };
+}
+
+void TPlaceholderProgressWindow::AddLogLine(const QString &line)
+{
+    FPendingLog.append(line);
+    if (FPendingLog.size() > MaxLogLines)
+        FPendingLog.removeFirst();
+    if (!FLogTimer->isActive())
+        FLogTimer->start();
+}
+
+void TPlaceholderProgressWindow::FlushLog()
+{
+    if (FPendingLog.isEmpty())
+        return;
+    TransferLog->appendPlainText(FPendingLog.join(QLatin1Char('\n')));
+    FPendingLog.clear();
 }
 
 void TPlaceholderProgressWindow::ShowItemState()

@@ -4,11 +4,13 @@
 // subsystem brings its own: they watch the global queue and tell the main window
 // what it needs to know (a file done, the end of all transfers).
 
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
 class QProgressBar;
 class QPlainTextEdit;
+class QTimer;
 class QTreeWidget;
 class TTransferItems;
 
@@ -30,8 +32,13 @@ signals:
 private:
     void EndRun();
     void ShowItemState();
+    // Lines arrive for every command of every file; the log takes them in batches.
+    void AddLogLine(const QString &line);
+    void FlushLog();
 
     TTransferItems &FQueue;
+    QStringList FPendingLog;
+    QTimer *FLogTimer = nullptr;
     QLabel *lblFileName = nullptr;
     QProgressBar *pbTotal = nullptr;
     QPlainTextEdit *TransferLog = nullptr;

@@ -25,7 +25,7 @@ namespace {
 constexpr int MinReloadDelayMS = 50;
 constexpr int MaxReloadDelayMS = 2000;
 // Reading the folder again may take at most this share of the time.
-constexpr int ReloadCostFactor = 8;
+constexpr int ReloadCostFactor = 20;
 
 QString WithoutSeperator(const QString &folder)
 {

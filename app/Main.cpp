@@ -72,7 +72,7 @@ TfrmMain::TfrmMain(const QStringList &arguments, TTransferItems &queue,
 {
     // The window's placement is known before it exists.
     FState = FStore->LoadMainWindow();
-    if (FState.BoundsStored) {
+    if (FStore->HasStoredBounds()) {
         setGeometry(FState.Left, FState.Top, FState.Width, FState.Height);
     } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         setGeometry(DefaultMainWindowBounds(screen->availableGeometry()));

@@ -78,7 +78,6 @@ TMainWindowState TWindowStateStore::LoadMainWindow() const
         state.Top = registry.ReadInteger(QStringLiteral("Top"), state.Top);
         state.Width = ReadInRange(registry, QStringLiteral("Width"), state.Width, 1, INT_MAX);
         state.Height = ReadInRange(registry, QStringLiteral("Height"), state.Height, 1, INT_MAX);
-        state.BoundsStored = registry.ValueExists(QStringLiteral("Width")) && registry.ValueExists(QStringLiteral("Height"));
         state.LocalViewStyle = ReadInRange(registry, QStringLiteral("LocalViewStyle"), state.LocalViewStyle, 0, 3);
         state.HostViewStyle = ReadInRange(registry, QStringLiteral("HostViewStyle"), state.HostViewStyle, 0, 3);
         state.LogHeight = ReadInRange(registry, QStringLiteral("LogHeight"), state.LogHeight, 0, INT_MAX);
@@ -86,6 +85,13 @@ TMainWindowState TWindowStateStore::LoadMainWindow() const
     if (registry.OpenKey(OptionsKey, false))
         state.ToolBarMin = ReadInRange(registry, QStringLiteral("ToolBarMin"), state.ToolBarMin, 0, INT_MAX);
     return state;
+}
+
+bool TWindowStateStore::HasStoredBounds() const
+{
+    TRegistry registry(FFileName);
+    return registry.OpenKey(MainWindowKey, false) && registry.ValueExists(QStringLiteral("Width"))
+        && registry.ValueExists(QStringLiteral("Height"));
 }
 
 TLastConnections TWindowStateStore::LoadLastConnections() const

@@ -22,8 +22,6 @@ struct TMainWindowState
     int Top = 86;
     int Width = 648;
     int Height = 488;
-    // The bounds above came from a stored state, not the defaults.
-    bool BoundsStored = false;
     // 0 large icons, 1 small icons, 2 list, 3 details.
     int LocalViewStyle = 2;
     int HostViewStyle = 2;
@@ -73,6 +71,8 @@ public:
 
     // Values that are missing, no numbers or out of range read as the defaults.
     TMainWindowState LoadMainWindow() const;
+    // Whether a window size was stored; without one the window opens at a size of its own.
+    bool HasStoredBounds() const;
     TLastConnections LoadLastConnections() const;
     // What the main window writes when it closes; the bounds only in the normal
     // state, so that a maximised window keeps its normal placement. False when the

@@ -7,10 +7,10 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QDir>
-#include <QFileSystemWatcher>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
@@ -24,7 +24,8 @@ namespace {
 // long run of them is gathered for at most a few seconds.
 constexpr int MinReloadDelayMS = 50;
 constexpr int MaxReloadDelayMS = 2000;
-// Reading the folder again may take at most this share of the time.
+// The wait after a reload is this many times what the reload cost, so that following a
+// folder never takes more than about a twentieth of the time, however large it grows.
 constexpr int ReloadCostFactor = 20;
 
 QString WithoutSeperator(const QString &folder)

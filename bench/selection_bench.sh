@@ -157,7 +157,7 @@ for run in $(seq 1 "$RUNS"); do
     done
 done
 if [ "$LARGE" -gt 0 ]; then
-    large_runs=$(((RUNS + 1) / 2))
+    large_runs=$RUNS
     for run in $(seq 1 "$large_runs"); do
         measure mask-large "$run" "$LARGE"
         measure lftp-large "$run" "$LARGE"
@@ -192,13 +192,13 @@ END {
     missed = 0
     for (p = 1; p <= 2; p++) {
         mine = p == 1 ? "mask" : "names"
-        printf "%-6s/lftp  wall %.2f  cpu %.2f\n", mine, w[mine] / w["lftp"], c["lftp"] > 0 ? c[mine] / c["lftp"] : 0
+        printf "%-6s/lftp  wall %.2f  cpu %.2f\n", mine, w[mine] / w["lftp"], (c["lftp"] > 0 ? c[mine] / c["lftp"] : 0)
         if (w[mine] > w["lftp"]) { printf "TARGET MISSED: %s slower than lftp\n", mine; missed++ }
     }
     if ("mask-large" in w) {
         growth = (w["mask-large"] / large) / (w["mask"] / files)
         printf "per-file time at %d / at %d: %.2f (lftp %.2f)\n", large, files, growth,
-               ("lftp-large" in w) ? (w["lftp-large"] / large) / (w["lftp"] / files) : 0
+               (("lftp-large" in w) ? (w["lftp-large"] / large) / (w["lftp"] / files) : 0)
         if (growth > 1.5) { printf "TARGET MISSED: per-file time grows with the count\n"; missed++ }
     }
     printf "%s\n", missed ? missed " target(s) missed" : "all targets met"

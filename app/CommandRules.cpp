@@ -3,6 +3,7 @@
 #include "views/AllViews.h"
 
 #include <algorithm>
+#include <cmath>
 
 TRemoteCommands RemoteCommandsFor(const TRemoteViewState &state)
 {
@@ -140,6 +141,15 @@ int LocalWidthAfterDrag(int width, int delta, int localToolColumn, int panelWidt
     const int low = 2 * localToolColumn;
     const int high = std::max(low, panelWidth - centreWidth - 2 * remoteToolColumn);
     return std::clamp(width + delta, low, high);
+}
+
+int LocalWidthAfterResize(int width, int oldPanelWidth, int newPanelWidth, int localToolColumn,
+                          int centreWidth, int remoteToolColumn)
+{
+    const int oldSides = oldPanelWidth - centreWidth;
+    const int newSides = newPanelWidth - centreWidth;
+    const int shared = oldSides > 0 ? int(std::lround(double(width) * newSides / oldSides)) : newSides / 2;
+    return LocalWidthAfterDrag(shared, 0, localToolColumn, newPanelWidth, centreWidth, remoteToolColumn);
 }
 
 int ToolbarHeightAfterDrag(int current, int newHeight)

@@ -131,5 +131,10 @@ TTopPanelDrag TopPanelAfterDrag(int height, int delta, int toolbarHeight, int li
 int LocalWidthAfterDrag(int width, int delta, int localToolColumn, int panelWidth,
                         int centreWidth, int remoteToolColumn);
 
+// The views panel changed width: the local side keeps its share of the width both sides
+// have, within the limits of a drag.
+int LocalWidthAfterResize(int width, int oldPanelWidth, int newPanelWidth, int localToolColumn,
+                          int centreWidth, int remoteToolColumn);
+
 // Dragging the toolbar's bar: the toolbar's height after a drag to `newHeight`.
 int ToolbarHeightAfterDrag(int current, int newHeight);

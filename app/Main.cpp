@@ -35,6 +35,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -73,7 +74,13 @@ TfrmMain::TfrmMain(const QStringList &arguments, TTransferItems &queue,
 {
     // The window's placement is known before it exists.
     FState = FStore->LoadMainWindow();
-    setGeometry(FState.Left, FState.Top, FState.Width, FState.Height);
+    if (FStore->HasStoredBounds()) {
+        setGeometry(FState.Left, FState.Top, FState.Width, FState.Height);
+    } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        setGeometry(DefaultMainWindowBounds(screen->availableGeometry()));
+    } else {
+        setGeometry(FState.Left, FState.Top, FState.Width, FState.Height);
+    }
     FormCreate(arguments);
     if (!FUsageRequested)
         CreateLongLivedWindows();
@@ -172,6 +179,7 @@ void TfrmMain::CreateLongLivedWindows()
             [this](int state) { ViewUpdateState(nullptr, state, FHostView ? FHostView->SelectedCount() : 0); });
     connect(progress, &TPlaceholderProgressWindow::TransferConnected, this,
             [this](bool connected) { mnuDisconnectTransfer->setEnabled(connected); });
+    connect(progress, &TPlaceholderProgressWindow::StatusText, this, &TfrmMain::SetStatusText);
     connect(progress, &TPlaceholderProgressWindow::TransferError, this,
             [this](const QString &text) { reLog->AddLine(text, Qt::red); });
     FProgressWindow.reset(progress);
@@ -205,6 +213,7 @@ void TfrmMain::CreateLayout()
     layout->addWidget(splTop);
 
     pnlViews = new QWidget(central);
+    pnlViews->installEventFilter(this);
     auto *viewsLayout = new QHBoxLayout(pnlViews);
     viewsLayout->setContentsMargins(0, 0, 0, 0);
     viewsLayout->setSpacing(0);
@@ -1041,6 +1050,18 @@ void TfrmMain::DragCentre(QPoint delta)
 {
     pnlLocal->setFixedWidth(LocalWidthAfterDrag(FCentreDragStart, delta.x(), kToolColumnWidth,
                                                 pnlViews->width(), kCentreWidth, kToolColumnWidth));
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == pnlViews && event->type() == QEvent::Resize && pnlLocal) {
+        const auto *resize = static_cast<QResizeEvent *>(event);
+        if (resize->oldSize().width() > 0)
+            pnlLocal->setFixedWidth(LocalWidthAfterResize(pnlLocal->width(), resize->oldSize().width(),
+                                                          resize->size().width(), kToolColumnWidth, kCentreWidth,
+                                                          kToolColumnWidth));
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::DragToolbar(QPoint delta)

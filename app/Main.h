@@ -120,6 +120,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // The views panel's width changes share out between both sides.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate(const QStringList &arguments);

@@ -6,8 +6,17 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// The log keeps as many lines as a view's log does.
+constexpr int MaxLogLines = 800;
+constexpr int LogFlushMS = 200;
+
+} // namespace
 
 TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent)
     : QWidget(parent, Qt::Window), FQueue(queue)
@@ -19,6 +28,11 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     pbTotal->setRange(0, 100);
     TransferLog = new QPlainTextEdit(this);
     TransferLog->setReadOnly(true);
+    TransferLog->setMaximumBlockCount(MaxLogLines);
+    FLogTimer = new QTimer(this);
+    FLogTimer->setSingleShot(true);
+    FLogTimer->setInterval(LogFlushMS);
+    connect(FLogTimer, &QTimer::timeout, this, &TPlaceholderProgressWindow::FlushLog);
     layout->addWidget(lblFileName);
     layout->addWidget(pbTotal);
     layout->addWidget(TransferLog);
@@ -28,7 +42,11 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
         lblFileName->setText(QString::fromStdString(item.Name));
         ShowItemState();
     };
-    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) { ShowItemState(); };
+    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) {
+        // Progress comes only from a logged-in engine.
+        emit StatusText(QString());
+        ShowItemState();
+    };
     FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
         if (sender.CountOf(tsPending) > 0)
             emit MainStatus(vsFileArrived);
@@ -41,10 +59,10 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     FQueue.OnError = [this](TFTPComponent *, int, const std::string &desc) {
         const QString text = QString::fromStdString(desc);
         emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
-        TransferLog->appendPlainText(text);
+        AddLogLine(text);
     };
     FQueue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) {
-        TransferLog->appendPlainText(QString::fromStdString(message));
+        AddLogLine(QString::fromStdString(message));
     };
 }
 
@@ -60,6 +78,23 @@ TPlaceholderProgressWindow::~TPlaceholderProgressWindow()
     FQueue.OnLog = nullptr;
 }
 
+void TPlaceholderProgressWindow::AddLogLine(const QString &line)
+{
+    FPendingLog.append(line);
+    if (FPendingLog.size() > MaxLogLines)
+        FPendingLog.removeFirst();
+    if (!FLogTimer->isActive())
+        FLogTimer->start();
+}
+
+void TPlaceholderProgressWindow::FlushLog()
+{
+    if (FPendingLog.isEmpty())
+        return;
+    TransferLog->appendPlainText(FPendingLog.join(QLatin1Char('\n')));
+    FPendingLog.clear();
+}
+
 void TPlaceholderProgressWindow::ShowItemState()
 {
     pbTotal->setValue(FQueue.PercentDone());
@@ -70,6 +105,7 @@ void TPlaceholderProgressWindow::EndRun()
     lblFileName->clear();
     pbTotal->setValue(0);
     hide();
+    emit StatusText(QString());
     emit MainStatus(vsAllTransferred);
 }
 

@@ -4,11 +4,13 @@
 // subsystem brings its own: they watch the global queue and tell the main window
 // what it needs to know (a file done, the end of all transfers).
 
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
 class QProgressBar;
 class QPlainTextEdit;
+class QTimer;
 class QTreeWidget;
 class TTransferItems;
 
@@ -26,12 +28,19 @@ signals:
     void TransferConnected(bool connected);
     // An engine error of the queue, for the main window's message log.
     void TransferError(const QString &text);
+    // The main status bar's text for the run; empty once logging on is over.
+    void StatusText(const QString &text);
 
 private:
     void EndRun();
     void ShowItemState();
+    // Lines arrive for every command of every file; the log takes them in batches.
+    void AddLogLine(const QString &line);
+    void FlushLog();
 
     TTransferItems &FQueue;
+    QStringList FPendingLog;
+    QTimer *FLogTimer = nullptr;
     QLabel *lblFileName = nullptr;
     QProgressBar *pbTotal = nullptr;
     QPlainTextEdit *TransferLog = nullptr;

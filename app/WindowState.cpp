@@ -35,6 +35,14 @@ int ReadInRange(const TRegistry &registry, const QString &name, int def, int min
 
 } // namespace
 
+QRect DefaultMainWindowBounds(const QRect &available)
+{
+    const QSize size(available.width() * 2 / 3, available.height() * 2 / 3);
+    return QRect(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                               (available.height() - size.height()) / 2),
+                 size);
+}
+
 bool TLastConnections::Any() const
 {
     return std::any_of(FSites.begin(), FSites.end(), [](const QString &site) { return !site.isEmpty(); });
@@ -77,6 +85,13 @@ TMainWindowState TWindowStateStore::LoadMainWindow() const
     if (registry.OpenKey(OptionsKey, false))
         state.ToolBarMin = ReadInRange(registry, QStringLiteral("ToolBarMin"), state.ToolBarMin, 0, INT_MAX);
     return state;
+}
+
+bool TWindowStateStore::HasStoredBounds() const
+{
+    TRegistry registry(FFileName);
+    return registry.OpenKey(MainWindowKey, false) && registry.ValueExists(QStringLiteral("Width"))
+        && registry.ValueExists(QStringLiteral("Height"));
 }
 
 TLastConnections TWindowStateStore::LoadLastConnections() const

@@ -4,6 +4,7 @@
 // views' styles, the panel heights, the column widths and the Last Connections list,
 // kept as registry values below "\Software\Velunor Media\ScrivelFerrow".
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +33,10 @@ struct TMainWindowState
     bool LargeToolBar() const { return ToolBarMin >= 60; }
     friend bool operator==(const TMainWindowState &, const TMainWindowState &) = default;
 };
+
+// Where a window with no stored bounds opens on a screen's available area: two thirds of
+// it each way, centred.
+QRect DefaultMainWindowBounds(const QRect &available);
 
 // The "Last Connections" list: eight site names, the most recent first; empty slots
 // are empty strings.
@@ -66,6 +71,8 @@ public:
 
     // Values that are missing, no numbers or out of range read as the defaults.
     TMainWindowState LoadMainWindow() const;
+    // Whether a window size was stored; without one the window opens at a size of its own.
+    bool HasStoredBounds() const;
     TLastConnections LoadLastConnections() const;
     // What the main window writes when it closes; the bounds only in the normal
     // state, so that a maximised window keeps its normal placement. False when the

@@ -20,6 +20,26 @@ namespace {
 
 constexpr int PanelWidths[3] = {40, 120, 160};
 
+// A status panel as wide as its text, and at least its design width, while there is
+// room; where there is none the panels shrink side by side and cut their texts.
+class TStatusPanel : public QLabel
+{
+public:
+    TStatusPanel(int designWidth, QWidget *parent) : QLabel(parent), FDesignWidth(designWidth)
+    {
+        setMinimumWidth(1);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override
+    {
+        const QSize text = QLabel::sizeHint();
+        return QSize(std::max(text.width(), FDesignWidth), text.height());
+    }
+
+private:
+    const int FDesignWidth;
+};
+
 } // namespace
 
 TKeyAction ListKeyAction(int key, Qt::KeyboardModifiers modifiers, bool hasSelection)
@@ -85,13 +105,12 @@ void TCustomView::CreateStatusBar()
     FStatusBar = new QStatusBar(this);
     FStatusBar->setSizeGripEnabled(false);
     for (int panel = 0; panel < 4; ++panel) {
-        auto *label = new QLabel(FStatusBar);
+        auto *label = new TStatusPanel(panel < 3 ? PanelWidths[panel] : 0, FStatusBar);
         label->setFrameShape(QFrame::StyledPanel);
         label->setFrameShadow(QFrame::Sunken);
         label->setMouseTracking(true);
         label->installEventFilter(this);
         if (panel < 3) {
-            label->setFixedWidth(PanelWidths[panel]);
             FStatusBar->addWidget(label);
         } else {
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -247,12 +266,12 @@ void TCustomView::UpdateStatus()
     if (FTotalSize < 0) {
         FTotalSize = 0;
         for (int row = 0; row < count; ++row)
-            FTotalSize += GetItemSize(FListView->Item(row));
+            FTotalSize += ListedItemSize(FListView->Item(row));
     }
     SetPanelText(1, EntriesText(count, FTotalSize));
     FSelectedSize = 0;
     for (const QModelIndex &item : selected)
-        FSelectedSize += GetItemSize(item);
+        FSelectedSize += ListedItemSize(item);
     SetPanelText(2, SelectedText(int(selected.size()), FSelectedSize));
 }
 

@@ -165,6 +165,8 @@ protected:
     void SetPanelText(int panel, const QString &text);
     void SetTotalSize(std::int64_t value) { FTotalSize = value; }
     void SetSelectedSize(std::int64_t value) { FSelectedSize = value; }
+    // The size the list shows for an item, which the status panels add up.
+    virtual std::int64_t ListedItemSize(const QModelIndex &item) const { return GetItemSize(item); }
     void RaiseUpdateState(int state, int count = 0);
     bool IsEditing() const;
     void OpenContextMenuAtFocus();

@@ -1,5 +1,6 @@
 #include "views/FileList.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -9,6 +10,10 @@
 #include <vector>
 
 namespace {
+
+// Names up to about this many characters show whole in the icon styles.
+constexpr int ListChars = 40;
+constexpr int LargeIconChars = 14;
 
 void SetUpView(QAbstractItemView *view)
 {
@@ -108,14 +113,21 @@ void TFileList::SetStyle(int style)
         AttachModel(FIcons, FModel, FSelection);
         FIcons->setRootIndex(FRoot);
     }
+    // Every item gets one cell, whatever name came first, so names show whole up to the
+    // cell's width; a fixed cell also keeps the layout of a long list cheap.
+    const QFontMetrics metrics = FIcons->fontMetrics();
     if (style == 0) {
         FIcons->setViewMode(QListView::IconMode);
         FIcons->setFlow(QListView::LeftToRight);
         FIcons->setIconSize(QSize(32, 32));
+        FIcons->setWordWrap(true);
+        FIcons->setGridSize(QSize(metrics.averageCharWidth() * LargeIconChars, 32 + 2 * metrics.height() + 8));
     } else {
         FIcons->setViewMode(QListView::ListMode);
         FIcons->setFlow(style == 1 ? QListView::LeftToRight : QListView::TopToBottom);
         FIcons->setIconSize(QSize(16, 16));
+        FIcons->setWordWrap(false);
+        FIcons->setGridSize(QSize(16 + 8 + metrics.averageCharWidth() * ListChars, std::max(16, metrics.height()) + 4));
     }
     FIcons->setWrapping(true);
     FIcons->setMovement(QListView::Static);
@@ -190,7 +202,24 @@ int TFileList::SelectedCount() const
 {
     if (!FSelection || !FSelection->hasSelection())
         return 0;
-    return int(SelectedRows().size());
+    // Counted from the ranges, not row by row: the count is asked after every file of a
+    // long run while thousands of rows stay selected.
+    std::vector<std::pair<int, int>> spans;
+    const int last = RowCount() - 1;
+    for (const QItemSelectionRange &range : FSelection->selection()) {
+        if (range.parent() == FRoot && range.top() <= last && range.bottom() >= 0)
+            spans.emplace_back(std::max(range.top(), 0), std::min(range.bottom(), last));
+    }
+    std::sort(spans.begin(), spans.end());
+    int count = 0;
+    int covered = -1;
+    for (const auto &[top, bottom] : spans) {
+        if (bottom > covered) {
+            count += bottom - std::max(top, covered + 1) + 1;
+            covered = bottom;
+        }
+    }
+    return count;
 }
 
 void TFileList::SelectAllRows()

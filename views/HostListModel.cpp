@@ -13,6 +13,12 @@
 #include <algorithm>
 #include <numeric>
 
+// The resource's loader lives in the global namespace.
+static void LoadOwnIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace {
 
 const QString FolderTypeText = QStringLiteral("File Folder");
@@ -47,6 +53,38 @@ QIcon WithLinkOverlay(const QIcon &base)
         result.addPixmap(pixmap);
     }
     return result.isNull() ? base : result;
+}
+
+// Offscreen and in bare sessions Qt knows no icon theme; an installed one is better than
+// none, and our own icons are the last resort.
+void FindIconTheme()
+{
+    static const bool found = [] {
+        if (!QIcon::fromTheme(QStringLiteral("folder")).isNull())
+            return true;
+        for (const QString &theme : {QStringLiteral("Adwaita"), QStringLiteral("breeze"), QStringLiteral("gnome")}) {
+            QIcon::setThemeName(theme);
+            if (!QIcon::fromTheme(QStringLiteral("folder")).isNull())
+                return true;
+        }
+        QIcon::setThemeName(QString());
+        return false;
+    }();
+    (void)found;
+}
+
+QIcon OwnIcon(const QString &name)
+{
+    LoadOwnIcons();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/%1-16.png").arg(name), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/%1-32.png").arg(name), QSize(32, 32));
+    return icon;
+}
+
+QIcon IconOrOwn(const QIcon &icon, const QString &ownName)
+{
+    return icon.pixmap(16, 16).isNull() ? OwnIcon(ownName) : icon;
 }
 
 } // namespace
@@ -94,8 +132,10 @@ const QString &TFileTypes::Text(std::int32_t type) const
 
 QIcon TFileTypes::FolderIcon()
 {
-    if (FFolderIcon.isNull())
-        FFolderIcon = QFileIconProvider().icon(QAbstractFileIconProvider::Folder);
+    if (FFolderIcon.isNull()) {
+        FindIconTheme();
+        FFolderIcon = IconOrOwn(QFileIconProvider().icon(QAbstractFileIconProvider::Folder), QStringLiteral("folder"));
+    }
     return FFolderIcon;
 }
 
@@ -108,9 +148,10 @@ QIcon TFileTypes::Icon(std::int32_t type)
     TType &entry = FTypes[std::size_t(type)];
     if (!entry.IconLoaded) {
         entry.IconLoaded = true;
+        FindIconTheme();
         entry.Icon = QIcon::fromTheme(entry.IconName, QIcon::fromTheme(entry.GenericIconName));
         if (entry.Icon.isNull())
-            entry.Icon = QFileIconProvider().icon(QAbstractFileIconProvider::File);
+            entry.Icon = IconOrOwn(QFileIconProvider().icon(QAbstractFileIconProvider::File), QStringLiteral("file"));
     }
     return entry.Icon;
 }

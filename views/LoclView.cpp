@@ -7,22 +7,26 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeDatabase>
-#include <QPointer>
 #include <QStorageInfo>
 #include <QTimer>
 
 namespace {
 
-// A folder that never reports its listing (an unreadable network mount) must not hold
-// a folder walk forever.
-constexpr int LoadWaitMS = 30000;
+// Bounds of the wait before changes on disk show: the first change shows at once, a
+// long run of them is gathered for at most a few seconds.
+constexpr int MinReloadDelayMS = 50;
+constexpr int MaxReloadDelayMS = 2000;
+// The wait after a reload is this many times what the reload cost, so that following a
+// folder never takes more than about a twentieth of the time, however large it grows.
+constexpr int ReloadCostFactor = 20;
 
 QString WithoutSeperator(const QString &folder)
 {
@@ -32,14 +36,6 @@ QString WithoutSeperator(const QString &folder)
 }
 
 } // namespace
-
-bool TLocalFileModel::setData(const QModelIndex &index, const QVariant &value, int role)
-{
-    if (role == Qt::EditRole && index.isValid() && index.column() == 0 && OnRenaming
-        && value.toString() != fileName(index))
-        OnRenaming(filePath(index));
-    return QFileSystemModel::setData(index, value, role);
-}
 
 TLocalView::TLocalView(QWidget *parent) : TCustomView(parent)
 {
@@ -58,19 +54,20 @@ TLocalView::~TLocalView() = default;
 
 void TLocalView::CreateListView()
 {
-    FModel = new TLocalFileModel(this);
-    FModel->setReadOnly(false);
-    FModel->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
-    FModel->setNameFilterDisables(false);
+    FModel = new TLocalFolderModel(this);
     FModel->OnRenaming = [this](const QString &path) {
         if (OnFileChanging)
             OnFileChanging(this, path);
     };
 
-    FChangeTimer = new QTimer(this);
-    FChangeTimer->setSingleShot(true);
-    FChangeTimer->setInterval(0);
-    connect(FChangeTimer, &QTimer::timeout, this, &TLocalView::FolderChanged);
+    FReloadTimer = new QTimer(this);
+    FReloadTimer->setSingleShot(true);
+    connect(FReloadTimer, &QTimer::timeout, this, &TLocalView::ApplyReload);
+    FWatcher = new QFileSystemWatcher(this);
+    connect(FWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        FNamesChanged = true;
+        ScheduleReload();
+    });
 
     auto *list = new TFileList(this);
     list->SetModel(FModel);
@@ -78,30 +75,40 @@ void TLocalView::CreateListView()
     list->DetailsView()->sortByColumn(0, Qt::AscendingOrder);
     list->Header()->resizeSection(0, 220);
     SetListView(list);
-
-    connect(FModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &path) {
-        if (path == WithoutSeperator(GetFolder())) {
-            FLoadedFolder = path;
-            ScheduleFolderChanged();
-        }
-    });
-    const auto contentsChanged = [this](const QModelIndex &parent) {
-        if (parent == ListView()->RootIndex())
-            ScheduleFolderChanged();
-    };
-    connect(FModel, &QAbstractItemModel::rowsInserted, this, contentsChanged);
-    connect(FModel, &QAbstractItemModel::rowsRemoved, this, contentsChanged);
 }
 
-void TLocalView::ScheduleFolderChanged()
+void TLocalView::ScheduleReload(const QString &name) const
 {
-    // Rows arrive in batches while a folder loads; one status update covers them all.
-    FChangeTimer->start();
+    if (!name.isEmpty())
+        FChangedNames.insert(name);
+    if (!FReloadTimer->isActive())
+        FReloadTimer->start(std::max(FReloadDelayMS, MinReloadDelayMS));
+}
+
+void TLocalView::ApplyReload()
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (FNamesChanged)
+        FModel->ReloadNames();
+    for (const QString &name : std::as_const(FChangedNames))
+        FModel->ReloadName(name);
+    FNamesChanged = false;
+    FChangedNames.clear();
+    FolderChanged();
+    FReloadDelayMS = int(std::min<qint64>(clock.elapsed() * ReloadCostFactor, MaxReloadDelayMS));
+}
+
+void TLocalView::Watch(const QString &folder)
+{
+    const QStringList watched = FWatcher->directories();
+    if (!watched.isEmpty())
+        FWatcher->removePaths(watched);
+    FWatcher->addPath(folder);
 }
 
 void TLocalView::FolderChanged()
 {
-    FChangeTimer->stop();
     SetTotalSize(-1);
     UpdateStatus();
     const QStorageInfo storage(GetFolder());
@@ -118,21 +125,14 @@ void TLocalView::OpenFolder(const QString &path)
     QString folder = QDir::cleanPath(path);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::rootPath();
-    const QString previous = WithoutSeperator(GetFolder());
-    if (folder != previous) {
-        FLoadedFolder.clear();
-        // Leaving a folder makes the model read it afresh when it is shown again.
-        FModel->setRootPath(folder);
-    }
-    ListView()->SetRootIndex(FModel->index(folder));
+    FReloadTimer->stop();
+    FNamesChanged = false;
+    FChangedNames.clear();
+    FModel->SetFolder(folder);
+    Watch(folder);
     ListView()->ClearSelection();
     SetFolder(folder);
     FolderChanged();
-}
-
-bool TLocalView::IsLoaded() const
-{
-    return FLoadedFolder == WithoutSeperator(GetFolder());
 }
 
 QString TLocalView::DisplayName() const
@@ -160,7 +160,7 @@ void TLocalView::SetMask(const QString &value)
     if (value == FFilter)
         return;
     FFilter = value;
-    FModel->setNameFilters(ParseMaskList(value));
+    FModel->SetNameFilters(ParseMaskList(value));
     Refresh();
 }
 
@@ -168,7 +168,7 @@ void TLocalView::SetMask(const QString &value)
 
 QString TLocalView::GetItemPath(const QModelIndex &item) const
 {
-    return item.isValid() ? FModel->filePath(item) : QString();
+    return FModel->FilePath(item);
 }
 
 QString TLocalView::GetItemName(const QModelIndex &item) const
@@ -178,25 +178,45 @@ QString TLocalView::GetItemName(const QModelIndex &item) const
 
 bool TLocalView::IsFolder(const QModelIndex &item) const
 {
-    return item.isValid() && FModel->isDir(item);
+    const TLocalEntry *entry = FModel->Entry(item);
+    return entry && entry->Folder;
 }
 
 bool TLocalView::IsLink(const QModelIndex &item) const
 {
-    return item.isValid() && FModel->fileInfo(item).isSymLink();
+    const TLocalEntry *entry = FModel->Entry(item);
+    return entry && entry->Link;
+}
+
+std::int64_t TLocalView::ListedItemSize(const QModelIndex &item) const
+{
+    const TLocalEntry *entry = FModel->Entry(item);
+    return entry ? entry->Size : 0;
 }
 
 std::int64_t TLocalView::GetItemSize(const QModelIndex &item) const
 {
-    return item.isValid() && !FModel->isDir(item) ? FModel->size(item) : 0;
+    const TLocalEntry *entry = FModel->Entry(item);
+    if (!entry || entry->Folder)
+        return 0;
+    const QFileInfo info(FModel->FilePath(item));
+    const std::int64_t size = info.exists() ? info.size() : 0;
+    if (size != entry->Size)
+        ScheduleReload(entry->Name);
+    return size;
 }
 
 TDateTime TLocalView::GetItemDate(const QModelIndex &item) const
 {
-    if (!item.isValid())
+    const TLocalEntry *entry = FModel->Entry(item);
+    if (!entry)
         return TDateTime();
+    const QFileInfo info(FModel->FilePath(item));
+    const TDateTime date = info.exists() ? TDateTime::FromDateTime(info.lastModified()) : entry->Date;
+    if (date != entry->Date)
+        ScheduleReload(entry->Name);
     // Remote listings carry minutes only; whole minutes compare with them.
-    return TDateTime::FromDateTime(FModel->lastModified(item)).WholeMinutes();
+    return date.WholeMinutes();
 }
 
 // ---- Folders ----
@@ -210,14 +230,8 @@ bool TLocalView::ChangeFolder(const QString &path)
 
 bool TLocalView::ChangeFolderAndWait(const QString &path)
 {
-    const bool changed = ChangeFolder(path);
-    const QPointer<TLocalView> alive(this);
-    const QDeadlineTimer deadline(LoadWaitMS);
-    while (alive && !IsLoaded() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (alive && FChangeTimer->isActive())
-        FolderChanged();
-    return changed;
+    // The list fills as the folder is set.
+    return ChangeFolder(path);
 }
 
 bool TLocalView::FolderUp()
@@ -238,13 +252,10 @@ bool TLocalView::EnterFolder(const QModelIndex &item)
 
 void TLocalView::Refresh()
 {
-    const QString folder = WithoutSeperator(GetFolder());
-    // The model reads a folder again only after it stopped being its root.
-    const QString elsewhere = QDir(folder).isRoot() ? QDir::homePath() : QDir::rootPath();
-    FLoadedFolder.clear();
-    FModel->setRootPath(elsewhere);
-    FModel->setRootPath(folder);
-    ListView()->SetRootIndex(FModel->index(folder));
+    FReloadTimer->stop();
+    FNamesChanged = false;
+    FChangedNames.clear();
+    FModel->Reload();
     FolderChanged();
 }
 
@@ -268,7 +279,7 @@ bool TLocalView::CreateFolder(const QString & /*name*/, bool edit)
 {
     const QString folder = WithoutSeperator(GetFolder());
     const QString name = FreeName(folder, QStringLiteral("New Folder"), true);
-    const QModelIndex created = FModel->mkdir(FModel->index(folder), name);
+    const QModelIndex created = FModel->MakeFolder(name);
     if (!created.isValid()) {
         Report(QStringLiteral("Cannot create the folder \"%1\" in \"%2\".").arg(name, folder));
         return false;
@@ -398,6 +409,10 @@ bool TLocalView::TransferFrom(TCustomView *)
     return false;
 }
 
-void TLocalView::UpdateEntry(const std::string &, const std::string &, std::uint32_t, std::int64_t, TDateTime)
+void TLocalView::UpdateEntry(const std::string &folder, const std::string &name, std::uint32_t, std::int64_t, TDateTime)
 {
+    // The file on disk is the truth; the queue only says which one to read again.
+    const QString path = QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(folder)));
+    if (path == WithoutSeperator(GetFolder()))
+        ScheduleReload(QFile::decodeName(QByteArray::fromStdString(name)));
 }

@@ -2,27 +2,15 @@
 
 #include "views/AllViews.h"
 
-#include <QFileSystemModel>
+#include "views/LocalFolderModel.h"
+
+#include <QSet>
 
 #include <cstdint>
 #include <functional>
 
+class QFileSystemWatcher;
 class QTimer;
-
-// The file-system model under the local view: it tells before a caption edit renames a
-// file, and its drags carry file URLs.
-class TLocalFileModel : public QFileSystemModel
-{
-    Q_OBJECT
-
-public:
-    using QFileSystemModel::QFileSystemModel;
-
-    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
-
-    // Raised with the item's full path before a caption edit renames it.
-    std::function<void(const QString &path)> OnRenaming;
-};
 
 // The view of one local folder: a file-system list under the common view interface, the
 // source of uploads and the target of downloads.
@@ -34,7 +22,7 @@ public:
     explicit TLocalView(QWidget *parent = nullptr);
     ~TLocalView() override;
 
-    TLocalFileModel *Model() const { return FModel; }
+    TLocalFolderModel *Model() const { return FModel; }
     // The folder's name as a tab caption.
     QString DisplayName() const;
     // The folder is the top of the file system (no Up One Level).
@@ -54,6 +42,7 @@ public:
     QString GetItemPath(const QModelIndex &item) const override;
     bool IsFolder(const QModelIndex &item) const override;
     bool IsLink(const QModelIndex &item) const override;
+    // Size and date as the disk has them now, which a running download may have changed.
     std::int64_t GetItemSize(const QModelIndex &item) const override;
     TDateTime GetItemDate(const QModelIndex &item) const override;
     bool ChangeFolder(const QString &path) override;
@@ -70,20 +59,29 @@ public:
                      std::int64_t size, TDateTime date) override;
     bool RenameItem(const QString &oldName, const QString &newName) override;
 
+protected:
+    std::int64_t ListedItemSize(const QModelIndex &item) const override;
+
 private:
     void CreateListView();
     // Shows `path` without the beep of ChangeFolder.
     void OpenFolder(const QString &path);
     // The folder changed or its contents did: status, free space, OnFolderChanged.
     void FolderChanged();
-    void ScheduleFolderChanged();
-    bool IsLoaded() const;
+    // Changes on disk are gathered and applied together, at most as often as their
+    // cost allows, so that a long run of downloads into the folder is not slowed by it.
+    void ScheduleReload(const QString &name = QString()) const;
+    void ApplyReload();
+    void Watch(const QString &folder);
     QStringList SelectedPaths() const;
     void PutOnClipboard(bool cut);
     void Report(const QString &message) const;
 
-    TLocalFileModel *FModel = nullptr;
-    QTimer *FChangeTimer = nullptr;
+    TLocalFolderModel *FModel = nullptr;
+    QFileSystemWatcher *FWatcher = nullptr;
+    QTimer *FReloadTimer = nullptr;
+    mutable QSet<QString> FChangedNames;
+    bool FNamesChanged = false;
+    int FReloadDelayMS = 0;
     QString FFilter;
-    QString FLoadedFolder;
 };

@@ -13,6 +13,11 @@
 #include "views/TreeCombo.h"
 
 #include <QFile>
+#include <QIcon>
+#include <QApplication>
+#include <QStatusBar>
+#include <QScreen>
+#include <QLabel>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -202,6 +207,37 @@ TEST_P(MainWindowServerTest, AnFtpLinkConnectsAndShowsItsFolder)
     window->close();
 }
 
+TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("big.bin", QByteArray(100 * 1024, 'b'));
+    server->PutFile("notes.txt", "not selected");
+
+    auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.bin" << "-l" << LocalFolder());
+    THostView *view = window->ActiveHostView();
+    view->OnTransfer = [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); };
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    TTransferItems &queue = FTransfers.Queue();
+    ASSERT_TRUE(WaitUntil([&] { return queue.Count() == 1 && queue.IsIdle(); }, 60000));
+    ASSERT_EQ(queue.CountOf(tsDone), 1);
+
+    TLocalView *local = window->ActiveLocalView();
+    const auto localItem = [local] { return local->Model()->IndexOf("big.bin"); };
+    ASSERT_TRUE(WaitUntil([&] {
+        return localItem().siblingAtColumn(TLocalFolderModel::colSize).data().toString() == "100KB";
+    })) << "the list shows the file as it ended, not as it began";
+    EXPECT_EQ(local->GetItemSize(localItem()), 100 * 1024);
+
+    for (const QModelIndex &item : {localItem(), view->ListView()->Item(0)})
+        EXPECT_FALSE(item.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).isNull());
+
+    for (const QLabel *panel : window->statusBar()->findChildren<QLabel *>())
+        EXPECT_FALSE(panel->text().startsWith("Logging on")) << "logging on is over";
+    window->close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, MainWindowServerTest,
                          ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
@@ -373,6 +409,56 @@ TEST_F(MainWindowTest, StateStylesAndColumnWidthsSurviveARestart)
     window = MakeWindow();
     EXPECT_EQ(window->ActiveLocalView()->ViewStyle(), lsLargeIcons);
     EXPECT_EQ(window->ActiveHostView()->ViewStyle(), lsList);
+}
+
+namespace {
+
+// The panels of a view's status bar, left to right, each clear of the next.
+void ExpectPanelsApart(const TCustomView &view, const char *when)
+{
+    QList<QLabel *> panels = view.StatusBar()->findChildren<QLabel *>();
+    std::sort(panels.begin(), panels.end(), [](QLabel *a, QLabel *b) { return a->x() < b->x(); });
+    ASSERT_EQ(panels.size(), 4);
+    for (qsizetype i = 0; i + 1 < panels.size(); ++i)
+        EXPECT_LE(panels[i]->geometry().right(), panels[i + 1]->geometry().left())
+            << when << ": \"" << panels[i]->text().toStdString() << "\" runs into \""
+            << panels[i + 1]->text().toStdString() << "\"";
+    EXPECT_LE(panels.back()->geometry().right(), view.StatusBar()->width()) << when;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, OpensAtAWorkableSizeAndBothSidesShareTheWidth)
+{
+    auto window = MakeWindow({"-l", LocalFolder()});
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(window->size(), DefaultMainWindowBounds(available).size());
+    EXPECT_EQ(window->size(), QSize(available.width() * 2 / 3, available.height() * 2 / 3));
+    EXPECT_EQ(window->geometry().center(), available.center());
+
+    window->show();
+    QApplication::processEvents();
+    TLocalView *local = window->ActiveLocalView();
+    THostView *host = window->ActiveHostView();
+    ASSERT_TRUE(WaitUntil([&] { return !local->PanelText(1).isEmpty(); }));
+    ExpectPanelsApart(*local, "default size");
+    ExpectPanelsApart(*host, "default size");
+
+    const int localWidth = local->width();
+    const int hostWidth = host->width();
+    EXPECT_LE(std::abs(localWidth - hostWidth), 6) << "both sides start alike";
+    window->resize(window->width() + 300, window->height());
+    ASSERT_TRUE(WaitUntil([&] { return local->width() > localWidth && host->width() - hostWidth < 300; }));
+    EXPECT_NEAR(local->width() - localWidth, 150, 2);
+    EXPECT_NEAR(host->width() - hostWidth, 150, 2);
+
+    window->showMaximized();
+    ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5000));
+    window->showNormal();
+    ASSERT_TRUE(WaitUntil([&] { return !window->isMaximized(); }, 5000));
+    QApplication::processEvents();
+    ExpectPanelsApart(*local, "restored from maximised");
+    window->close();
 }
 
 TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalBounds)

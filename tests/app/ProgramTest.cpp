@@ -240,6 +240,8 @@ TEST_P(ProgramServerTest, MaskDownloadOntoLocalFilesIsAnsweredUnattended)
     EXPECT_EQ(ReadFile(Path("local/new.bin")), Pattern(5000, 4));
     EXPECT_THAT(server->ProtocolLogText().toStdString(), HasSubstr("REST 150000"))
         << "resumed, not sent whole";
+}
+
 TEST_P(ProgramServerTest, AnInstalledCopyKeepsItsFilesInThePerUserFolder)
 {
     FERROW_SKIP_UNLESS_AVAILABLE(GetParam());

@@ -121,6 +121,12 @@ TEST(CustomView, StatusFollowsSelectionAndReportsState0)
     view.InvertSelection();
     EXPECT_EQ(view.SelectedCount(), 2);
     EXPECT_EQ(view.PanelText(2), "2 Items Selected, 1 Byte");
+
+    // Overlapping ranges count each row once.
+    view.ListView()->SelectRows({0, 1});
+    view.ListView()->SelectRows({1, 2});
+    EXPECT_EQ(view.SelectedCount(), 3);
+    EXPECT_EQ(view.SelectedCount(), int(view.ListView()->SelectedRows().size()));
 }
 
 TEST(CustomView, DoUpdatesOffSuppressesStatus)

@@ -5,7 +5,9 @@
 
 #include "ViewTestSupport.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QIcon>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -265,6 +267,56 @@ TEST_F(LocalViewTest, DeleteAsksThenMovesToTheTrash)
     EXPECT_FALSE(QFileInfo::exists(Root + "/sub"));
     EXPECT_TRUE(QFileInfo::exists(Folder.filePath("data/Trash/files/a.txt")));
     EXPECT_TRUE(QFileInfo::exists(Root + "/b.bin"));
+}
+
+TEST_F(LocalViewTest, SizesAndDatesFollowTheDisk)
+{
+    // A download grows a listed file in place; nothing tells the folder's watcher.
+    const QModelIndex a = Item("a.txt");
+    ASSERT_TRUE(a.isValid());
+    {
+        QFile file(Root + "/a.txt");
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(100 * 1024, 'x'));
+        file.close();
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7)), QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(View->GetItemSize(a), 100 * 1024 + 1) << "the transfer decision reads the disk";
+    EXPECT_EQ(View->GetItemDate(a).ToDateTime(), QDateTime(QDate(2021, 3, 4), QTime(5, 6)));
+    const auto shownSize = [&] {
+        return View->Model()->index(Item("a.txt").row(), TLocalFolderModel::colSize).data().toString();
+    };
+    EXPECT_TRUE(WaitUntil([&] { return shownSize() == "101KB"; })) << shownSize().toStdString();
+
+    // The queue names each file it finished; a new one shows without a full refresh.
+    Write("arrived.bin", QByteArray(4096, 'z'));
+    View->UpdateEntry(QFile::encodeName(Root).toStdString(), "arrived.bin", 0, 4096, TDateTime());
+    ASSERT_TRUE(WaitForNames({"a.txt", "arrived.bin", "b.bin", "sub"}));
+    EXPECT_EQ(View->GetItemSize(Item("arrived.bin")), 4096);
+    EXPECT_TRUE(WaitUntil([&] { return View->PanelText(1) == "4 Entries, 106KB"; })) << View->PanelText(1).toStdString();
+}
+
+TEST_F(LocalViewTest, EveryStyleShowsIconsAndWholeNames)
+{
+    const QString longName = "quarterly-report-for-the-board.txt";
+    Write(longName, "x");
+    QDir(Root).mkdir("a-folder-with-a-long-name");
+    ASSERT_TRUE(WaitUntil([&] { return Item(longName).isValid() && Item("a-folder-with-a-long-name").isValid(); }));
+    for (const int style : {0, 1, 2, 3}) {
+        View->SetViewStyle(style);
+        for (const QString &name : {longName, QString("sub"), QString("b.bin")}) {
+            const QIcon icon = Item(name).data(Qt::DecorationRole).value<QIcon>();
+            EXPECT_FALSE(icon.pixmap(16, 16).isNull()) << "style " << style << ", " << name.toStdString();
+        }
+    }
+    // In the List style the first name ("a.txt") must not set every item's width.
+    View->SetViewStyle(2);
+    QAbstractItemView *list = View->ListView()->CurrentView();
+    QApplication::processEvents();
+    const QModelIndex item = Item(longName);
+    const int needed = list->fontMetrics().horizontalAdvance(longName) + list->iconSize().width();
+    EXPECT_GE(list->visualRect(item).width(), needed);
 }
 
 // ---- Local file helpers ----

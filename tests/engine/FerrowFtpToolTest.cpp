@@ -378,15 +378,21 @@ TEST(FerrowFtpToolScripted, ResetDataConnectionIsAFailureDespiteTheFinalReply)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(30000, 'u'));
     }
-    for (const bool download : {true, false}) {
-        SCOPED_TRACE(download ? "get" : "put");
+    const auto script = [](bool download) {
         TServerScript script = LoggedInScript().Passive();
         if (download)
             script.Answer("RETR data.bin", "150 Opening data connection.").DataSend(std::string(100000, 'd'));
         else
             script.Answer("STOR up.bin", "150 Ok to send data.").DataReceivePart(1000);
-        TScriptedServer server(
-            script.DataReset().Reply("226 Transfer complete.").Answer("QUIT", "221 Goodbye."));
+        return script.DataReset().Reply("226 Transfer complete.").Answer("QUIT", "221 Goodbye.");
+    };
+    // Both servers start before the first tool runs: the thread checker cannot follow a
+    // thread started after the process has spawned a child.
+    const TScriptedServer getServer(script(true));
+    const TScriptedServer putServer(script(false));
+    for (const bool download : {true, false}) {
+        SCOPED_TRACE(download ? "get" : "put");
+        const TScriptedServer &server = download ? getServer : putServer;
         const TToolRun run = download ? RunAgainst(server, {"get", "data.bin", local.filePath("data.bin")})
                                       : RunAgainst(server, {"put", upload, "up.bin"});
         EXPECT_EQ(run.ExitCode, 1) << run.Err;

@@ -1250,7 +1250,9 @@ bool ParseListing(std::string_view text, TListParser parser, TListingState &stat
     if (!parseLine)
         return false;
     TListTarget target(&out, state, ctx);
-    target.MayHoldZero = std::memchr(text.data(), 0, text.size()) != nullptr;
+    // A VMS name wrapped at the end of the last listing carries its bytes into this one.
+    target.MayHoldZero = std::memchr(text.data(), 0, text.size()) != nullptr
+                         || state.VmsPending.find('\0') != std::string::npos;
     ReserveFor(out, text);
     TTextCursor cursor(text);
     if (parser == TListParser::Unix) {

@@ -537,6 +537,20 @@ TEST(ParseListing, NameWithAZeroByteIsDroppedAndEveryOtherLineKept)
               "Skipped the listed name \"evil\\0nul\": it holds a zero byte");
 }
 
+TEST(ParseListing, ZeroByteInANameWrappedIntoTheNextListingIsDropped)
+{
+    // The second listing holds no zero byte itself; the wrapped name brings it along.
+    TListingState state;
+    TDirListing listing;
+    TParseContext ctx;
+    ctx.Today = Today;
+    ASSERT_TRUE(ParseListing(std::string("EV\0IL.TXT;1\r\n", 14), TListParser::VMS, state, listing, ctx));
+    ASSERT_TRUE(ParseListing("   5  1-JAN-1998 00:00\r\nGOOD.TXT;1  1  1-JAN-1998 00:00\r\n", TListParser::VMS, state,
+                             listing, ctx));
+    ASSERT_EQ(listing.size(), 1u);
+    EXPECT_EQ(listing[0].Name, "GOOD.TXT");
+}
+
 TEST(ParseListing, SameEntriesAsLineByLine)
 {
     // A whole listing is read with the widest vector instructions the processor has;

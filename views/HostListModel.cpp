@@ -262,15 +262,13 @@ QVariant THostListModel::data(const QModelIndex &index, int role) const
             return FTypes.LinkIcon(entry.IsFolder() ? TFileTypes::Folder : FTypes.TypeOf(r.Caption));
         return FTypes.Icon(r.Type);
     case Qt::TextAlignmentRole:
-        if (index.column() == colSize)
-            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return FileListAlignment(index.column());
     default:
         return QVariant();
     }
 }
 
-QVariant THostListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant FileListHeaderData(int section, Qt::Orientation orientation, int role)
 {
     if (orientation != Qt::Horizontal)
         return QVariant();
@@ -279,8 +277,18 @@ QVariant THostListModel::headerData(int section, Qt::Orientation orientation, in
         return section >= 0 && section < 4 ? QString::fromLatin1(Titles[section]) : QVariant();
     }
     if (role == Qt::TextAlignmentRole)
-        return QVariant((section == colSize ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return FileListAlignment(section);
     return QVariant();
+}
+
+QVariant FileListAlignment(int column)
+{
+    return QVariant((column == THostListModel::colSize ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+}
+
+QVariant THostListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    return FileListHeaderData(section, orientation, role);
 }
 
 Qt::ItemFlags THostListModel::flags(const QModelIndex &index) const

@@ -78,6 +78,11 @@ int CompareListEntries(const TSortKey &a, const TSortKey &b, int sortColumn);
 // The sort column after a click on a header (1-based): the same column flips direction.
 int NextSortColumn(int sortColumn, int clickedColumn);
 
+// Headings and alignment of the four columns every file list shows: Name, Size, Type,
+// Modified (the local list's too).
+QVariant FileListHeaderData(int section, Qt::Orientation orientation, int role);
+QVariant FileListAlignment(int column);
+
 // The rows of the remote list over one cached listing: Name, Size, Type, Modified.
 class THostListModel : public QAbstractTableModel
 {

@@ -273,25 +273,18 @@ QVariant TLocalFolderModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return index.column() == colName ? QVariant(entry->Name) : QVariant();
     case Qt::TextAlignmentRole:
-        if (index.column() == colSize)
-            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return FileListAlignment(index.column());
     default:
         return QVariant();
     }
 }
 
+static_assert(int(TLocalFolderModel::colSize) == int(THostListModel::colSize),
+              "both lists share one column layout");
+
 QVariant TLocalFolderModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
-        return QVariant();
-    if (role == Qt::DisplayRole) {
-        static const char *const Titles[] = {"Name", "Size", "Type", "Modified"};
-        return section >= 0 && section < ColumnCount ? QString::fromLatin1(Titles[section]) : QVariant();
-    }
-    if (role == Qt::TextAlignmentRole)
-        return QVariant((section == colSize ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    return QVariant();
+    return FileListHeaderData(section, orientation, role);
 }
 
 Qt::ItemFlags TLocalFolderModel::flags(const QModelIndex &index) const

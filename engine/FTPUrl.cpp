@@ -1,7 +1,8 @@
 #include "engine/FTPUrl.h"
 
+#include "platform/TextCodec.h"
+
 #include <QByteArray>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <optional>
@@ -9,24 +10,6 @@
 namespace {
 
 const QString AnonymousUser = QStringLiteral("anonymous");
-
-int HexValue(QChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c.unicode() - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c.unicode() - u'A' + 10;
-    return -1;
-}
-
-QString DecodedBytes(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    return decoder.hasError() ? QString::fromLatin1(bytes) : text;
-}
 
 // The scheme's default port; 0 for a scheme this client cannot use.
 int DefaultPort(const QString &scheme)
@@ -120,20 +103,20 @@ QString PercentDecoded(const QString &Text)
     QByteArray run; // consecutive escaped bytes, decoded together as one UTF-8 sequence
     const qsizetype size = Text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        if (Text[i] == u'%' && i + 2 < size && HexValue(Text[i + 1]) >= 0
-            && HexValue(Text[i + 2]) >= 0) {
-            run += char(HexValue(Text[i + 1]) * 16 + HexValue(Text[i + 2]));
+        if (Text[i] == u'%' && i + 2 < size && HexDigitValue(Text[i + 1]) >= 0
+            && HexDigitValue(Text[i + 2]) >= 0) {
+            run += char(HexDigitValue(Text[i + 1]) * 16 + HexDigitValue(Text[i + 2]));
             i += 2;
             continue;
         }
         if (!run.isEmpty()) {
-            result += DecodedBytes(run);
+            result += DecodeUtf8OrLatin1(run);
             run.clear();
         }
         result += Text[i];
     }
     if (!run.isEmpty())
-        result += DecodedBytes(run);
+        result += DecodeUtf8OrLatin1(run);
     return result;
 }
 

@@ -1,9 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "platform/TextCodec.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QSet>
-#include <QStringDecoder>
 #include <QtDebug>
 
 #include <limits>
@@ -44,16 +45,6 @@ bool SameName(QStringView a, QStringView b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString DecodeLine(const QByteArray &raw)
-{
-    // Stateless, so that a broken sequence at the end of the line is an error too; a
-    // BOM inside the file is kept as a character.
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder(raw);
-    return decoder.hasError() ? QString::fromLatin1(raw) : text;
-}
-
 struct TParsedLine
 {
     enum TKind { lkOther, lkHeader, lkPair } Kind = lkOther;
@@ -63,7 +54,7 @@ struct TParsedLine
 
 TParsedLine ParseLine(const QByteArray &raw)
 {
-    const QString text = DecodeLine(raw);
+    const QString text = DecodeUtf8OrLatin1(raw);
     const QStringView line = Trimmed(text);
     TParsedLine parsed;
     if (line.isEmpty() || line[0] == u';' || line[0] == u'#')
@@ -93,17 +84,6 @@ QString Unquoted(const QString &value)
     return value;
 }
 
-int HexDigit(QChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c.unicode() - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c.unicode() - u'A' + 10;
-    return -1;
-}
-
 std::optional<int> ParseInteger(QStringView text)
 {
     text = Trimmed(text);
@@ -111,7 +91,7 @@ std::optional<int> ParseInteger(QStringView text)
         // Hexadecimal covers the whole 32 bits, as the classic profile API reads it.
         quint64 value = 0;
         for (const QChar c : text.sliced(2)) {
-            const int digit = HexDigit(c);
+            const int digit = HexDigitValue(c);
             if (digit < 0)
                 return std::nullopt;
             value = value * 16 + quint64(digit);

@@ -2,6 +2,7 @@
 
 #include "engine/FTPUtils.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TextCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,10 +72,8 @@ QByteArray Scrambled(const QByteArray &bytes)
 
 QString PasswordText(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
+    if (std::optional<QString> text = DecodeUtf8(bytes))
+        return *std::move(text);
     // Written by an older program in the Windows code page.
     QStringDecoder windows("windows-1252", QStringDecoder::Flag::Stateless);
     if (windows.isValid()) {
@@ -105,13 +104,6 @@ QStringView TrimmedBlanks(QStringView text)
     return text;
 }
 
-QString DecodedLine(const QByteArray &raw)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(raw);
-    return decoder.hasError() ? QString::fromLatin1(raw) : text;
-}
-
 // The value of section/key exactly as it stands in the file, enclosing quotes and all.
 // The profile layer only gives values with one enclosing pair of quotes removed, and
 // the notes' comma text cannot tell whether that happened; the rules for finding the
@@ -131,7 +123,7 @@ std::optional<QString> RawProfileValue(const QString &fileName, const QString &s
 
     enum { BeforeSection, InSection, AfterSection } state = BeforeSection;
     for (const QByteArray &raw : data.split('\n')) {
-        const QString decoded = DecodedLine(raw);
+        const QString decoded = DecodeUtf8OrLatin1(raw);
         const QStringView line = TrimmedBlanks(decoded);
         if (line.isEmpty() || line.front() == u';' || line.front() == u'#')
             continue;
@@ -171,10 +163,8 @@ QString PasswordFromStored(const QString &stored)
     if (stored.startsWith(QChar(PasswordHexMarker))) {
         const QString hex = stored.sliced(1);
         const bool wellFormed = hex.size() % 2 == 0
-                                && std::all_of(hex.begin(), hex.end(), [](QChar c) {
-                                       return c.isDigit() || (c >= u'a' && c <= u'f')
-                                              || (c >= u'A' && c <= u'F');
-                                   });
+                                && std::all_of(hex.begin(), hex.end(),
+                                               [](QChar c) { return HexDigitValue(c) >= 0; });
         return wellFormed ? PasswordText(Scrambled(QByteArray::fromHex(hex.toLatin1()))) : QString();
     }
     // One character per byte as written here; a line of an old file that happens to be

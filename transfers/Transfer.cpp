@@ -1,12 +1,12 @@
 #include "transfers/Transfer.h"
 
 #include "engine/Trace.h"
+#include "platform/TextCodec.h"
 #include "transfers/TransferDecision.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QObject>
-#include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
 
@@ -86,11 +86,7 @@ std::int64_t LocalFileSize(const std::string &path)
 
 QString DisplayText(const std::string &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (decoder.hasError())
-        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-    return text;
+    return DecodeUtf8OrLatin1(std::string_view(bytes));
 }
 
 QString TransferStatusText(TTransferStatus status, TTransferDirection direction)

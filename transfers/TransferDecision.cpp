@@ -1,9 +1,9 @@
 #include "transfers/TransferDecision.h"
 
 #include "engine/FTPComp.h"
+#include "platform/TextCodec.h"
 
 #include <QString>
-#include <QStringDecoder>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -21,16 +21,6 @@ bool IsAscii(std::string_view text)
 char AsciiLower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-// The text as UTF-8, or nothing when it is not valid UTF-8.
-std::optional<QString> DecodeUtf8(std::string_view text)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = decoder.decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    if (decoder.hasError())
-        return std::nullopt;
-    return decoded;
 }
 
 // A listed link's own name; the listing carries its target behind " -> ".

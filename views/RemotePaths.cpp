@@ -1,7 +1,8 @@
 #include "views/RemotePaths.h"
 
+#include "platform/TextCodec.h"
+
 #include <QByteArray>
-#include <QByteArrayView>
 
 #include <algorithm>
 
@@ -36,10 +37,7 @@ bool StartsWithFolder(std::string_view path, std::string_view prefix)
 
 QString DecodeServerText(std::string_view bytes)
 {
-    const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
-    if (view.isValidUtf8())
-        return QString::fromUtf8(view);
-    return QString::fromLatin1(view);
+    return DecodeUtf8OrLatin1(bytes);
 }
 
 std::string EncodeUserText(const QString &text)

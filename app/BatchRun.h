@@ -53,7 +53,6 @@ public:
     // The remote view connects and picks files by mask from its first listing; until it
     // has, an idle queue does not end the run.
     void AwaitSelection(const QString &host, const QString &masks);
-    bool AwaitingSelection() const { return FAwaiting; }
     // A status code of the remote view (TViewState), with the last error it logged.
     void HostStatus(int state, const QString &lastError);
     // The masks matched `matched` entries of the listing of `folder`; their transfers

@@ -113,7 +113,6 @@ public:
     static QString LogFilePathFor(const QString &editText);
 
     const QString &FileName() const { return FFileName; }
-    void SetFileName(const QString &fileName) { FFileName = fileName; }
 
     // Reads every option; missing, unreadable or out-of-range values give the
     // defaults. An empty "FileTypes" section keeps the current extension list, and URLs

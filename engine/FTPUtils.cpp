@@ -182,16 +182,6 @@ void ReplaceChar(QString &text, QChar oldChar, QChar newChar)
     text.replace(oldChar, newChar);
 }
 
-std::size_t StrScanStr(std::string_view text, char c)
-{
-    return text.find(c);
-}
-
-std::size_t StrRScanStr(std::string_view text, char c)
-{
-    return text.rfind(c);
-}
-
 QString ThousandSeparators(const QString &digits)
 {
     return ThousandSeparators(digits, QLocale().groupSeparator());

@@ -38,10 +38,6 @@ void AppendCharIfMissing(QString &text, QChar c);
 void ReplaceChar(std::string &text, char oldChar, char newChar);
 void ReplaceChar(QString &text, QChar oldChar, QChar newChar);
 
-// Offset of the first, the last occurrence of c; npos when there is none.
-std::size_t StrScanStr(std::string_view text, char c);
-std::size_t StrRScanStr(std::string_view text, char c);
-
 // Inserts the locale's thousands separator (or the one given) before each group of
 // three digits from the right, at most five times.
 QString ThousandSeparators(const QString &digits);

@@ -126,11 +126,6 @@ TEST(PathHelpers, AppendReplaceScan)
     EXPECT_EQ(text, "a/b/c");
     ReplaceChar(local, QLatin1Char('/'), QLatin1Char('|'));
     EXPECT_EQ(local, QStringLiteral("|tmp|"));
-
-    EXPECT_EQ(StrScanStr("a.b.c", '.'), 1u);
-    EXPECT_EQ(StrRScanStr("a.b.c", '.'), 3u);
-    EXPECT_EQ(StrScanStr("abc", '.'), std::string_view::npos);
-    EXPECT_EQ(StrRScanStr("", '.'), std::string_view::npos);
 }
 
 TEST(ThousandSeparators, GroupsOfThreeFromTheRight)

@@ -871,12 +871,15 @@ void ParseLines(TTextCursor &cursor, const TListTarget &target)
     ParseLinesSse2<ParseLineIn>(cursor, target);
 }
 
-// The hour of a DOS-style clock, counted from midnight when `meridiem` is 'P' or 'p'.
-// An unreadable hour stays unreadable rather than turning into 11 PM. Without
-// branches: morning and afternoon come in no order.
+// The hour of a DOS-style clock from midnight: 1 PM to 11 PM are 12 hours later, and
+// 12 AM is midnight (IIS lists a file of 00:15 as "12:15AM"). An unreadable hour stays
+// unreadable rather than turning into 11 PM. Without branches: morning and afternoon
+// come in no order.
 std::int64_t DosHour(std::int64_t hour, char meridiem)
 {
-    return hour + 12 * std::int64_t(((meridiem | 0x20) == 'p') & (hour >= 0) & (hour < 12));
+    const bool pm = (meridiem | 0x20) == 'p';
+    const bool am = (meridiem | 0x20) == 'a';
+    return hour + 12 * std::int64_t(pm & (hour >= 0) & (hour < 12)) - 12 * std::int64_t(am & (hour == 12));
 }
 
 // The year of a DOS-style date's two digits: up to 79 this century, from 80 the last.

@@ -231,9 +231,11 @@ inline void DosLine(std::string_view line, const QDate &today, std::vector<TEntr
     const std::int64_t year = twoDigitYear < 80 ? 2000 + twoDigitYear : 1900 + twoDigitYear;
     std::int64_t hour = Number(Chars(line, 10, 2));
     const std::string_view meridiem = Chars(line, 15, 1);
-    // An unreadable hour stays unreadable.
+    // 12 AM is midnight; an unreadable hour stays unreadable.
     if ((meridiem == "P" || meridiem == "p") && hour >= 0 && hour < 12)
         hour += 12;
+    if ((meridiem == "A" || meridiem == "a") && hour == 12)
+        hour = 0;
     const TDateTime date = Date(year, Number(Chars(line, 0, 2)), Number(Chars(line, 3, 2)), hour,
                                 Number(Chars(line, 13, 2)), today);
     Add(out, line.substr(Start(line, fields[3])), folder ? std::uint32_t(faFolder) : 0u, size, date);

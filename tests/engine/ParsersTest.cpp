@@ -194,8 +194,8 @@ TEST(DosParser, EveryClockAndNamePlaceReadsTheSame)
                     const int month = std::atoi(monthDay);
                     const int day = std::atoi(monthDay + 3);
                     const int fullYear = year + (year < 80 ? 2000 : 1900);
-                    const TDateTime expected =
-                        MakeDate(fullYear, month, day, hour + (afternoon && hour < 12 ? 12 : 0), 59, 2024);
+                    const int fromMidnight = afternoon ? (hour < 12 ? hour + 12 : 12) : (hour == 12 ? 0 : hour);
+                    const TDateTime expected = MakeDate(fullYear, month, day, fromMidnight, 59, 2024);
                     for (const std::string &gap : {std::string("  "), wide}) {
                         const std::string line = std::string(stamp) + gap + "4096 a name";
                         const TParsedItem item = One(line, TListParser::Dos);

@@ -804,7 +804,11 @@ bool ReadUsualUnixLine(const TTextCursor &cursor, const TLineWindow &window,
     if (!fields.HasAtLeast(6))
         return false;
     const bool bracketedRights = fields.Field(2).front() == '[';
-    const int monthField = FindMonthField(fields, bracketedRights ? 5 : 6);
+    const int expectedMonth = bracketedRights ? 5 : 6;
+    // A Chinese date stands in fixed fields; a search for a month name there would stop
+    // at any name, owner or group that is part of one ("a", "u", "Dec").
+    const int monthField =
+        Contains(line, ChineseMonth) ? expectedMonth : FindMonthField(fields, expectedMonth);
     // Exactly one blank separates the time or year from the name.
     const int timeField = monthField + 2;
     const std::size_t nameStart = fields.Start(timeField) + fields.Field(timeField).size() + 1;

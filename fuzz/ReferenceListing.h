@@ -169,7 +169,8 @@ inline void UnixLine(std::string_view line, const QDate &today, std::vector<TEnt
     if (fields.size() < 6)
         return;
     const int expected = fields[1].front() == '[' ? 5 : 6;
-    int month = 0;
+    // A line with the Chinese month character has its date in fixed fields.
+    int month = Contains(line, ChineseMonth) ? expected : 0;
     for (int k = expected; k >= 2 && month == 0; --k) {
         if (Contains(MonthNames, Field(fields, k)))
             month = k;

@@ -1,7 +1,7 @@
 #pragma once
 
-// A slow, plain reading of LIST output by the written rules of the four line formats,
-// kept apart from the product: the listing fuzzer and the table of real lines check the
+// A slow, plain reading of LIST output by the rules of the four line formats, one step
+// after the other as they are stated, kept apart from the product: the listing fuzzer and the table of real lines check the
 // fast parser against it. It shares nothing with engine/Parsers.cpp but the types, so
 // that a fault in one of the engine's pieces cannot hide in both.
 
@@ -169,7 +169,10 @@ inline void UnixLine(std::string_view line, const QDate &today, std::vector<TEnt
     if (fields.size() < 6)
         return;
     const int expected = fields[1].front() == '[' ? 5 : 6;
-    // A line with the Chinese month character has its date in fixed fields.
+    // The month field: a line with the Chinese month character has its date in fixed
+    // fields; otherwise the first field from the expected one down to the second that
+    // is part of "Jan Feb ... Dec ", then the first field that is so together with the
+    // character after it, else the expected one.
     int month = Contains(line, ChineseMonth) ? expected : 0;
     for (int k = expected; k >= 2 && month == 0; --k) {
         if (Contains(MonthNames, Field(fields, k)))

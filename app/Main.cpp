@@ -4,13 +4,15 @@
 #include "app/CommandLineOptions.h"
 #include "app/DragBar.h"
 #include "app/MessageWindow.h"
-#include "app/PlaceholderWindows.h"
+#include "app/OptionsForm.h"
 #include "engine/FTPComp.h"
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Version.h"
 #include "transfers/QuestionWindows.h"
+#include "transfers/TranMan.h"
+#include "transfers/TransferProgress.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
@@ -104,9 +106,8 @@ TfrmMain::~TfrmMain()
             if (auto *host = qobject_cast<THostView *>(view))
                 DetachHostView(host);
             if (view) {
-                view->OnUpdateState = nullptr;
-                view->OnFolderChanged = nullptr;
-                view->OnTransfer = nullptr;
+                view->disconnect(this);
+                view->SetTransferTarget(nullptr, nullptr);
             }
             delete view;
         }
@@ -174,16 +175,19 @@ void TfrmMain::CreateLongLivedWindows()
     FQueue.SetHost(this);
     reLog->SetLogFileProvider([this] { return FOptions->LogFile(); });
 
-    auto *progress = new TPlaceholderProgressWindow(FQueue);
-    connect(progress, &TPlaceholderProgressWindow::MainStatus, this,
-            [this](int state) { ViewUpdateState(nullptr, state, FHostView ? FHostView->SelectedCount() : 0); });
-    connect(progress, &TPlaceholderProgressWindow::TransferConnected, this,
+    auto *progress = new TfrmTransfer(FQueue);
+    const auto report = [this](int state) {
+        ViewUpdateState(nullptr, state, FHostView ? FHostView->SelectedCount() : 0);
+    };
+    connect(progress, &TfrmTransfer::FileTransferred, this, [report] { report(vsFileArrived); });
+    connect(progress, &TfrmTransfer::AllTransferred, this, [report] { report(vsAllTransferred); });
+    connect(progress, &TfrmTransfer::TransferConnected, this,
             [this](bool connected) { mnuDisconnectTransfer->setEnabled(connected); });
-    connect(progress, &TPlaceholderProgressWindow::StatusText, this, &TfrmMain::SetStatusText);
-    connect(progress, &TPlaceholderProgressWindow::TransferError, this,
+    connect(progress, &TfrmTransfer::StatusText, this, &TfrmMain::SetStatusText);
+    connect(progress, &TfrmTransfer::TransferError, this,
             [this](const QString &text) { reLog->AddLine(text, Qt::red); });
     FProgressWindow.reset(progress);
-    FTransferManager = std::make_unique<TPlaceholderTransferManager>(FQueue);
+    FTransferManager = std::make_unique<TfrmTransferMngr>(FQueue);
 }
 
 // ---------------------------------------------------------------- layout
@@ -580,33 +584,22 @@ TLocalView *TfrmMain::NewLocalView()
 
 void TfrmMain::AttachHostView(THostView *view)
 {
-    view->OnUpdateState = [this](TCustomView *sender, int state, int count) {
-        ViewUpdateState(sender, state, count);
-    };
-    view->OnLog = [this](THostView *sender, const QString &message, const QColor &color) {
-        HostLog(sender, message, color);
-    };
-    view->OnTransfer = [this](TCustomView *) -> TCustomView * { return FLocalView; };
+    connect(view, &TCustomView::StateReported, this, &TfrmMain::ViewUpdateState);
+    connect(view, &THostView::LogLineAdded, this, &TfrmMain::HostLog);
+    view->SetTransferTarget(this, [this](TCustomView *) -> TCustomView * { return FLocalView; });
 }
 
 void TfrmMain::DetachHostView(THostView *view)
 {
-    view->OnUpdateState = nullptr;
-    view->OnLog = nullptr;
-    view->OnTransfer = nullptr;
-    view->OnNamesSelected = nullptr;
-    view->OnPerformDoubleClick = nullptr;
-    view->OnFileChanging = nullptr;
-    view->OnTransferred = nullptr;
+    view->disconnect(this);
+    view->SetTransferTarget(nullptr, nullptr);
 }
 
 void TfrmMain::AttachLocalView(TLocalView *view)
 {
-    view->OnUpdateState = [this](TCustomView *sender, int state, int count) {
-        ViewUpdateState(sender, state, count);
-    };
-    view->OnFolderChanged = [this](TCustomView *sender) { LocalFolderChanged(sender); };
-    view->OnTransfer = [this](TCustomView *) -> TCustomView * { return FHostView; };
+    connect(view, &TCustomView::StateReported, this, &TfrmMain::ViewUpdateState);
+    connect(view, &TCustomView::FolderShown, this, &TfrmMain::LocalFolderChanged);
+    view->SetTransferTarget(this, [this](TCustomView *) -> TCustomView * { return FHostView; });
 }
 
 void TfrmMain::SaveColumnWidths(TViewSide side)
@@ -1079,45 +1072,8 @@ void TfrmMain::ShowTransferManager(bool shown)
 
 void TfrmMain::ShowPreferences()
 {
-    // A stand-in for the preferences window: the connection options that the views and
-    // the command line read. Cancel leaves the live options as they were.
-    QDialog dialog(this);
-    dialog.setWindowTitle(tr("General preferences"));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *email = new QLineEdit(FOptions->EMail(), &dialog);
-    auto *logToFile = new QCheckBox(tr("Description of all actions in a log file"), &dialog);
-    logToFile->setChecked(FOptions->Bool(oiLogToFile));
-    auto *showManager = new QCheckBox(tr("View the session manager on startup"), &dialog);
-    showManager->setChecked(FOptions->Bool(oiShowManager));
-    auto *promptForPass = new QCheckBox(tr("Ask for password if none is specified"), &dialog);
-    promptForPass->setChecked(FOptions->Bool(oiPromptForPass));
-    auto *usePasv = new QCheckBox(tr("Use passive mode (PASV) for transfers"), &dialog);
-    usePasv->setChecked(FOptions->Bool(oiUsePASV));
-    layout->addWidget(new QLabel(tr("EMail Address:"), &dialog));
-    layout->addWidget(email);
-    for (QCheckBox *box : {logToFile, showManager, promptForPass, usePasv})
-        layout->addWidget(box);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-
-    TOptions edited = *FOptions;
-    edited.SetText(oiEMail, email->text());
-    edited.SetBool(oiLogToFile, logToFile->isChecked());
-    edited.SetBool(oiShowManager, showManager->isChecked());
-    edited.SetBool(oiPromptForPass, promptForPass->isChecked());
-    edited.SetBool(oiUsePASV, usePasv->isChecked());
-    QString error;
-    if (!edited.Save(&error)) {
-        QMessageBox::critical(this, tr("Ferrow"), error);
-        return;
-    }
-    *FOptions = edited;
-    FOptions->ApplyEngineSettings();
-    FQueue.SetSettings(FOptions->TransferSettings());
+    if (TfrmOptions(*FOptions, this).Edit())
+        FQueue.SetSettings(FOptions->TransferSettings());
 }
 
 // ---------------------------------------------------------------- start and end
@@ -1224,9 +1180,7 @@ void TfrmMain::RunCommandLine()
                                     : QStringLiteral("%1:%2").arg(switches.Host).arg(switches.Port);
         FBatch->AwaitSelection(address, switches.ReceiveList.join(QLatin1Char(';')));
         FHostView->SetQuestions(FBatchQuestions.get());
-        FHostView->OnNamesSelected = [this](THostView *view, int matched) {
-            BatchSelectionMade(view, matched);
-        };
+        connect(FHostView, &THostView::NamesSelected, this, &TfrmMain::BatchSelectionMade);
     }
     // Without a file to transfer a run with "-x" is the user's until they transfer some.
     if (filesGiven)

@@ -61,15 +61,13 @@ protected:
                 QString::fromStdString(server.User()), "-p", QString::fromStdString(server.Password())};
     }
 
-    // Records every state code the view reports, passing it on to the window.
-    static void RecordStates(THostView *view, std::vector<int> &codes)
+    // Records every state code the view reports, beside the window, while `listener` lives.
+    static void RecordStates(THostView *view, std::vector<int> &codes, const QObject &listener)
     {
-        auto inner = view->OnUpdateState;
-        view->OnUpdateState = [inner, &codes](TCustomView *sender, int state, int count) {
+        QObject::connect(view, &TCustomView::StateReported, &listener, [&codes](TCustomView *, int state, int) {
             if (state != vsStatus)
                 codes.push_back(state);
-            inner(sender, state, count);
-        };
+        });
     }
 
     static bool WaitForListing(const THostView *view)
@@ -116,7 +114,8 @@ TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
     auto window = MakeWindow(ConnectArguments(*server));
     THostView *view = window->ActiveHostView();
     std::vector<int> codes;
-    RecordStates(view, codes);
+    const QObject listener;
+    RecordStates(view, codes, listener);
     EXPECT_FALSE(window->RemoteCommands().Disconnect);
 
     window->show();
@@ -157,10 +156,10 @@ TEST_P(MainWindowServerTest, WildcardReceiveListDownloadsWhatTheMaskSelects)
     auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.txt" << "-l" << LocalFolder());
     THostView *view = window->ActiveHostView();
     TCustomView *target = nullptr;
-    view->OnTransfer = [&](TCustomView *) -> TCustomView * {
+    view->SetTransferTarget(window.get(), [&](TCustomView *) -> TCustomView * {
         target = window->ActiveLocalView();
         return target;
-    };
+    });
     window->show();
     ASSERT_TRUE(WaitForListing(view));
     ASSERT_TRUE(WaitUntil([&] { return target != nullptr; }));
@@ -216,7 +215,7 @@ TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
 
     auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.bin" << "-l" << LocalFolder());
     THostView *view = window->ActiveHostView();
-    view->OnTransfer = [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); };
+    view->SetTransferTarget(window.get(), [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); });
     window->show();
     ASSERT_TRUE(WaitForListing(view));
     TTransferItems &queue = FTransfers.Queue();

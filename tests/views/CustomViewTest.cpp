@@ -103,7 +103,8 @@ TEST(CustomView, StatusFollowsSelectionAndReportsState0)
 {
     TProbeView view({{"one", 1, false}, {"big", 1536, false}, {"dir", 0, true}});
     std::vector<std::pair<int, int>> states;
-    view.OnUpdateState = [&](TCustomView *, int state, int count) { states.emplace_back(state, count); };
+    QObject::connect(&view, &TCustomView::StateReported,
+                     [&](TCustomView *, int state, int count) { states.emplace_back(state, count); });
     view.ListView()->SelectRow(0);
     EXPECT_EQ(view.PanelText(1), "3 Entries, 1.5KB");
     EXPECT_EQ(view.PanelText(2), "1 Item Selected, 1 Byte");
@@ -133,7 +134,7 @@ TEST(CustomView, DoUpdatesOffSuppressesStatus)
 {
     TProbeView view({{"a", 10, false}});
     int reports = 0;
-    view.OnUpdateState = [&](TCustomView *, int, int) { ++reports; };
+    QObject::connect(&view, &TCustomView::StateReported, [&](TCustomView *, int, int) { ++reports; });
     view.SetDoUpdates(false);
     view.ListView()->SelectRow(0);
     view.UpdateStatus();
@@ -193,7 +194,8 @@ TEST(CustomView, DoubleClickOpensFilesThroughTheOwnerAndFoldersItself)
 {
     TProbeView view({{"file", 5, false}, {"dir", 0, true}});
     QStringList opened;
-    view.OnPerformDoubleClick = [&](TCustomView *, const QModelIndex &item) { opened << item.data().toString(); };
+    QObject::connect(&view, &TCustomView::FileOpened,
+                     [&](TCustomView *, const QModelIndex &item) { opened << item.data().toString(); });
     view.ListView()->SelectRow(0);
     view.ListDblClick(Qt::NoModifier);
     view.ListView()->ClearSelection();

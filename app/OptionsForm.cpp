@@ -9,7 +9,9 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-TfrmOptions::TfrmOptions(TOptions &options, QWidget *parent) : QDialog(parent), FOptions(options)
+TfrmOptions::TfrmOptions(TOptions &options, QWidget *parent)
+    : QDialog(parent)
+    , FOptions(options)
 {
     setWindowTitle(tr("General preferences"));
     auto *layout = new QVBoxLayout(this);

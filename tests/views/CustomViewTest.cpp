@@ -144,6 +144,30 @@ TEST(CustomView, DoUpdatesOffSuppressesStatus)
     EXPECT_EQ(reports, 1);
 }
 
+TEST(CustomView, AFreedListenerHearsNothingAndIsAskedNothing)
+{
+    TProbeView view({{"a", 1, false}});
+    int reports = 0;
+    int asked = 0;
+    {
+        const QObject listener;
+        QObject::connect(&view, &TCustomView::StateReported, &listener,
+                         [&](TCustomView *, int, int) { ++reports; });
+        view.SetTransferTarget(&listener, [&](TCustomView *) -> TCustomView * {
+            ++asked;
+            return &view;
+        });
+        view.UpdateStatus();
+        EXPECT_EQ(view.TransferTarget(), &view);
+    }
+    ASSERT_EQ(reports, 1);
+    ASSERT_EQ(asked, 1);
+    view.UpdateStatus();
+    EXPECT_EQ(view.TransferTarget(), nullptr);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(asked, 1);
+}
+
 TEST(CustomView, MaskPanelShowsLowerCaseOrAllFiles)
 {
     TProbeView view;

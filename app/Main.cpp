@@ -2,10 +2,12 @@
 
 #include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
+#include "app/CommandLineRun.h"
 #include "app/DragBar.h"
 #include "app/MessageWindow.h"
 #include "app/SidePanel.h"
 #include "app/SoundPlayer.h"
+#include "app/TopPanel.h"
 #include "app/ViewTabs.h"
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
@@ -24,7 +26,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -34,7 +35,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -52,6 +52,7 @@ TfrmMain::TfrmMain(const QStringList &arguments, TTransferItems &queue,
     , FQueue(queue)
     , FStore(std::move(store))
     , FArguments(arguments)
+    , FRun(new TCommandLineRun(*this, queue))
 {
     // The window's placement is known before it exists.
     FState = FStore->LoadMainWindow();
@@ -100,11 +101,6 @@ void TfrmMain::FormCreate(const QStringList &arguments)
     FActions = new TActionRegistry(this, CommandTable());
     CreateLayout();
     CreateMenus();
-    if (const QScreen *screen = this->screen(); screen && screen->logicalDotsPerInch() > 96) {
-        QFont font = pnlToolbar->font();
-        font.setPointSize(6);
-        pnlToolbar->setFont(font);
-    }
 
     FQuestions = std::make_unique<TQuestionWindows>(this);
     FQuestions->OnRestartsUnconfirmed = [this] {
@@ -125,7 +121,7 @@ void TfrmMain::FormCreate(const QStringList &arguments)
     FLastSites = FStore->LoadLastConnections();
     mnuLastConnections->setEnabled(FLastSites.Any());
 
-    SetLargeToolbar(FState.LargeToolBar());
+    pnlTop->SetLargeToolbar(FState.LargeToolBar());
 }
 
 void TfrmMain::CreateLongLivedWindows()
@@ -135,7 +131,7 @@ void TfrmMain::CreateLongLivedWindows()
     FOptions->ApplyEngineSettings();
     FQueue.SetSettings(FOptions->TransferSettings());
     FQueue.SetHost(this);
-    reLog->SetLogFileProvider([this] { return FOptions->LogFile(); });
+    MessageWindow()->SetLogFileProvider([this] { return FOptions->LogFile(); });
 
     auto *progress = new TfrmTransfer(FQueue);
     const auto report = [this](int state) {
@@ -147,7 +143,7 @@ void TfrmMain::CreateLongLivedWindows()
             [this](bool connected) { FActions->SetEnabled(TCommand::DisconnectTransfer, connected); });
     connect(progress, &TfrmTransfer::StatusText, this, &TfrmMain::SetStatusText);
     connect(progress, &TfrmTransfer::TransferError, this,
-            [this](const QString &text) { reLog->AddLine(text, Qt::red); });
+            [this](const QString &text) { MessageWindow()->AddLine(text, Qt::red); });
     FProgressWindow.reset(progress);
     FTransferManager = std::make_unique<TfrmTransferMngr>(FQueue);
 }
@@ -161,17 +157,11 @@ void TfrmMain::CreateLayout()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    pnlTop = new QWidget(central);
-    auto *topLayout = new QVBoxLayout(pnlTop);
-    topLayout->setContentsMargins(0, 0, 0, 0);
-    topLayout->setSpacing(0);
-    topLayout->addWidget(CreateToolbar());
-    barToolbar = new TDragBar(Qt::Horizontal, pnlTop);
-    barToolbar->setFixedHeight(kToolbarBar);
-    barToolbar->setFrameShape(QFrame::HLine);
-    topLayout->addWidget(barToolbar);
-    reLog = new TMessageWindow(pnlTop);
-    topLayout->addWidget(reLog, 1);
+    using C = TCommand;
+    pnlTop = new TTopPanel(*FActions,
+                           {C::Connect, C::ConnectURL, C::Stop, C::Disconnect, C::DisconnectTransferButton,
+                            C::ShowTransferManager, C::MaximizeHost, C::ShowLog, C::ShowViewer},
+                           C::ShowLog, central);
     layout->addWidget(pnlTop);
 
     splTop = new TDragBar(Qt::Horizontal, central);
@@ -212,8 +202,6 @@ void TfrmMain::CreateLayout()
     statusBar()->addWidget(lblStatus1, 1);
     statusBar()->setSizeGripEnabled(false);
 
-    connect(barToolbar, &TDragBar::DragStarted, this, [this] { FToolbarDragStart = ToolbarHeight(); });
-    connect(barToolbar, &TDragBar::Dragged, this, &TfrmMain::DragToolbar);
     connect(splTop, &TDragBar::DragStarted, this, [this] { FTopDragStart = pnlTop->height(); });
     connect(splTop, &TDragBar::Dragged, this, &TfrmMain::DragTopPanel);
     connect(pnlCentre, &TDragBar::DragStarted, this, [this] { FCentreDragStart = pnlLocal->width(); });
@@ -242,25 +230,6 @@ void TfrmMain::CreateLayout()
     connect(FLocalTabs.get(), &TViewTabs::ViewFolderShown, this, &TfrmMain::LocalFolderShown);
 }
 
-QWidget *TfrmMain::CreateToolbar()
-{
-    pnlToolbar = new QWidget(pnlTop);
-    auto *bar = new QHBoxLayout(pnlToolbar);
-    bar->setContentsMargins(4, 2, 4, 2);
-    bar->setSpacing(0);
-    using C = TCommand;
-    for (const TCommand id : {C::Connect, C::ConnectURL, C::Stop, C::Disconnect, C::DisconnectTransferButton,
-                              C::ShowTransferManager, C::MaximizeHost, C::ShowLog, C::ShowViewer}) {
-        QToolButton *button = FActions->MakeButton(id, pnlToolbar);
-        button->installEventFilter(this);
-        bar->addWidget(button);
-    }
-    bar->addStretch();
-    aviActivity = new QLabel(pnlToolbar);
-    bar->addWidget(aviActivity);
-    return pnlToolbar;
-}
-
 // ---------------------------------------------------------------- views
 
 THostView *TfrmMain::ActiveHostView() const
@@ -287,7 +256,7 @@ THostView *TfrmMain::NewHostView()
 {
     const THostView *old = ActiveHostView();
     auto *view = new THostView(pnlHost->Tabs());
-    reLog->ClearLines();
+    MessageWindow()->ClearLines();
     if (FOptions)
         view->FTP().SetPassive(FOptions->UsePassive());
     view->SetSettings(&FQueue.Settings());
@@ -327,7 +296,7 @@ void TfrmMain::HostViewActivated(TCustomView *previous, TCustomView *current)
     SetWindowCaption(FHostTabs->Caption(view));
     view->SetTreeCombo(cmboHostTree);
     view->UpdateTreeCombo();
-    reLog->Rebuild(view->LogEntries().Lines());
+    MessageWindow()->Rebuild(view->LogEntries().Lines());
     pnlHost->SetBusy(view->Animating());
     for (int style = 0; style < 4; ++style)
         FActions->SetChecked(SideCommands(vsHost).Styles[style], style == view->ViewStyle());
@@ -380,13 +349,29 @@ void TfrmMain::ShowLocalFolderInCombo()
 void TfrmMain::HostLog(THostView *sender, const QString &message, const QColor &color)
 {
     if (sender == ActiveHostView())
-        reLog->AddLine(message, color);
+        MessageWindow()->AddLine(message, color);
 }
 
 void TfrmMain::UpdateCloseButtons()
 {
     FActions->SetEnabled(TCommand::HostCloseView, FHostTabs->Count() > 1);
     FActions->SetEnabled(TCommand::LocalCloseView, FLocalTabs->Count() > 1);
+}
+
+void TfrmMain::SetHostCaption(const QString &caption)
+{
+    FHostTabs->SetCaption(ActiveHostView(), caption);
+    SetWindowCaption(caption);
+}
+
+bool TfrmMain::ExitWhenDone() const
+{
+    return FRun->ExitWhenDone();
+}
+
+int TfrmMain::ExitCode() const
+{
+    return FRun->ExitCode();
 }
 
 void TfrmMain::SetWindowCaption(const QString &tabCaption)
@@ -406,10 +391,7 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
         return;
     }
 
-    const TStatusReaction reaction = ReactToStatus(state, FExitWhenDone);
-    // Errors met while the selection is walked belong to its transfers.
-    if (FBatch && hostSender && hostSender == ActiveHostView() && !hostSender->TransferringSelection())
-        FBatch->HostStatus(state, hostSender->LastError());
+    const TStatusReaction reaction = ReactToStatus(state, FRun->ExitWhenDone());
     if (hostSender && reaction.Busy != TBusyChange::None)
         hostSender->SetAnimating(reaction.Busy == TBusyChange::Set);
     if (reaction.ConnectedDelta > 0)
@@ -430,9 +412,8 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
     if (ActiveLocalView())
         UpdateLocalCommands(ActiveLocalView()->SelectedCount());
 
-    if (reaction.CloseWindow && FBatch)
-        FBatch->QueueIdle(FQueue);
-    CloseWhenBatchFinished();
+    FRun->StatusReported(hostSender && hostSender == ActiveHostView() ? hostSender : nullptr, state,
+                         reaction.CloseWindow);
 }
 
 void TfrmMain::UpdateRemoteCommands()
@@ -489,7 +470,7 @@ void TfrmMain::SetLocalViewStyle(int style)
 
 bool TfrmMain::LogShown() const
 {
-    return !reLog->isHidden();
+    return pnlTop->LogShown();
 }
 
 int TfrmMain::TopPanelHeight() const
@@ -499,22 +480,17 @@ int TfrmMain::TopPanelHeight() const
 
 int TfrmMain::ToolbarHeight() const
 {
-    return pnlToolbar->height();
+    return pnlTop->ToolbarHeight();
 }
 
 void TfrmMain::SetLogShown(bool shown)
 {
-    if (shown == LogShown())
-        return;
-    FActions->SetChecked(TCommand::ShowLog, shown);
-    if (shown) {
-        reLog->show();
-        pnlTop->setFixedHeight(ToolbarHeight() + kToolbarBar + std::max(FRememberedLogHeight, 12));
-    } else {
-        FRememberedLogHeight = RememberedLogHeight(reLog->height());
-        reLog->hide();
-        pnlTop->setFixedHeight(ToolbarHeight() + kToolbarBar);
-    }
+    pnlTop->SetLogShown(shown);
+}
+
+TMessageWindow *TfrmMain::MessageWindow() const
+{
+    return pnlTop->MessageWindow();
 }
 
 bool TfrmMain::HostViewMaximized() const
@@ -532,24 +508,13 @@ void TfrmMain::SetHostViewMaximized(bool maximized)
 
 void TfrmMain::SetLargeToolbar(bool large)
 {
-    FLargeToolbar = large;
-    const int height = large ? kToolbarLarge : kToolbarSmall;
-    const int logPart = pnlTop->height() - ToolbarHeight();
-    pnlToolbar->setFixedHeight(height);
-    for (QToolButton *button : pnlToolbar->findChildren<QToolButton *>()) {
-        button->setToolButtonStyle(large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
-        button->setFixedSize(large ? QSize(62, 58) : QSize(36, 30));
-    }
-    pnlTop->setFixedHeight(height + std::max(logPart, kToolbarBar));
+    pnlTop->SetLargeToolbar(large);
 }
 
 void TfrmMain::DragTopPanel(QPoint delta)
 {
-    const int limit = centralWidget()->height() - kSplitterSize - TSidePanel::BarHeight;
-    const TTopPanelDrag drag = TopPanelAfterDrag(FTopDragStart, delta.y(), ToolbarHeight(), limit);
-    reLog->setVisible(drag.LogShown);
-    FActions->SetChecked(TCommand::ShowLog, drag.LogShown);
-    pnlTop->setFixedHeight(drag.Height);
+    pnlTop->DragTo(FTopDragStart, delta.y(),
+                   centralWidget()->height() - kSplitterSize - TSidePanel::BarHeight);
 }
 
 void TfrmMain::DragCentre(QPoint delta)
@@ -558,18 +523,8 @@ void TfrmMain::DragCentre(QPoint delta)
                                                 kCentreWidth, kToolColumn));
 }
 
-void TfrmMain::DragToolbar(QPoint delta)
-{
-    const int height = ToolbarHeightAfterDrag(FToolbarDragStart, FToolbarDragStart + delta.y());
-    if (height != ToolbarHeight())
-        SetLargeToolbar(height == kToolbarLarge);
-}
-
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    // The large toolbar carries the captions and needs no hints.
-    if (event->type() == QEvent::ToolTip && FLargeToolbar && watched->parent() == pnlToolbar)
-        return true;
     if (watched == pnlViews && event->type() == QEvent::Resize && pnlLocal) {
         const auto *resize = static_cast<QResizeEvent *>(event);
         if (resize->oldSize().width() > 0)
@@ -641,148 +596,14 @@ void TfrmMain::FormActivate()
     if (FActivated)
         return;
     FActivated = true;
-    RunCommandLine();
-}
-
-void TfrmMain::PromptPassword(QString &password)
-{
-    bool ok = false;
-    const QString typed =
-        QInputDialog::getText(this, tr("Password"), tr("Password:"), QLineEdit::Password, QString(), &ok);
-    if (ok)
-        password = typed;
-}
-
-void TfrmMain::RunCommandLine()
-{
-    const QString localFolder = ActiveLocalView() ? ActiveLocalView()->GetFolder() : QDir::currentPath();
-    TConnectionSwitches switches = ReadConnectionSwitches(FArguments, localFolder);
-    FExitWhenDone = switches.ExitWhenDone;
-    if (FExitWhenDone) {
-        FBatch = std::make_unique<TBatchRun>(WriteToStandardError);
-        FBatchQuestions = std::make_unique<TBatchQuestions>(WriteToStandardError);
-    }
-    // Nobody would answer the prompt in a run that ends by itself.
-    if (ResolveCommandLinePassword(switches, FOptions->EMail(), FOptions->Bool(oiPromptForPass)) && !FBatch)
-        PromptPassword(switches.Password);
-    const bool filesGiven = !switches.ReceiveList.isEmpty() || !switches.SendList.isEmpty();
-    if (switches.Host.isEmpty()) {
-        // With "ShowManager" the site manager would open here; it is not built yet.
-        if (FBatch && filesGiven) {
-            FBatch->Failed(QStringLiteral("No host to transfer the files with: give one with -c"),
-                           bxNoConnection);
-            EndBatchWhenIdle();
-        }
-        return;
-    }
-
-    const bool queuedDownloads = QueueCommandLineTransfers(switches);
-    const bool selects = !queuedDownloads && !switches.ReceiveList.isEmpty();
-    if (FBatch && selects) {
-        const QString address = switches.Port == 21
-                                    ? switches.Host
-                                    : QStringLiteral("%1:%2").arg(switches.Host).arg(switches.Port);
-        FBatch->AwaitSelection(address, switches.ReceiveList.join(QLatin1Char(';')));
-        ActiveHostView()->SetQuestions(FBatchQuestions.get());
-        connect(ActiveHostView(), &THostView::NamesSelected, this, &TfrmMain::BatchSelectionMade);
-    }
-    // Without a file to transfer a run with "-x" is the user's until they transfer some.
-    if (filesGiven)
-        EndBatchWhenIdle();
-    if (queuedDownloads)
-        return;
-    if (ActiveLocalView())
-        ActiveLocalView()->ChangeFolder(switches.LocalFolder);
-    // Named after the host, as a connection to a URL is.
-    FHostTabs->SetCaption(ActiveHostView(), switches.Host);
-    SetWindowCaption(switches.Host);
-    ActiveHostView()->Connect(switches.Host, switches.Port, switches.UserName, switches.Password,
-                              switches.Account, switches.HostFolder,
-                              switches.ReceiveList.join(QLatin1Char(';')));
-}
-
-bool TfrmMain::QueueCommandLineTransfers(const TConnectionSwitches &switches)
-{
-    const auto makeItem = [&](const TCommandLineTransfer &transfer, TTransferDirection direction) {
-        auto item = std::make_unique<TTransferItem>();
-        item->Host = switches.Host.toStdString();
-        item->Port = switches.Port;
-        item->UserName = switches.UserName.toStdString();
-        item->Password = switches.Password.toStdString();
-        item->Account = switches.Account.toStdString();
-        const std::string remote = transfer.RemoteFolder.toStdString();
-        const std::string local = transfer.LocalFolder.toStdString();
-        item->SourceFolder = direction == tdDownload ? remote : local;
-        item->DestFolder = direction == tdDownload ? local : remote;
-        item->Name = transfer.FileName.toStdString();
-        item->Size = transfer.Size;
-        item->Date = transfer.Date;
-        item->Direction = direction;
-        // A duplicate is refused with a message and stays with us, to be freed here.
-        FQueue.Add(item);
-    };
-
-    // One run: a name refused at once must not end it before the others are queued.
-    const TTransferItems::TRunHold hold(FQueue);
-    bool queuedDownloads = false;
-    if (!switches.ReceiveList.isEmpty() && !HasWildcards(switches.ReceiveList)) {
-        for (const TCommandLineTransfer &transfer : CommandLineDownloads(switches))
-            makeItem(transfer, tdDownload);
-        queuedDownloads = true;
-    }
-    QStringList unreadable;
-    const std::vector<TCommandLineTransfer> uploads = CommandLineUploads(switches, &unreadable);
-    for (const TCommandLineTransfer &transfer : uploads)
-        makeItem(transfer, tdUpload);
-    // Skipped without a word when a user watches; a script must learn of it.
-    if (FBatch) {
-        for (const QString &file : unreadable)
-            FBatch->Failed(QStringLiteral("Cannot read \"%1\": not sent").arg(file), bxTransferFailed);
-    }
-    if (FQueue.CountOf(tsPending) > 0) {
-        if (ShowTransferInfo())
-            ShowProgressWindow();
-        FQueue.ProcessNext();
-    }
-    return queuedDownloads;
-}
-
-void TfrmMain::BatchSelectionMade(THostView *view, int matched)
-{
-    FBatch->SelectionMade(matched, view->GetFolder());
-    EndBatchWhenIdle();
-}
-
-// A batch run whose queue has nothing to do (nothing was queued, or all of it has ended)
-// ends now: no end of a run will be reported.
-void TfrmMain::EndBatchWhenIdle()
-{
-    if (FBatch && FQueue.IsIdle())
-        FBatch->QueueIdle(FQueue);
-    CloseWhenBatchFinished();
-}
-
-void TfrmMain::CloseWhenBatchFinished()
-{
-    if (!FBatch || !FBatch->Finished() || FBatchClosing)
-        return;
-    FBatchClosing = true;
-    // Closing from inside a notification would free the sender under its own feet.
-    QTimer::singleShot(0, this, &QWidget::close);
-}
-
-int TfrmMain::ExitCode() const
-{
-    return FBatch ? FBatch->ExitCode() : 0;
+    FRun->Start(FArguments);
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     if (!FClosed) {
         FClosed = true;
-        // Whatever had not arrived when the user closed the window counts as failed.
-        if (FBatch)
-            FBatch->Interrupt(FQueue);
+        FRun->Interrupt();
         FormClose();
     }
     QMainWindow::closeEvent(event);
@@ -797,7 +618,7 @@ void TfrmMain::FormClose()
 
     if (FOptions && FOptions->Bool(oiLogToFile)) {
         QString error;
-        if (!reLog->SaveToFile(FOptions->LogFile(), &error))
+        if (!MessageWindow()->SaveToFile(FOptions->LogFile(), &error))
             QMessageBox::critical(this, tr("Ferrow"), error);
     }
 
@@ -853,7 +674,7 @@ void TfrmMain::ShowProgressWindow()
 
 void TfrmMain::ShowMessage(const QString &text)
 {
-    if (FBatch) {
+    if (FRun->Unattended()) {
         WriteToStandardError(text);
         return;
     }

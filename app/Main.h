@@ -17,17 +17,16 @@ class QLabel;
 class QMenu;
 class QTabWidget;
 class TCustomView;
+class TCommandLineRun;
 class TDragBar;
 class THostView;
 class TLocalView;
 class TMessageWindow;
 class TQuestionWindows;
 class TSidePanel;
+class TTopPanel;
 class TTreeCombo;
 class TViewTabs;
-class TBatchQuestions;
-class TBatchRun;
-struct TConnectionSwitches;
 
 // The main window: the toolbar and the message window at the top, the local side on the
 // left and the remote side on the right, each a row of view tabs. It composes the sides,
@@ -54,7 +53,7 @@ public:
 
     const QString &IniFileName() const { return FIniFileName; }
     const QString &SitesFileName() const { return FSitesFileName; }
-    bool ExitWhenDone() const { return FExitWhenDone; }
+    bool ExitWhenDone() const;
     // The program's exit code: a run started with "-x" tells whether everything arrived.
     int ExitCode() const;
     TOptions &Options() { return *FOptions; }
@@ -65,7 +64,7 @@ public:
     TLocalView *ActiveLocalView() const;
     QTabWidget *HostTabs() const;
     QTabWidget *LocalTabs() const;
-    TMessageWindow *MessageWindow() const { return reLog; }
+    TMessageWindow *MessageWindow() const;
     TTreeCombo *HostTreeCombo() const { return cmboHostTree; }
     const TActionRegistry &Actions() const { return *FActions; }
     const TRemoteCommands &RemoteCommands() const { return FRemoteCommands; }
@@ -83,6 +82,8 @@ public:
     THostView *NewHostView();
     TLocalView *NewLocalView();
     void AddLastConnection(const QString &siteName);
+    // The active remote tab's caption, and through it the window's.
+    void SetHostCaption(const QString &caption);
 
     // Commands.
     void StopClick();
@@ -119,8 +120,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    // The views panel's width changes share out between both sides; the large toolbar
-    // shows no hints.
+    // The views panel's width changes share out between both sides.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -138,14 +138,7 @@ private:
     void FormActivate();
     void FormClose();
     void CreateLayout();
-    QWidget *CreateToolbar();
     void CreateLongLivedWindows();
-    void RunCommandLine();
-    bool QueueCommandLineTransfers(const TConnectionSwitches &switches);
-    void BatchSelectionMade(THostView *view, int matched);
-    void EndBatchWhenIdle();
-    void CloseWhenBatchFinished();
-    void PromptPassword(QString &password);
 
     void HostViewActivated(TCustomView *previous, TCustomView *current);
     void LocalViewActivated(TCustomView *current);
@@ -160,7 +153,6 @@ private:
     void PlayEventSound(TOptionId sound) const;
     void DragTopPanel(QPoint delta);
     void DragCentre(QPoint delta);
-    void DragToolbar(QPoint delta);
 
     TTransferItems &FQueue;
     std::unique_ptr<TWindowStateStore> FStore;
@@ -175,24 +167,17 @@ private:
     TLastConnections FLastSites;
     // Asks every remote view's overwrite and restart questions.
     std::unique_ptr<TQuestionWindows> FQuestions;
+    TCommandLineRun *FRun = nullptr;
     bool FActivated = false;
-    bool FExitWhenDone = false;
-    // Only in a run started with "-x".
-    std::unique_ptr<TBatchRun> FBatch;
-    std::unique_ptr<TBatchQuestions> FBatchQuestions;
-    bool FBatchClosing = false;
     bool FUsageRequested = false;
     bool FShown = false;
     bool FClosed = false;
-    bool FLargeToolbar = false;
 
     TConnectedViews FConnectedViews;
     TRemoteCommands FRemoteCommands;
     TLocalCommands FLocalCommands;
-    int FRememberedLogHeight = 0;
     int FTopDragStart = 0;
     int FCentreDragStart = 0;
-    int FToolbarDragStart = 0;
 
     // The long-lived windows, created after this one in this order.
     std::unique_ptr<TOptions> FOptions;
@@ -204,12 +189,8 @@ private:
     std::unique_ptr<TViewTabs> FLocalTabs;
     std::unique_ptr<TViewTabs> FHostTabs;
 
-    QWidget *pnlTop = nullptr;
-    QWidget *pnlToolbar = nullptr;
-    TDragBar *barToolbar = nullptr;
-    TMessageWindow *reLog = nullptr;
+    TTopPanel *pnlTop = nullptr;
     TDragBar *splTop = nullptr;
-    QLabel *aviActivity = nullptr;
     QWidget *pnlViews = nullptr;
     TSidePanel *pnlLocal = nullptr;
     TDragBar *pnlCentre = nullptr;

@@ -264,8 +264,7 @@ void TfrmMain::HostNewViewClick()
     THostView *view = NewHostView();
     if (!wasConnected)
         return; // would open the site manager, which is not built yet
-    FHostTabs->SetCaption(view, caption);
-    SetWindowCaption(caption);
+    SetHostCaption(caption);
     view->Connect(host, port, user, password, account, folder, QString());
 }
 

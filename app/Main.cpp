@@ -6,9 +6,9 @@
 #include "app/DragBar.h"
 #include "app/MessageWindow.h"
 #include "app/SidePanel.h"
-#include "app/SoundPlayer.h"
 #include "app/TopPanel.h"
 #include "app/ViewTabs.h"
+#include "app/ViewsPanel.h"
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
 #include "platform/ProgramFolder.h"
@@ -25,12 +25,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -38,13 +36,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-namespace {
-
-constexpr int kCentreWidth = 40;
-constexpr int kToolColumn = TSidePanel::ToolColumnWidth;
-
-} // namespace
 
 TfrmMain::TfrmMain(const QStringList &arguments, TTransferItems &queue,
                    std::unique_ptr<TWindowStateStore> store, QWidget *parent)
@@ -168,31 +159,11 @@ void TfrmMain::CreateLayout()
     splTop->setFixedHeight(kSplitterSize);
     layout->addWidget(splTop);
 
-    pnlViews = new QWidget(central);
-    pnlViews->installEventFilter(this);
-    auto *viewsLayout = new QHBoxLayout(pnlViews);
-    viewsLayout->setContentsMargins(0, 0, 0, 0);
-    viewsLayout->setSpacing(0);
-    cmboLocalTree = new QComboBox;
-    cmboLocalTree->setEditable(true);
-    cmboLocalTree->setInsertPolicy(QComboBox::NoInsert);
-    pnlLocal = new TSidePanel(vsLocal, *FActions, cmboLocalTree, false, pnlViews);
-    viewsLayout->addWidget(pnlLocal);
-
-    pnlCentre = new TDragBar(Qt::Vertical, pnlViews);
-    pnlCentre->setFixedWidth(kCentreWidth);
-    auto *centreLayout = new QVBoxLayout(pnlCentre);
-    centreLayout->setContentsMargins(2, 0, 2, 0);
-    centreLayout->addStretch();
-    centreLayout->addWidget(FActions->MakeButton(TCommand::Upload, pnlCentre));
-    centreLayout->addWidget(FActions->MakeButton(TCommand::Download, pnlCentre));
-    centreLayout->addStretch();
-    viewsLayout->addWidget(pnlCentre);
-
-    cmboHostTree = new TTreeCombo;
-    cmboHostTree->setEnabled(false);
-    pnlHost = new TSidePanel(vsHost, *FActions, cmboHostTree, true, pnlViews);
-    viewsLayout->addWidget(pnlHost, 1);
+    pnlViews = new TViewsPanel(*FActions, central);
+    pnlLocal = pnlViews->Local();
+    pnlHost = pnlViews->Host();
+    cmboLocalTree = pnlLocal->FolderCombo();
+    cmboHostTree = pnlViews->HostTreeCombo();
     layout->addWidget(pnlViews, 1);
     setCentralWidget(central);
 
@@ -204,8 +175,6 @@ void TfrmMain::CreateLayout()
 
     connect(splTop, &TDragBar::DragStarted, this, [this] { FTopDragStart = pnlTop->height(); });
     connect(splTop, &TDragBar::Dragged, this, &TfrmMain::DragTopPanel);
-    connect(pnlCentre, &TDragBar::DragStarted, this, [this] { FCentreDragStart = pnlLocal->width(); });
-    connect(pnlCentre, &TDragBar::Dragged, this, &TfrmMain::DragCentre);
     connect(cmboLocalTree->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         if (ActiveLocalView())
             ActiveLocalView()->ChangeFolder(cmboLocalTree->currentText());
@@ -495,14 +464,12 @@ TMessageWindow *TfrmMain::MessageWindow() const
 
 bool TfrmMain::HostViewMaximized() const
 {
-    return pnlLocal->isHidden();
+    return pnlViews->HostMaximized();
 }
 
 void TfrmMain::SetHostViewMaximized(bool maximized)
 {
-    pnlLocal->setVisible(!maximized);
-    pnlCentre->setVisible(!maximized);
-    pnlHost->Spacer()->setVisible(!maximized);
+    pnlViews->SetHostMaximized(maximized);
     FActions->SetChecked(TCommand::MaximizeHost, maximized);
 }
 
@@ -515,24 +482,6 @@ void TfrmMain::DragTopPanel(QPoint delta)
 {
     pnlTop->DragTo(FTopDragStart, delta.y(),
                    centralWidget()->height() - kSplitterSize - TSidePanel::BarHeight);
-}
-
-void TfrmMain::DragCentre(QPoint delta)
-{
-    pnlLocal->setFixedWidth(LocalWidthAfterDrag(FCentreDragStart, delta.x(), kToolColumn, pnlViews->width(),
-                                                kCentreWidth, kToolColumn));
-}
-
-bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == pnlViews && event->type() == QEvent::Resize && pnlLocal) {
-        const auto *resize = static_cast<QResizeEvent *>(event);
-        if (resize->oldSize().width() > 0)
-            pnlLocal->setFixedWidth(LocalWidthAfterResize(pnlLocal->width(), resize->oldSize().width(),
-                                                          resize->size().width(), kToolColumn, kCentreWidth,
-                                                          kToolColumn));
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- start and end
@@ -588,7 +537,7 @@ void TfrmMain::FormShow()
     if (ActiveLocalView())
         ActiveLocalView()->ChangeFolder(folder);
     // The views panel is not laid out yet; the window's width is what it will have.
-    pnlLocal->setFixedWidth(std::max((width() - kCentreWidth) / 2, 2 * kToolColumn));
+    pnlViews->ShareEvenly(width());
 }
 
 void TfrmMain::FormActivate()

@@ -25,6 +25,7 @@ class TMessageWindow;
 class TQuestionWindows;
 class TSidePanel;
 class TTopPanel;
+class TViewsPanel;
 class TTreeCombo;
 class TViewTabs;
 
@@ -120,8 +121,6 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    // The views panel's width changes share out between both sides.
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // MainCommands.cpp: the command table, the menus and the commands' own steps.
@@ -152,7 +151,6 @@ private:
     void SetWindowCaption(const QString &tabCaption);
     void PlayEventSound(TOptionId sound) const;
     void DragTopPanel(QPoint delta);
-    void DragCentre(QPoint delta);
 
     TTransferItems &FQueue;
     std::unique_ptr<TWindowStateStore> FStore;
@@ -177,7 +175,6 @@ private:
     TRemoteCommands FRemoteCommands;
     TLocalCommands FLocalCommands;
     int FTopDragStart = 0;
-    int FCentreDragStart = 0;
 
     // The long-lived windows, created after this one in this order.
     std::unique_ptr<TOptions> FOptions;
@@ -191,9 +188,8 @@ private:
 
     TTopPanel *pnlTop = nullptr;
     TDragBar *splTop = nullptr;
-    QWidget *pnlViews = nullptr;
+    TViewsPanel *pnlViews = nullptr;
     TSidePanel *pnlLocal = nullptr;
-    TDragBar *pnlCentre = nullptr;
     TSidePanel *pnlHost = nullptr;
     QComboBox *cmboLocalTree = nullptr;
     TTreeCombo *cmboHostTree = nullptr;

@@ -67,7 +67,6 @@ public:
     QTabWidget *LocalTabs() const;
     TMessageWindow *MessageWindow() const;
     TTreeCombo *HostTreeCombo() const { return cmboHostTree; }
-    const TActionRegistry &Actions() const { return *FActions; }
     const TRemoteCommands &RemoteCommands() const { return FRemoteCommands; }
     const TLocalCommands &LocalCommands() const { return FLocalCommands; }
     const TConnectedViews &ConnectedViews() const { return FConnectedViews; }

@@ -6,13 +6,14 @@
 #include <QVBoxLayout>
 
 TfrmTransferMngr::TfrmTransferMngr(TTransferItems &queue, QWidget *parent)
-    : QWidget(parent, Qt::Window), FQueue(queue)
+    : QWidget(parent, Qt::Window)
+    , FQueue(queue)
 {
     setWindowTitle(QStringLiteral("Transfer Manager"));
     auto *layout = new QVBoxLayout(this);
     lvTransfers = new QTreeWidget(this);
-    lvTransfers->setHeaderLabels({tr("Name"), tr("Size"), tr("Local Directory"), tr("Host Directory"),
-                                  tr("Status")});
+    lvTransfers->setHeaderLabels(
+        {tr("Name"), tr("Size"), tr("Local Directory"), tr("Host Directory"), tr("Status")});
     layout->addWidget(lvTransfers);
     resize(560, 260);
 }
@@ -31,8 +32,8 @@ void TfrmTransferMngr::Fill()
         const bool upload = item->Direction == tdUpload;
         const QString local = QString::fromStdString(upload ? item->SourceFolder : item->DestFolder);
         const QString host = QString::fromStdString(upload ? item->DestFolder : item->SourceFolder);
-        lvTransfers->addTopLevelItem(new QTreeWidgetItem(
-            {QString::fromStdString(item->Name), QString::number(item->Size), local, host,
-             TransferStatusText(item->Status(), item->Direction)}));
+        lvTransfers->addTopLevelItem(
+            new QTreeWidgetItem({QString::fromStdString(item->Name), QString::number(item->Size), local, host,
+                                 TransferStatusText(item->Status(), item->Direction)}));
     }
 }

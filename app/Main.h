@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/Actions.h"
 #include "app/CommandRules.h"
 #include "app/Options.h"
 #include "app/WindowState.h"
 #include "transfers/Transfer.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -15,24 +15,24 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class QTabWidget;
-class QToolButton;
-class QWidget;
 class TCustomView;
+class TCommandLineRun;
 class TDragBar;
 class THostView;
 class TLocalView;
 class TMessageWindow;
 class TQuestionWindows;
+class TSidePanel;
+class TTopPanel;
+class TViewsPanel;
 class TTreeCombo;
-class TBatchQuestions;
-class TBatchRun;
-struct TConnectionSwitches;
+class TViewTabs;
 
-// The main window: the toolbar and the message window at the top, local views on the
-// left and remote views on the right, each side a row of tabs, and the commands that
-// drive them. It follows the active remote view through the views' state codes.
+// The main window: the toolbar and the message window at the top, the local side on the
+// left and the remote side on the right, each a row of view tabs. It composes the sides,
+// their tabs and the commands, and routes the views' status reports to the enabling
+// rules; it follows the active remote view through the views' state codes.
 class TfrmMain : public QMainWindow, public TTransferHost
 {
     Q_OBJECT
@@ -54,18 +54,18 @@ public:
 
     const QString &IniFileName() const { return FIniFileName; }
     const QString &SitesFileName() const { return FSitesFileName; }
-    bool ExitWhenDone() const { return FExitWhenDone; }
+    bool ExitWhenDone() const;
     // The program's exit code: a run started with "-x" tells whether everything arrived.
     int ExitCode() const;
     TOptions &Options() { return *FOptions; }
     TTransferItems &Queue() { return FQueue; }
 
     // The views and the tabs, for the commands and for tests.
-    THostView *ActiveHostView() const { return FHostView; }
-    TLocalView *ActiveLocalView() const { return FLocalView; }
-    QTabWidget *HostTabs() const { return pgctrlHost; }
-    QTabWidget *LocalTabs() const { return pgctrlLocal; }
-    TMessageWindow *MessageWindow() const { return reLog; }
+    THostView *ActiveHostView() const;
+    TLocalView *ActiveLocalView() const;
+    QTabWidget *HostTabs() const;
+    QTabWidget *LocalTabs() const;
+    TMessageWindow *MessageWindow() const;
     TTreeCombo *HostTreeCombo() const { return cmboHostTree; }
     const TRemoteCommands &RemoteCommands() const { return FRemoteCommands; }
     const TLocalCommands &LocalCommands() const { return FLocalCommands; }
@@ -76,14 +76,14 @@ public:
     int TopPanelHeight() const;
     int ToolbarHeight() const;
     const TLastConnections &LastConnections() const { return FLastSites; }
-    QAction *StopAction() const { return mnuStop; }
-    QAction *DisconnectAction() const { return mnuDisconnect; }
+    QAction *StopAction() const { return FActions->Action(TCommand::Stop); }
+    QAction *DisconnectAction() const { return FActions->Action(TCommand::Disconnect); }
 
     THostView *NewHostView();
     TLocalView *NewLocalView();
-    void SaveColumnWidths(TViewSide side);
-    void LoadColumnWidths(TViewSide side);
     void AddLastConnection(const QString &siteName);
+    // The active remote tab's caption, and through it the window's.
+    void SetHostCaption(const QString &caption);
 
     // Commands.
     void StopClick();
@@ -120,46 +120,36 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    // The views panel's width changes share out between both sides.
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // MainCommands.cpp: the command table, the menus and the commands' own steps.
+    std::vector<TCommandRow> CommandTable();
+    void CreateMenus();
+    void ShowTransferManager(bool shown);
+    void ShowTransferInfoChanged(bool shown);
+    void ShowPreferences();
+    void ShowAbout();
+    TCustomView *FocusedView() const;
+
     void FormCreate(const QStringList &arguments);
     void FormShow();
     void FormActivate();
     void FormClose();
     void CreateLayout();
-    void CreateMenus();
     void CreateLongLivedWindows();
-    QWidget *CreateToolbar();
-    QWidget *CreateSide(bool host);
-    void RunCommandLine();
-    bool QueueCommandLineTransfers(const TConnectionSwitches &switches);
-    void BatchSelectionMade(THostView *view, int matched);
-    void EndBatchWhenIdle();
-    void CloseWhenBatchFinished();
 
-    void HostTabChanged(int index);
-    void LocalTabChanged(int index);
-    void AttachHostView(THostView *view);
-    void DetachHostView(THostView *view);
-    void AttachLocalView(TLocalView *view);
+    void HostViewActivated(TCustomView *previous, TCustomView *current);
+    void LocalViewActivated(TCustomView *current);
+    void HostViewClosing(TCustomView *view);
     void HostLog(THostView *sender, const QString &message, const QColor &color);
-    void LocalFolderChanged(TCustomView *sender);
+    void LocalFolderShown(TCustomView *sender);
+    void ShowLocalFolderInCombo();
     void UpdateRemoteCommands();
     void UpdateLocalCommands(int selected);
-    void UpdateBusyIndicator();
     void UpdateCloseButtons();
+    void SetWindowCaption(const QString &tabCaption);
     void PlayEventSound(TOptionId sound) const;
-    void ShowLocalFolderInCombo();
-    TCustomView *FocusedView() const;
-    QString ActiveHostCaption() const;
     void DragTopPanel(QPoint delta);
-    void DragCentre(QPoint delta);
-    void DragToolbar(QPoint delta);
-    void ShowTransferManager(bool shown);
-    void ShowPreferences();
-    void PromptPassword(QString &password);
 
     TTransferItems &FQueue;
     std::unique_ptr<TWindowStateStore> FStore;
@@ -172,16 +162,10 @@ private:
     QString FProgramFolder;
     QString FHtmlEditor;
     TLastConnections FLastSites;
-    THostView *FHostView = nullptr;
-    TLocalView *FLocalView = nullptr;
     // Asks every remote view's overwrite and restart questions.
     std::unique_ptr<TQuestionWindows> FQuestions;
+    TCommandLineRun *FRun = nullptr;
     bool FActivated = false;
-    bool FExitWhenDone = false;
-    // Only in a run started with "-x".
-    std::unique_ptr<TBatchRun> FBatch;
-    std::unique_ptr<TBatchQuestions> FBatchQuestions;
-    bool FBatchClosing = false;
     bool FUsageRequested = false;
     bool FShown = false;
     bool FClosed = false;
@@ -189,71 +173,27 @@ private:
     TConnectedViews FConnectedViews;
     TRemoteCommands FRemoteCommands;
     TLocalCommands FLocalCommands;
-    int FRememberedLogHeight = 0;
     int FTopDragStart = 0;
-    int FCentreDragStart = 0;
-    int FToolbarDragStart = 0;
 
     // The long-lived windows, created after this one in this order.
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<QWidget> FProgressWindow;
     std::unique_ptr<QWidget> FTransferManager;
 
-    // Top panel.
-    QWidget *pnlTop = nullptr;
-    QWidget *pnlToolbar = nullptr;
-    TDragBar *barToolbar = nullptr;
-    TMessageWindow *reLog = nullptr;
-    TDragBar *splTop = nullptr;
-    QToolButton *btnConnect = nullptr;
-    QToolButton *btnConnectURL = nullptr;
-    QToolButton *btnStop = nullptr;
-    QToolButton *btnDisconnect = nullptr;
-    QToolButton *btnDisconnectTransfer = nullptr;
-    QToolButton *btnTransferManager = nullptr;
-    QToolButton *btnMaximizeHost = nullptr;
-    QToolButton *btnShowLog = nullptr;
-    QToolButton *btnShowViewer = nullptr;
-    QLabel *aviActivity = nullptr;
+    TActionRegistry *FActions = nullptr;
+    // Freed first: the views' last reports must not reach a window that is half gone.
+    std::unique_ptr<TViewTabs> FLocalTabs;
+    std::unique_ptr<TViewTabs> FHostTabs;
 
-    // Views panel.
-    QWidget *pnlViews = nullptr;
-    QWidget *pnlLocal = nullptr;
-    TDragBar *pnlCentre = nullptr;
-    QWidget *pnlHost = nullptr;
-    QWidget *pnlHostSpacer = nullptr;
-    QWidget *pnlLocalTools = nullptr;
-    QWidget *pnlHostTools = nullptr;
+    TTopPanel *pnlTop = nullptr;
+    TDragBar *splTop = nullptr;
+    TViewsPanel *pnlViews = nullptr;
+    TSidePanel *pnlLocal = nullptr;
+    TSidePanel *pnlHost = nullptr;
     QComboBox *cmboLocalTree = nullptr;
     TTreeCombo *cmboHostTree = nullptr;
-    QTabWidget *pgctrlLocal = nullptr;
-    QTabWidget *pgctrlHost = nullptr;
-    QProgressBar *aniBusy = nullptr;
-    QToolButton *btnLocalUp = nullptr, *btnLocalChangeFolder = nullptr, *btnLocalViewStyle = nullptr;
-    QToolButton *btnLocalNewView = nullptr, *btnLocalCloseView = nullptr;
-    QToolButton *btnLocalEdit = nullptr, *btnLocalRefresh = nullptr, *btnLocalNewFolder = nullptr;
-    QToolButton *btnLocalRename = nullptr, *btnLocalDelete = nullptr, *btnLocalMask = nullptr;
-    QToolButton *btnHostUp = nullptr, *btnHostChangeFolder = nullptr, *btnHostViewStyle = nullptr;
-    QToolButton *btnHostNewView = nullptr, *btnHostCloseView = nullptr;
-    QToolButton *btnHostEdit = nullptr, *btnHostRefresh = nullptr, *btnHostNewFolder = nullptr;
-    QToolButton *btnHostRename = nullptr, *btnHostDelete = nullptr, *btnHostMask = nullptr;
-    QToolButton *btnUpload = nullptr, *btnDownload = nullptr;
-    QMenu *popLocalViewStyle = nullptr;
-    QMenu *popHostViewStyle = nullptr;
     QLabel *lblStatus0 = nullptr;
     QLabel *lblStatus1 = nullptr;
-
-    // Menus.
-    QAction *mnuConnect = nullptr, *mnuConnectURL = nullptr, *mnuStop = nullptr;
-    QAction *mnuDisconnect = nullptr, *mnuDisconnectTransfer = nullptr, *mnuExit = nullptr;
     QMenu *mnuLastConnections = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
-    QAction *mnuCompare = nullptr, *mnuSelectAll = nullptr, *mnuInvertSelection = nullptr;
-    QAction *mnuLocalRefresh = nullptr, *mnuLocalErase = nullptr, *mnuLocalRename = nullptr;
-    QAction *mnuLocalProperties = nullptr;
-    QAction *mnuServerEdit = nullptr, *mnuServerRefresh = nullptr, *mnuServerNewFolder = nullptr;
-    QAction *mnuServerRename = nullptr, *mnuServerErase = nullptr, *mnuServerMask = nullptr;
-    QAction *mnuServerProperties = nullptr;
-    QAction *mnuPreferences = nullptr, *mnuShowTransferManager = nullptr, *mnuMaximizeHost = nullptr;
-    QAction *mnuShowLog = nullptr, *mnuShowViewer = nullptr, *mnuShowTransferInfo = nullptr;
 };

@@ -212,8 +212,8 @@ void TCustomView::PerformDoubleClick(const QModelIndex &item)
 {
     if (!item.isValid())
         return;
-    if (OnPerformDoubleClick && !IsFolder(item))
-        OnPerformDoubleClick(this, item);
+    if (IsListened(&TCustomView::FileOpened) && !IsFolder(item))
+        emit FileOpened(this, item);
     else
         EnterFolder(item);
 }
@@ -250,10 +250,22 @@ bool TCustomView::TransferTo(TCustomView *target)
     return target ? target->TransferFrom(this) : false;
 }
 
+void TCustomView::SetTransferTarget(const QObject *owner, TTransferTargetProvider provider)
+{
+    FTransferTargetOwner = owner;
+    FTransferTarget = owner ? std::move(provider) : nullptr;
+}
+
+TCustomView *TCustomView::TransferTarget()
+{
+    if (!FTransferTargetOwner || !FTransferTarget)
+        return nullptr;
+    return FTransferTarget(this);
+}
+
 void TCustomView::RaiseUpdateState(int state, int count)
 {
-    if (OnUpdateState)
-        OnUpdateState(this, state, count);
+    emit StateReported(this, state, count);
 }
 
 void TCustomView::UpdateStatus()

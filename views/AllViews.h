@@ -3,7 +3,9 @@
 #include "platform/DateTime.h"
 #include "transfers/Transfer.h"
 
+#include <QMetaMethod>
 #include <QModelIndex>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -18,7 +20,7 @@ class QStatusBar;
 class TCustomView;
 class TFileList;
 
-// Codes a view reports through OnUpdateState; the main window enables its commands,
+// Codes a view reports through StateReported; the main window enables its commands,
 // counts connected views and plays sounds from them.
 enum TViewState : int {
     vsStatus = 0,           // status texts recomputed; count = selected items
@@ -76,16 +78,13 @@ public:
     explicit TCustomView(QWidget *parent = nullptr);
     ~TCustomView() override;
 
-    // Raised before a file is deleted or renamed, with its local path or ftp:// URL.
-    std::function<void(TCustomView *sender, const QString &name)> OnFileChanging;
-    // Raised by the local view after its folder changed or was refilled.
-    std::function<void(TCustomView *sender)> OnFolderChanged;
-    // A file (not a folder) was opened by double-click or Enter.
-    std::function<void(TCustomView *sender, const QModelIndex &item)> OnPerformDoubleClick;
-    // State changes and selection changes (TViewState codes).
-    std::function<void(TCustomView *sender, int state, int count)> OnUpdateState;
-    // Asks the owner for the view a transfer started by this view should go to.
-    std::function<TCustomView *(TCustomView *sender)> OnTransfer;
+    // The view a transfer started here should go to, named by whoever arranges the
+    // views. A signal cannot answer, so this is a provider; it is never called once
+    // `owner` is gone.
+    using TTransferTargetProvider = std::function<TCustomView *(TCustomView *sender)>;
+    void SetTransferTarget(const QObject *owner, TTransferTargetProvider provider);
+    // Null when nobody names a target (or its owner is gone).
+    TCustomView *TransferTarget();
 
     // While false, status recomputation is suppressed.
     bool DoUpdates() const { return FDoUpdates; }
@@ -147,7 +146,7 @@ public:
     // False when target is null; otherwise the target's TransferFrom with this view.
     virtual bool TransferTo(TCustomView *target);
 
-    // Recomputes the status panels and raises OnUpdateState(vsStatus).
+    // Recomputes the status panels and reports vsStatus.
     void UpdateStatus();
 
     // The list handlers; public so that tests and the main window's commands reach them
@@ -157,6 +156,17 @@ public:
     virtual bool ListDragOver(const QObject *source) const;
     // Returns whether the key was used (the list must not see it).
     bool ListKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+signals:
+    // Before a file is deleted or renamed, with its local path or ftp:// URL.
+    void FileChanging(TCustomView *sender, const QString &name);
+    // The local view's folder changed or was refilled.
+    void FolderShown(TCustomView *sender);
+    // A file (not a folder) was opened by double-click or Enter; without a listener
+    // the view opens it itself.
+    void FileOpened(TCustomView *sender, const QModelIndex &item);
+    // State changes and selection changes (TViewState codes).
+    void StateReported(TCustomView *sender, int state, int count);
 
 protected:
     // Places the descendant's list above the status bar and wires its events here.
@@ -172,6 +182,11 @@ protected:
     void OpenContextMenuAtFocus();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Whether anybody listens to `signal` (some views behave differently then).
+    template <typename Signal> bool IsListened(Signal signal) const
+    {
+        return isSignalConnected(QMetaMethod::fromSignal(signal));
+    }
 
     QString FFolder;
 
@@ -185,4 +200,6 @@ private:
     bool FDoUpdates = true;
     std::int64_t FSelectedSize = 0;
     std::int64_t FTotalSize = -1;
+    QPointer<const QObject> FTransferTargetOwner;
+    TTransferTargetProvider FTransferTarget;
 };

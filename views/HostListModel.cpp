@@ -305,8 +305,7 @@ bool THostListModel::setData(const QModelIndex &index, const QVariant &value, in
 {
     if (role != Qt::EditRole || !index.isValid() || index.column() != colName || !ValidRow(index.row()))
         return false;
-    if (OnEdited)
-        OnEdited(index.row(), value.toString());
+    emit Edited(index.row(), value.toString());
     return false;
 }
 

@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -124,8 +123,10 @@ public:
 
     // Caption editing is allowed only while connected.
     void SetEditable(bool editable) { FEditable = editable; }
+
+signals:
     // A finished caption edit; the caption itself stays until the server confirms.
-    std::function<void(int row, const QString &text)> OnEdited;
+    void Edited(int row, const QString &text);
 
 private:
     TListingCache::TListingPtr FListing;

@@ -67,10 +67,8 @@ void THostView::CreateListView()
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { ColumnClick(section + 1); });
     list->setEnabled(false);
     SetListView(list);
-    FModel->OnEdited = [](int, const QString &) {
-        // Renaming in place arrives with the file operations; until then an edit
-        // changes nothing.
-    };
+    // Renaming in place arrives with the file operations; until then an edit changes
+    // nothing.
 }
 
 void THostView::ConnectEngine()
@@ -304,8 +302,7 @@ void THostView::SelectNamesAfterFill()
     FSelectNames.clear();
     FPreselected = int(rows.size());
     if (rows.empty()) {
-        if (OnNamesSelected)
-            OnNamesSelected(this, 0);
+        emit NamesSelected(this, 0);
         return;
     }
     ListView()->SelectRows(rows);
@@ -325,15 +322,12 @@ void THostView::TransferPreselected()
 {
     const QPointer<THostView> alive(this);
     FTransferringSelection = true;
-    if (OnTransfer) {
-        if (TCustomView *target = OnTransfer(this))
-            TransferTo(target);
-    }
+    if (TCustomView *target = TransferTarget())
+        TransferTo(target);
     if (!alive)
         return;
     FTransferringSelection = false;
-    if (OnNamesSelected)
-        OnNamesSelected(this, FPreselected);
+    emit NamesSelected(this, FPreselected);
 }
 
 bool THostView::ChangeFolderAndWait(const QString &path)
@@ -596,8 +590,7 @@ void THostView::FTPFolderReply(const std::string &folder, int replyType, bool re
         // The names were meant for the folder that could not be entered, not for the
         // one the server leaves us in.
         FSelectNames.clear();
-        if (OnNamesSelected)
-            OnNamesSelected(this, FolderNotEntered);
+        emit NamesSelected(this, FolderNotEntered);
         return;
     }
     if (replyType != frCurrent)
@@ -627,8 +620,7 @@ void THostView::FTPLog(const std::string &message, std::uint32_t color)
 void THostView::AddLog(const QString &message, const QColor &color)
 {
     FLog.Add(message, color);
-    if (OnLog)
-        OnLog(this, message, color);
+    emit LogLineAdded(this, message, color);
 }
 
 void THostView::FTPLoggedIn()
@@ -671,11 +663,11 @@ void THostView::FTPProgress(int phase, bool isFile, std::int64_t bytes)
         return;
     RaiseUpdateState(vsFileArrived, SelectedCount());
     if (FFetchQueue.empty()) {
-        if (OnTransferred) {
+        if (IsListened(&THostView::FilesFetched)) {
             ListView()->setEnabled(true);
             const int mode = FFetchMode;
             FFetchMode = 0;
-            OnTransferred(this, FFetchedFiles, mode);
+            emit FilesFetched(this, FFetchedFiles, mode);
         }
     } else {
         StartNextFetch();

@@ -11,7 +11,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,7 +38,7 @@ public:
 
     // ---- What the main window calls ----
     // Starts a connection; Files (names or masks separated by ';', commas or blanks) are
-    // selected after the first listing and handed to OnTransfer's view.
+    // selected after the first listing and handed to the transfer target.
     void Connect(const QString &host, int port, const QString &user, const QString &password,
                  const QString &account, const QString &folder, const QString &files);
     void Disconnect();
@@ -85,16 +84,9 @@ public:
     void SetQuestions(TTransferQuestions *questions) { FQuestions = questions; }
     TTransferQuestions &Questions();
 
-    // Raised for every log line.
-    std::function<void(THostView *sender, const QString &message, const QColor &color)> OnLog;
-    // Raised when a one-file-at-a-time fetch is complete, with the local files.
-    std::function<void(THostView *sender, const QStringList &files, int mode)> OnTransferred;
-    // Raised once the names given to Connect were matched against the first listing and
-    // the matching entries handed on for transfer; `matched` may be 0, or
-    // FolderNotEntered when the folder given to Connect could not be entered (nothing
-    // is selected then).
+    // The value NamesSelected carries when the folder given to Connect could not be
+    // entered (nothing is selected then).
     static constexpr int FolderNotEntered = -1;
-    std::function<void(THostView *sender, int matched)> OnNamesSelected;
     // The matching entries are being handed on for transfer (folders are walked).
     bool TransferringSelection() const { return FTransferringSelection; }
     // The last error the server or the engine reported on this connection.
@@ -140,6 +132,16 @@ public:
     bool RenameItem(const QString &oldName, const QString &newName) override;
     bool TransferTo(TCustomView *target) override;
     bool ListDragOver(const QObject *source) const override;
+
+signals:
+    // Every log line.
+    void LogLineAdded(THostView *sender, const QString &message, const QColor &color);
+    // A one-file-at-a-time fetch is complete, with the local files; without a listener
+    // the view does not hold the fetched files for anybody.
+    void FilesFetched(THostView *sender, const QStringList &files, int mode);
+    // The names given to Connect were matched against the first listing and the
+    // matching entries handed on for transfer; `matched` may be 0 or FolderNotEntered.
+    void NamesSelected(THostView *sender, int matched);
 
 private:
     void CreateListView();

@@ -309,8 +309,7 @@ bool TLocalFolderModel::setData(const QModelIndex &index, const QVariant &value,
         || newName == QLatin1String(".."))
         return false;
     const QString oldName = entry->Name;
-    if (OnRenaming)
-        OnRenaming(FilePath(index));
+    emit Renaming(FilePath(index));
     const QDir dir(FFolder);
     if (QFileInfo::exists(dir.filePath(newName)) || !QFile::rename(dir.filePath(oldName), dir.filePath(newName)))
         return false;

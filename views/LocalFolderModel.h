@@ -10,7 +10,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,9 +63,6 @@ public:
     // Creates a folder in the shown folder and lists it; invalid when it could not.
     QModelIndex MakeFolder(const QString &name);
 
-    // Raised with the item's full path before a caption edit renames it.
-    std::function<void(const QString &path)> OnRenaming;
-
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -77,6 +73,10 @@ public:
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     Qt::DropActions supportedDragActions() const override;
+
+signals:
+    // With the item's full path, before a caption edit renames it.
+    void Renaming(const QString &path);
 
 private:
     using TEntryPtr = std::unique_ptr<TLocalEntry>;

@@ -55,10 +55,7 @@ TLocalView::~TLocalView() = default;
 void TLocalView::CreateListView()
 {
     FModel = new TLocalFolderModel(this);
-    FModel->OnRenaming = [this](const QString &path) {
-        if (OnFileChanging)
-            OnFileChanging(this, path);
-    };
+    connect(FModel, &TLocalFolderModel::Renaming, this, [this](const QString &path) { emit FileChanging(this, path); });
 
     FReloadTimer = new QTimer(this);
     FReloadTimer->setSingleShot(true);
@@ -116,8 +113,7 @@ void TLocalView::FolderChanged()
         SetPanelText(3, FreeSpaceText(storage.bytesAvailable()));
     else
         SetPanelText(3, QString());
-    if (OnFolderChanged)
-        OnFolderChanged(this);
+    emit FolderShown(this);
 }
 
 void TLocalView::OpenFolder(const QString &path)
@@ -297,11 +293,9 @@ bool TLocalView::DeleteSelected(bool /*confirm*/)
     const QModelIndexList items = SelectedItems();
     if (items.isEmpty())
         return true;
-    if (OnFileChanging) {
-        for (const QModelIndex &item : items) {
-            if (!IsFolder(item))
-                OnFileChanging(this, GetItemPath(item));
-        }
+    for (const QModelIndex &item : items) {
+        if (!IsFolder(item))
+            emit FileChanging(this, GetItemPath(item));
     }
     const QStringList paths = SelectedPaths();
     const QString question = paths.size() == 1

@@ -66,7 +66,7 @@ private:
     void CreateListView();
     // Shows `path` without the beep of ChangeFolder.
     void OpenFolder(const QString &path);
-    // The folder changed or its contents did: status, free space, OnFolderChanged.
+    // The folder changed or its contents did: status, free space, FolderShown.
     void FolderChanged();
     // Changes on disk are gathered and applied together, at most as often as their
     // cost allows, so that a long run of downloads into the folder is not slowed by it.

@@ -18,6 +18,8 @@
 #include <QStatusBar>
 #include <QScreen>
 #include <QLabel>
+#include <QMenuBar>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QPushButton>
@@ -61,15 +63,13 @@ protected:
                 QString::fromStdString(server.User()), "-p", QString::fromStdString(server.Password())};
     }
 
-    // Records every state code the view reports, passing it on to the window.
-    static void RecordStates(THostView *view, std::vector<int> &codes)
+    // Records every state code the view reports, beside the window, while `listener` lives.
+    static void RecordStates(THostView *view, std::vector<int> &codes, const QObject &listener)
     {
-        auto inner = view->OnUpdateState;
-        view->OnUpdateState = [inner, &codes](TCustomView *sender, int state, int count) {
+        QObject::connect(view, &TCustomView::StateReported, &listener, [&codes](TCustomView *, int state, int) {
             if (state != vsStatus)
                 codes.push_back(state);
-            inner(sender, state, count);
-        };
+        });
     }
 
     static bool WaitForListing(const THostView *view)
@@ -99,6 +99,31 @@ QString LogText(const THostView &view)
     return lines.join('\n').remove('\r');
 }
 
+// The entry `caption` of the menu `title`.
+QAction *MenuEntry(const TfrmMain &window, const QString &title, const QString &caption)
+{
+    for (const QAction *menu : window.menuBar()->actions()) {
+        if (menu->text() != title || !menu->menu())
+            continue;
+        for (QAction *entry : menu->menu()->actions()) {
+            if (entry->text() == caption)
+                return entry;
+        }
+    }
+    return nullptr;
+}
+
+// Every button of the window that shows `action`.
+std::vector<QToolButton *> ButtonsOf(const TfrmMain &window, const QAction *action)
+{
+    std::vector<QToolButton *> buttons;
+    for (QToolButton *button : window.findChildren<QToolButton *>()) {
+        if (button->defaultAction() == action)
+            buttons.push_back(button);
+    }
+    return buttons;
+}
+
 QColor MessageLineColor(const TfrmMain &window, int line)
 {
     const QTextBlock block = window.MessageWindow()->document()->findBlockByNumber(line);
@@ -116,7 +141,8 @@ TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
     auto window = MakeWindow(ConnectArguments(*server));
     THostView *view = window->ActiveHostView();
     std::vector<int> codes;
-    RecordStates(view, codes);
+    const QObject listener;
+    RecordStates(view, codes, listener);
     EXPECT_FALSE(window->RemoteCommands().Disconnect);
 
     window->show();
@@ -135,6 +161,16 @@ TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
     EXPECT_TRUE(window->StopAction()->isEnabled());
     EXPECT_TRUE(MessageText(*window).contains("230")) << "the login shows in the message window";
 
+    // A menu entry and its button are one command: a status report sets both.
+    QAction *disconnect = MenuEntry(*window, "&File", "&Disconnect");
+    QAction *refresh = MenuEntry(*window, "&Server", "&Refresh");
+    ASSERT_TRUE(disconnect && refresh);
+    ASSERT_EQ(ButtonsOf(*window, disconnect).size(), 1u) << "the toolbar's Disconnect";
+    ASSERT_EQ(ButtonsOf(*window, refresh).size(), 1u) << "the remote side's Refresh";
+    for (const QAction *action : {disconnect, refresh})
+        EXPECT_TRUE(action->isEnabled() && ButtonsOf(*window, action)[0]->isEnabled())
+            << action->text().toStdString();
+
     codes.clear();
     window->DisconnectClick();
     ASSERT_TRUE(WaitUntil([&] { return !codes.empty() && codes.back() == vsDisconnected; }));
@@ -143,6 +179,9 @@ TEST_P(MainWindowServerTest, CommandLineConnectsWithStateCodesInOrder)
     EXPECT_EQ(window->ConnectedViews().Count(), 0);
     EXPECT_FALSE(window->HostTreeCombo()->isEnabled());
     EXPECT_FALSE(window->RemoteCommands().Disconnect);
+    for (const QAction *action : {disconnect, refresh})
+        EXPECT_FALSE(action->isEnabled() || ButtonsOf(*window, action)[0]->isEnabled())
+            << action->text().toStdString();
     window->close();
 }
 
@@ -157,10 +196,10 @@ TEST_P(MainWindowServerTest, WildcardReceiveListDownloadsWhatTheMaskSelects)
     auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.txt" << "-l" << LocalFolder());
     THostView *view = window->ActiveHostView();
     TCustomView *target = nullptr;
-    view->OnTransfer = [&](TCustomView *) -> TCustomView * {
+    view->SetTransferTarget(window.get(), [&](TCustomView *) -> TCustomView * {
         target = window->ActiveLocalView();
         return target;
-    };
+    });
     window->show();
     ASSERT_TRUE(WaitForListing(view));
     ASSERT_TRUE(WaitUntil([&] { return target != nullptr; }));
@@ -216,7 +255,7 @@ TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
 
     auto window = MakeWindow(ConnectArguments(*server) << "-r" << "*.bin" << "-l" << LocalFolder());
     THostView *view = window->ActiveHostView();
-    view->OnTransfer = [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); };
+    view->SetTransferTarget(window.get(), [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); });
     window->show();
     ASSERT_TRUE(WaitForListing(view));
     TTransferItems &queue = FTransfers.Queue();

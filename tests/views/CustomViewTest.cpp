@@ -103,7 +103,8 @@ TEST(CustomView, StatusFollowsSelectionAndReportsState0)
 {
     TProbeView view({{"one", 1, false}, {"big", 1536, false}, {"dir", 0, true}});
     std::vector<std::pair<int, int>> states;
-    view.OnUpdateState = [&](TCustomView *, int state, int count) { states.emplace_back(state, count); };
+    QObject::connect(&view, &TCustomView::StateReported,
+                     [&](TCustomView *, int state, int count) { states.emplace_back(state, count); });
     view.ListView()->SelectRow(0);
     EXPECT_EQ(view.PanelText(1), "3 Entries, 1.5KB");
     EXPECT_EQ(view.PanelText(2), "1 Item Selected, 1 Byte");
@@ -133,7 +134,7 @@ TEST(CustomView, DoUpdatesOffSuppressesStatus)
 {
     TProbeView view({{"a", 10, false}});
     int reports = 0;
-    view.OnUpdateState = [&](TCustomView *, int, int) { ++reports; };
+    QObject::connect(&view, &TCustomView::StateReported, [&](TCustomView *, int, int) { ++reports; });
     view.SetDoUpdates(false);
     view.ListView()->SelectRow(0);
     view.UpdateStatus();
@@ -141,6 +142,30 @@ TEST(CustomView, DoUpdatesOffSuppressesStatus)
     view.SetDoUpdates(true);
     view.UpdateStatus();
     EXPECT_EQ(reports, 1);
+}
+
+TEST(CustomView, AFreedListenerHearsNothingAndIsAskedNothing)
+{
+    TProbeView view({{"a", 1, false}});
+    int reports = 0;
+    int asked = 0;
+    {
+        const QObject listener;
+        QObject::connect(&view, &TCustomView::StateReported, &listener,
+                         [&](TCustomView *, int, int) { ++reports; });
+        view.SetTransferTarget(&listener, [&](TCustomView *) -> TCustomView * {
+            ++asked;
+            return &view;
+        });
+        view.UpdateStatus();
+        EXPECT_EQ(view.TransferTarget(), &view);
+    }
+    ASSERT_EQ(reports, 1);
+    ASSERT_EQ(asked, 1);
+    view.UpdateStatus();
+    EXPECT_EQ(view.TransferTarget(), nullptr);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(asked, 1);
 }
 
 TEST(CustomView, MaskPanelShowsLowerCaseOrAllFiles)
@@ -193,7 +218,8 @@ TEST(CustomView, DoubleClickOpensFilesThroughTheOwnerAndFoldersItself)
 {
     TProbeView view({{"file", 5, false}, {"dir", 0, true}});
     QStringList opened;
-    view.OnPerformDoubleClick = [&](TCustomView *, const QModelIndex &item) { opened << item.data().toString(); };
+    QObject::connect(&view, &TCustomView::FileOpened,
+                     [&](TCustomView *, const QModelIndex &item) { opened << item.data().toString(); });
     view.ListView()->SelectRow(0);
     view.ListDblClick(Qt::NoModifier);
     view.ListView()->ClearSelection();

@@ -77,7 +77,8 @@ TEST_F(HostListModelTest, EditsReachTheOwnerOnlyWhenAllowed)
     EXPECT_TRUE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_FALSE(Model.flags(Model.index(0, 1)) & Qt::ItemIsEditable);
     std::vector<std::pair<int, QString>> edits;
-    Model.OnEdited = [&](int row, const QString &text) { edits.emplace_back(row, text); };
+    QObject::connect(&Model, &THostListModel::Edited,
+                     [&](int row, const QString &text) { edits.emplace_back(row, text); });
     // The caption stays until the server confirms the rename.
     EXPECT_FALSE(Model.setData(Model.index(0, 0), QStringLiteral("new.txt"), Qt::EditRole));
     EXPECT_EQ(Text(0, 0), "notes.txt");

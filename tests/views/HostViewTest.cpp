@@ -33,14 +33,15 @@ public:
         Combo = std::make_unique<TTreeCombo>();
         View->SetTreeCombo(Combo.get());
         View->FTP().SetPassive(true);
-        View->OnUpdateState = [this](TCustomView *, int state, int) {
+        QObject::connect(View.get(), &TCustomView::StateReported, [this](TCustomView *, int state, int) {
             if (state != vsStatus)
                 States.push_back(state);
-        };
-        View->OnLog = [this](THostView *, const QString &text, const QColor &color) {
-            ++LogEvents;
-            Logged.push_back({text, color});
-        };
+        });
+        QObject::connect(View.get(), &THostView::LogLineAdded,
+                         [this](THostView *, const QString &text, const QColor &color) {
+                             ++LogEvents;
+                             Logged.push_back({text, color});
+                         });
     }
     ~TViewProbe()
     {
@@ -446,10 +447,11 @@ TEST_P(HostViewServerTest, ChangeFolderAndWaitEndsForMissingFolders)
 TEST_P(HostViewServerTest, FilesGivenAtConnectAreSelectedAndHandedOver)
 {
     std::vector<TCustomView *> asked;
-    View().OnTransfer = [&](TCustomView *sender) {
+    const QObject owner;
+    View().SetTransferTarget(&owner, [&](TCustomView *sender) -> TCustomView * {
         asked.push_back(sender);
         return nullptr;
-    };
+    });
     ConnectTo(QString(), QStringLiteral("a.txt;C.BIN"));
     ASSERT_TRUE(Probe->WaitShows("/"));
     ASSERT_EQ(View().SelectedCount(), 2);

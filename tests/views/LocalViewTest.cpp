@@ -40,7 +40,7 @@ protected:
             return Answer;
         };
         View->ShowError = [this](const QString &message) { Errors << message; };
-        View->OnFolderChanged = [this](TCustomView *) { ++FolderChanges; };
+        QObject::connect(View.get(), &TCustomView::FolderShown, [this](TCustomView *) { ++FolderChanges; });
         ASSERT_TRUE(View->ChangeFolderAndWait(Root));
         ASSERT_TRUE(WaitUntil([&] { return View->ItemCount() == 3; }));
     }
@@ -238,7 +238,9 @@ TEST_F(LocalViewTest, RenamesOnDiskAndTellsBeforeCaptionEdits)
     EXPECT_EQ(QFileInfo(Root + "/b.bin").size(), 1536);
 
     QStringList changing;
-    View->OnFileChanging = [&](TCustomView *, const QString &path) { changing << path; };
+    const QObject listener;
+    QObject::connect(View.get(), &TCustomView::FileChanging, &listener,
+                     [&](TCustomView *, const QString &path) { changing << path; });
     ASSERT_TRUE(WaitUntil([&] { return Item("renamed.txt").isValid(); }));
     ASSERT_TRUE(View->Model()->setData(Item("renamed.txt"), QStringLiteral("edited.txt"), Qt::EditRole));
     EXPECT_EQ(changing, QStringList({Root + "/renamed.txt"}));
@@ -248,7 +250,9 @@ TEST_F(LocalViewTest, RenamesOnDiskAndTellsBeforeCaptionEdits)
 TEST_F(LocalViewTest, DeleteAsksThenMovesToTheTrash)
 {
     QStringList changing;
-    View->OnFileChanging = [&](TCustomView *, const QString &path) { changing << path; };
+    const QObject listener;
+    QObject::connect(View.get(), &TCustomView::FileChanging, &listener,
+                     [&](TCustomView *, const QString &path) { changing << path; });
     View->ListView()->SelectRow(Item("a.txt").row());
     View->ListView()->SelectRow(Item("sub").row());
 

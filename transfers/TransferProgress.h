@@ -1,8 +1,8 @@
 #pragma once
 
-// Stand-ins for the progress window and the transfer manager until the transfers
-// subsystem brings its own: they watch the global queue and tell the main window
-// what it needs to know (a file done, the end of all transfers).
+// A stand-in for the progress window until its real content comes: it watches the
+// global queue and tells the main window what it needs to know (a file done, the end
+// of all transfers).
 
 #include <QStringList>
 #include <QWidget>
@@ -11,20 +11,21 @@ class QLabel;
 class QProgressBar;
 class QPlainTextEdit;
 class QTimer;
-class QTreeWidget;
 class TTransferItems;
 
-class TPlaceholderProgressWindow : public QWidget
+class TfrmTransfer : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent = nullptr);
+    explicit TfrmTransfer(TTransferItems &queue, QWidget *parent = nullptr);
     // The queue outlives this window: it must not call it afterwards.
-    ~TPlaceholderProgressWindow() override;
+    ~TfrmTransfer() override;
 
 signals:
-    // A TViewState code for the main window: a file done, or all transfers done.
-    void MainStatus(int state);
+    // A file is done and more are pending.
+    void FileTransferred();
+    // The queue's run is over.
+    void AllTransferred();
     void TransferConnected(bool connected);
     // An engine error of the queue, for the main window's message log.
     void TransferError(const QString &text);
@@ -44,20 +45,4 @@ private:
     QLabel *lblFileName = nullptr;
     QProgressBar *pbTotal = nullptr;
     QPlainTextEdit *TransferLog = nullptr;
-};
-
-class TPlaceholderTransferManager : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPlaceholderTransferManager(TTransferItems &queue, QWidget *parent = nullptr);
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void Fill();
-
-    TTransferItems &FQueue;
-    QTreeWidget *lvTransfers = nullptr;
 };

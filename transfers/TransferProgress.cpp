@@ -1,13 +1,11 @@
-#include "app/PlaceholderWindows.h"
+#include "transfers/TransferProgress.h"
 
 #include "transfers/Transfer.h"
-#include "views/AllViews.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,7 +16,7 @@ constexpr int LogFlushMS = 200;
 
 } // namespace
 
-TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent)
+TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
     : QWidget(parent, Qt::Window), FQueue(queue)
 {
     setWindowTitle(QStringLiteral("Ferrow"));
@@ -32,7 +30,7 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     FLogTimer = new QTimer(this);
     FLogTimer->setSingleShot(true);
     FLogTimer->setInterval(LogFlushMS);
-    connect(FLogTimer, &QTimer::timeout, this, &TPlaceholderProgressWindow::FlushLog);
+    connect(FLogTimer, &QTimer::timeout, this, &TfrmTransfer::FlushLog);
     layout->addWidget(lblFileName);
     layout->addWidget(pbTotal);
     layout->addWidget(TransferLog);
@@ -49,7 +47,7 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     };
     FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
         if (sender.CountOf(tsPending) > 0)
-            emit MainStatus(vsFileArrived);
+            emit FileTransferred();
     };
     // Only the queue knows when a run is over: an item that fails at once may be
     // followed by others its submitter is still adding.
@@ -66,7 +64,7 @@ TPlaceholderProgressWindow::TPlaceholderProgressWindow(TTransferItems &queue, QW
     };
 }
 
-TPlaceholderProgressWindow::~TPlaceholderProgressWindow()
+TfrmTransfer::~TfrmTransfer()
 {
     FQueue.OnItemStarted = nullptr;
     FQueue.OnItemProgress = nullptr;
@@ -78,7 +76,7 @@ TPlaceholderProgressWindow::~TPlaceholderProgressWindow()
     FQueue.OnLog = nullptr;
 }
 
-void TPlaceholderProgressWindow::AddLogLine(const QString &line)
+void TfrmTransfer::AddLogLine(const QString &line)
 {
     FPendingLog.append(line);
     if (FPendingLog.size() > MaxLogLines)
@@ -87,7 +85,7 @@ void TPlaceholderProgressWindow::AddLogLine(const QString &line)
         FLogTimer->start();
 }
 
-void TPlaceholderProgressWindow::FlushLog()
+void TfrmTransfer::FlushLog()
 {
     if (FPendingLog.isEmpty())
         return;
@@ -95,48 +93,16 @@ void TPlaceholderProgressWindow::FlushLog()
     FPendingLog.clear();
 }
 
-void TPlaceholderProgressWindow::ShowItemState()
+void TfrmTransfer::ShowItemState()
 {
     pbTotal->setValue(FQueue.PercentDone());
 }
 
-void TPlaceholderProgressWindow::EndRun()
+void TfrmTransfer::EndRun()
 {
     lblFileName->clear();
     pbTotal->setValue(0);
     hide();
     emit StatusText(QString());
-    emit MainStatus(vsAllTransferred);
-}
-
-TPlaceholderTransferManager::TPlaceholderTransferManager(TTransferItems &queue, QWidget *parent)
-    : QWidget(parent, Qt::Window), FQueue(queue)
-{
-    setWindowTitle(QStringLiteral("Transfer Manager"));
-    auto *layout = new QVBoxLayout(this);
-    lvTransfers = new QTreeWidget(this);
-    lvTransfers->setHeaderLabels({tr("Name"), tr("Size"), tr("Local Directory"), tr("Host Directory"),
-                                  tr("Status")});
-    layout->addWidget(lvTransfers);
-    resize(560, 260);
-}
-
-void TPlaceholderTransferManager::showEvent(QShowEvent *event)
-{
-    Fill();
-    QWidget::showEvent(event);
-}
-
-void TPlaceholderTransferManager::Fill()
-{
-    lvTransfers->clear();
-    for (int i = 0; i < FQueue.Count(); ++i) {
-        const TTransferItem *item = FQueue.Items(i);
-        const bool upload = item->Direction == tdUpload;
-        const QString local = QString::fromStdString(upload ? item->SourceFolder : item->DestFolder);
-        const QString host = QString::fromStdString(upload ? item->DestFolder : item->SourceFolder);
-        lvTransfers->addTopLevelItem(new QTreeWidgetItem(
-            {QString::fromStdString(item->Name), QString::number(item->Size), local, host,
-             TransferStatusText(item->Status(), item->Direction)}));
-    }
+    emit AllTransferred();
 }

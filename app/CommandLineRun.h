@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class TBatchQuestions;
+class TBatchRun;
+class TfrmMain;
+class THostView;
+class TTransferItems;
+struct TConnectionSwitches;
+
+// What the command line asks of the main window once it is up: a connection, transfers
+// to queue, and with "-x" a run that closes the window when its transfers are over.
+class TCommandLineRun : public QObject
+{
+    Q_OBJECT
+public:
+    TCommandLineRun(TfrmMain &window, TTransferItems &queue);
+    ~TCommandLineRun() override;
+
+    // Runs `arguments` (the process arguments without the program name) once.
+    void Start(const QStringList &arguments);
+
+    bool ExitWhenDone() const { return FExitWhenDone; }
+    // Nobody answers questions in this run: messages go to standard error.
+    bool Unattended() const { return bool(FBatch); }
+    // Whether everything arrived, in a run with "-x".
+    int ExitCode() const;
+
+    // A status report reached the window: `activeSender` is the active remote view when
+    // it reported; `allTransferred` when the queue's run is over.
+    void StatusReported(THostView *activeSender, int state, bool allTransferred);
+    // The user closed the window: whatever has not arrived counts as failed.
+    void Interrupt();
+
+private:
+    bool QueueTransfers(const TConnectionSwitches &switches);
+    void SelectionMade(THostView *view, int matched);
+    void EndWhenIdle();
+    void CloseWhenFinished();
+    void PromptPassword(QString &password);
+
+    TfrmMain &FWindow;
+    TTransferItems &FQueue;
+    bool FExitWhenDone = false;
+    // Only in a run started with "-x".
+    std::unique_ptr<TBatchRun> FBatch;
+    std::unique_ptr<TBatchQuestions> FBatchQuestions;
+    bool FClosing = false;
+};

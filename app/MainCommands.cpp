@@ -1,0 +1,383 @@
+#include "app/Main.h"
+
+#include "app/MessageWindow.h"
+#include "app/OptionsForm.h"
+#include "app/SidePanel.h"
+#include "app/ViewTabs.h"
+#include "engine/FTPComp.h"
+#include "platform/Version.h"
+#include "views/HostView.h"
+#include "views/LoclView.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+
+std::vector<TCommandRow> TfrmMain::CommandTable()
+{
+    using C = TCommand;
+    using R = TEnableRule;
+    using S = QStyle;
+    using Row = TCommandRow;
+    const auto run = [this](void (TfrmMain::*command)()) {
+        return [this, command](bool) { (this->*command)(); };
+    };
+    const auto style = [this](void (TfrmMain::*setStyle)(int), int value) {
+        return [this, setStyle, value](bool checked) {
+            if (checked)
+                (this->*setStyle)(value);
+        };
+    };
+    const auto nextStyle = [this](TViewSide side) {
+        return [this, side](bool) {
+            if (side == vsHost)
+                SetHostViewStyle((ActiveHostView()->ViewStyle() + 1) % 4);
+            else
+                SetLocalViewStyle((ActiveLocalView()->ViewStyle() + 1) % 4);
+        };
+    };
+    // Commands without a handler are not built yet and stay disabled.
+    return {
+        Row(C::Connect, tr("&Connect")).Keys("Ctrl+Shift+C").Image(S::SP_DriveNetIcon, "network-connect"),
+        Row(C::ConnectURL, tr("Connect to &URL")).Keys("Ctrl+Shift+U").Image(S::SP_DirLinkIcon, "go-jump"),
+        Row(C::Stop, tr("&Stop"))
+            .Keys("Ctrl+Shift+S")
+            .Image(S::SP_BrowserStop, "process-stop")
+            .Enabled(R::RemoteStop)
+            .Does(run(&TfrmMain::StopClick)),
+        Row(C::Disconnect, tr("&Disconnect"))
+            .Keys("Ctrl+Shift+D")
+            .Image(S::SP_DialogCloseButton, "network-disconnect")
+            .Enabled(R::RemoteDisconnect)
+            .Does(run(&TfrmMain::DisconnectClick)),
+        Row(C::DisconnectTransfer, tr("Disconnect Transfer Connection"))
+            .Enabled(R::Manual)
+            .With(cfStartsDisabled)
+            .Does([this](bool) { FQueue.DisconnectAll(); }),
+        Row(C::DisconnectTransferButton, tr("Disconnect")).Image(S::SP_DialogCancelButton),
+        Row(C::Exit, tr("&Exit")).Keys("Alt+F4").Does([this](bool) { close(); }),
+        Row(C::Compare, tr("&Compare Folders")).Enabled(R::RemoteFolderCommands),
+        Row(C::SelectAll, tr("Select &All"))
+            .Keys("Ctrl+A")
+            .With(cfWidgetShortcut)
+            .Does(run(&TfrmMain::SelectAllClick)),
+        Row(C::InvertSelection, tr("&Invert Selection"))
+            .Keys("Shift+Ctrl+A")
+            .With(cfWidgetShortcut)
+            .Does(run(&TfrmMain::InvertSelectionClick)),
+        Row(C::LocalUp, tr("Up One Level"))
+            .Image(S::SP_FileDialogToParent, "go-up")
+            .Enabled(R::Manual)
+            .Does(run(&TfrmMain::LocalUpClick)),
+        Row(C::LocalChangeFolder, tr("Change Folder"))
+            .Image(S::SP_DirOpenIcon, "folder-open")
+            .Does(run(&TfrmMain::LocalChangeFolderClick)),
+        Row(C::LocalViewStyle, tr("Change Views"))
+            .Button({}, tr("Type of Views"))
+            .Image(S::SP_FileDialogListView)
+            .Does(nextStyle(vsLocal)),
+        Row(C::LocalNewView, tr("New View"))
+            .Image(S::SP_FileDialogNewFolder, "tab-new")
+            .Does(run(&TfrmMain::LocalNewViewClick)),
+        Row(C::LocalCloseView, tr("Close View"))
+            .Image(S::SP_DialogCloseButton, "tab-close")
+            .Enabled(R::Manual)
+            .Does(run(&TfrmMain::LocalCloseViewClick)),
+        Row(C::LocalEdit, tr("E&dit with..."))
+            .Button(tr("Edit with..."))
+            .Image(S::SP_FileDialogDetailedView, "document-edit"),
+        Row(C::LocalRefresh, tr("&Refresh"))
+            .Button(tr("Refresh"))
+            .Image(S::SP_BrowserReload, "view-refresh")
+            .Does(run(&TfrmMain::LocalRefreshClick)),
+        Row(C::LocalNewFolder, tr("&Create New Folder"))
+            .Button(tr("New Folder"))
+            .Image(S::SP_FileDialogNewFolder, "folder-new"),
+        Row(C::LocalRename, tr("Rena&me"))
+            .Button(tr("Rename"))
+            .Image(S::SP_FileIcon, "edit-rename")
+            .Enabled(R::LocalRename),
+        Row(C::LocalDelete, tr("&Erase"))
+            .Button(tr("Delete"))
+            .Image(S::SP_TrashIcon, "edit-delete")
+            .Enabled(R::LocalDelete),
+        Row(C::LocalMask, tr("Mas&k files"))
+            .Button(tr("File Mask"))
+            .Image(S::SP_FileDialogContentsView, "view-filter"),
+        Row(C::LocalProperties, tr("P&roperties")).Enabled(R::LocalProperties),
+        Row(C::HostUp, tr("Up One Level"))
+            .Image(S::SP_FileDialogToParent, "go-up")
+            .Enabled(R::RemoteUpOneLevel)
+            .Does(run(&TfrmMain::HostUpClick)),
+        Row(C::HostChangeFolder, tr("Change Folder"))
+            .Image(S::SP_DirOpenIcon, "folder-open")
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::HostChangeFolderClick)),
+        Row(C::HostViewStyle, tr("Change Views"))
+            .Button({}, tr("Type of Views"))
+            .Image(S::SP_FileDialogListView)
+            .Enabled(R::RemoteFolderCommands)
+            .Does(nextStyle(vsHost)),
+        Row(C::HostNewView, tr("New View"))
+            .Image(S::SP_FileDialogNewFolder, "tab-new")
+            .Does(run(&TfrmMain::HostNewViewClick)),
+        Row(C::HostCloseView, tr("Close View"))
+            .Image(S::SP_DialogCloseButton, "tab-close")
+            .Enabled(R::Manual)
+            .Does(run(&TfrmMain::HostCloseViewClick)),
+        Row(C::HostEdit, tr("E&dit with..."))
+            .Button(tr("Edit with..."))
+            .Image(S::SP_FileDialogDetailedView, "document-edit")
+            .Enabled(R::RemoteFolderCommands),
+        Row(C::HostRefresh, tr("&Refresh"))
+            .Button(tr("Refresh"))
+            .Image(S::SP_BrowserReload, "view-refresh")
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::HostRefreshClick)),
+        Row(C::HostNewFolder, tr("&Create New Folder"))
+            .Button(tr("New Folder"))
+            .Image(S::SP_FileDialogNewFolder, "folder-new")
+            .Enabled(R::RemoteFolderCommands),
+        Row(C::HostRename, tr("Rena&me"))
+            .Button(tr("Rename"))
+            .Image(S::SP_FileIcon, "edit-rename")
+            .Enabled(R::RemoteRename),
+        Row(C::HostDelete, tr("&Erase"))
+            .Button(tr("Delete"))
+            .Image(S::SP_TrashIcon, "edit-delete")
+            .Enabled(R::RemoteDelete),
+        Row(C::HostMask, tr("Mas&k files"))
+            .Button(tr("File Mask"))
+            .Image(S::SP_FileDialogContentsView, "view-filter")
+            .Enabled(R::RemoteFolderCommands),
+        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties),
+        Row(C::Upload, tr("Upload")).Image(S::SP_ArrowRight, "go-next").Enabled(R::LocalUpload),
+        Row(C::Download, tr("Download")).Image(S::SP_ArrowLeft, "go-previous").Enabled(R::RemoteDownload),
+        Row(C::Preferences, tr("General &Preferences")).Does(run(&TfrmMain::ShowPreferences)),
+        Row(C::ShowTransferManager, tr("View &Transfer Manager"))
+            .Button(tr("Show Transfer Manager"))
+            .Keys("Ctrl+G")
+            .Image(S::SP_FileDialogDetailedView)
+            .With(cfCheckable)
+            .Does([this](bool shown) { ShowTransferManager(shown); }),
+        Row(C::MaximizeHost, tr("&Maximize Server Window"))
+            .Button(tr("Maximize Host View"))
+            .Keys("Ctrl+M")
+            .Image(S::SP_TitleBarMaxButton)
+            .With(cfCheckable)
+            .Does([this](bool on) { SetHostViewMaximized(on); }),
+        Row(C::ShowLog, tr("View M&essages Window"))
+            .Button(tr("Show Log"))
+            .Keys("F9")
+            .Image(S::SP_FileDialogContentsView)
+            .With(cfCheckable | cfChecked)
+            .Does([this](bool shown) { SetLogShown(shown); }),
+        Row(C::ShowViewer, tr("View Internal &Viewer"))
+            .Button(tr("Show Viewer"))
+            .Keys("F10")
+            .Image(S::SP_FileDialogInfoView)
+            .With(cfCheckable),
+        Row(C::ShowTransferInfo, tr("View &Transfers"))
+            .Keys("F12")
+            .With(cfCheckable | cfChecked)
+            .Does([this](bool shown) { ShowTransferInfoChanged(shown); }),
+        Row(C::About, tr("&About...")).Does(run(&TfrmMain::ShowAbout)),
+        Row(C::LocalLargeIcons, tr("Large Icons"))
+            .With(cfCheckable)
+            .Does(style(&TfrmMain::SetLocalViewStyle, 0)),
+        Row(C::LocalSmallIcons, tr("Small Icons"))
+            .With(cfCheckable)
+            .Does(style(&TfrmMain::SetLocalViewStyle, 1)),
+        Row(C::LocalList, tr("List")).With(cfCheckable).Does(style(&TfrmMain::SetLocalViewStyle, 2)),
+        Row(C::LocalDetails, tr("Details")).With(cfCheckable).Does(style(&TfrmMain::SetLocalViewStyle, 3)),
+        Row(C::HostLargeIcons, tr("Large Icons"))
+            .With(cfCheckable)
+            .Does(style(&TfrmMain::SetHostViewStyle, 0)),
+        Row(C::HostSmallIcons, tr("Small Icons"))
+            .With(cfCheckable)
+            .Does(style(&TfrmMain::SetHostViewStyle, 1)),
+        Row(C::HostList, tr("List")).With(cfCheckable).Does(style(&TfrmMain::SetHostViewStyle, 2)),
+        Row(C::HostDetails, tr("Details")).With(cfCheckable).Does(style(&TfrmMain::SetHostViewStyle, 3)),
+    };
+}
+
+void TfrmMain::CreateMenus()
+{
+    using C = TCommand;
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    FActions->Fill(file, {C::Connect, C::ConnectURL, C::Stop, C::Disconnect, C::DisconnectTransfer});
+    mnuLastConnections = file->addMenu(tr("&Last Connections"));
+    for (int i = 0; i < TLastConnections::Count; ++i) {
+        mnuLastSites[i] = mnuLastConnections->addAction(QString());
+        mnuLastSites[i]->setData(i);
+        mnuLastSites[i]->setVisible(false);
+    }
+    connect(mnuLastConnections, &QMenu::aboutToShow, this, [this] {
+        for (int i = 0; i < TLastConnections::Count; ++i) {
+            mnuLastSites[i]->setText(LastConnectionCaption(i, FLastSites.Site(i)));
+            mnuLastSites[i]->setVisible(!FLastSites.Site(i).isEmpty());
+            // Connecting to a stored site needs the site manager, which is not built yet.
+            mnuLastSites[i]->setEnabled(false);
+        }
+    });
+    FActions->Fill(file, {kSeparator, C::Exit});
+    FActions->Fill(menuBar()->addMenu(tr("&Edit")), {C::Compare, C::SelectAll, C::InvertSelection});
+    FActions->Fill(menuBar()->addMenu(tr("&Local")),
+                   {C::LocalRefresh, C::LocalRename, C::LocalDelete, C::LocalProperties});
+    FActions->Fill(menuBar()->addMenu(tr("&Server")),
+                   {C::HostEdit, C::HostRefresh, C::HostNewFolder, C::HostRename, C::HostDelete, C::HostMask,
+                    C::HostProperties});
+    FActions->Fill(menuBar()->addMenu(tr("&Options")),
+                   {C::Preferences, C::ShowTransferManager, C::MaximizeHost, C::ShowLog, C::ShowViewer,
+                    C::ShowTransferInfo});
+    FActions->Fill(menuBar()->addMenu(tr("&Help")), {C::About});
+    FActions->MakeExclusive({C::LocalLargeIcons, C::LocalSmallIcons, C::LocalList, C::LocalDetails});
+    FActions->MakeExclusive({C::HostLargeIcons, C::HostSmallIcons, C::HostList, C::HostDetails});
+}
+
+void TfrmMain::StopClick()
+{
+    if (THostView *view = ActiveHostView())
+        view->Stop();
+}
+
+void TfrmMain::DisconnectClick()
+{
+    if (THostView *view = ActiveHostView())
+        view->Disconnect();
+}
+
+void TfrmMain::HostNewViewClick()
+{
+    THostView *old = ActiveHostView();
+    const bool wasConnected = old && old->Connected();
+    const QString caption = FHostTabs->Caption(old);
+    const TFTPComponent &engine = old->FTP();
+    const QString host = QString::fromStdString(engine.Host());
+    const int port = engine.Port();
+    const QString user = QString::fromStdString(engine.UserName());
+    const QString password = QString::fromStdString(engine.Password());
+    const QString account = QString::fromStdString(engine.Account());
+    const QString folder = old->GetFolder();
+
+    THostView *view = NewHostView();
+    if (!wasConnected)
+        return; // would open the site manager, which is not built yet
+    SetHostCaption(caption);
+    view->Connect(host, port, user, password, account, folder, QString());
+}
+
+void TfrmMain::HostCloseViewClick()
+{
+    if (FHostTabs->CloseActive([](int closed, int) { return RemoteTabAfterClose(closed); }))
+        cmboHostTree->setEnabled(FConnectedViews.ComboEnabled());
+}
+
+void TfrmMain::LocalNewViewClick()
+{
+    NewLocalView();
+}
+
+void TfrmMain::LocalCloseViewClick()
+{
+    FLocalTabs->CloseActive(LocalTabAfterClose);
+}
+
+void TfrmMain::HostRefreshClick()
+{
+    if (ActiveHostView() && FRemoteCommands.FolderCommands)
+        ActiveHostView()->Refresh();
+}
+
+void TfrmMain::LocalRefreshClick()
+{
+    if (ActiveLocalView())
+        ActiveLocalView()->Refresh();
+}
+
+void TfrmMain::HostUpClick()
+{
+    if (ActiveHostView() && FRemoteCommands.UpOneLevel)
+        ActiveHostView()->FolderUp();
+}
+
+void TfrmMain::LocalUpClick()
+{
+    if (ActiveLocalView())
+        ActiveLocalView()->FolderUp();
+}
+
+void TfrmMain::HostChangeFolderClick()
+{
+    THostView *view = ActiveHostView();
+    if (!view || !FRemoteCommands.FolderCommands)
+        return;
+    const QString current = view->GetFolder();
+    bool ok = false;
+    const QString folder =
+        QInputDialog::getText(this, tr("Open Folder"), tr("Enter the path of a folder you want to open"),
+                              QLineEdit::Normal, current, &ok);
+    if (ok && folder != current)
+        view->ChangeFolder(folder);
+}
+
+void TfrmMain::LocalChangeFolderClick()
+{
+    TLocalView *view = ActiveLocalView();
+    if (!view)
+        return;
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("Select Folder to View"), view->GetFolder());
+    if (!folder.isEmpty())
+        view->ChangeFolder(folder);
+}
+
+TCustomView *TfrmMain::FocusedView() const
+{
+    if (ActiveLocalView() && ActiveLocalView()->ListHasFocus())
+        return ActiveLocalView();
+    if (ActiveHostView() && ActiveHostView()->ListHasFocus())
+        return ActiveHostView();
+    return nullptr;
+}
+
+void TfrmMain::SelectAllClick()
+{
+    if (TCustomView *view = FocusedView())
+        view->SelectAll();
+}
+
+void TfrmMain::InvertSelectionClick()
+{
+    if (TCustomView *view = FocusedView())
+        view->InvertSelection();
+}
+
+void TfrmMain::ShowTransferManager(bool shown)
+{
+    if (FTransferManager)
+        FTransferManager->setVisible(shown);
+}
+
+void TfrmMain::ShowTransferInfoChanged(bool shown)
+{
+    if (!FProgressWindow)
+        return;
+    if (!shown)
+        FProgressWindow->hide();
+    else if (FQueue.CountOf(tsPending) + FQueue.CountOf(tsInProgress) > 0)
+        FProgressWindow->show();
+}
+
+void TfrmMain::ShowPreferences()
+{
+    if (TfrmOptions(*FOptions, this).Edit())
+        FQueue.SetSettings(FOptions->TransferSettings());
+}
+
+void TfrmMain::ShowAbout()
+{
+    QMessageBox::about(this, tr("About Ferrow"),
+                       tr("Ferrow %1, an FTP client.").arg(QLatin1String(FerrowVersion)));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/Actions.h"
+
+#include <QWidget>
+
+#include <initializer_list>
+
+class QLabel;
+class TDragBar;
+class TMessageWindow;
+
+// The top of the main window: the toolbar, the bar below it that switches it between
+// small and large when dragged, and the message window, which can be hidden.
+class TTopPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    // The toolbar shows `toolbar`; `showLog` is the command whose check mark follows
+    // the message window.
+    TTopPanel(TActionRegistry &actions, std::initializer_list<TCommand> toolbar, TCommand showLog,
+              QWidget *parent = nullptr);
+
+    TMessageWindow *MessageWindow() const { return reLog; }
+    int ToolbarHeight() const;
+    bool LogShown() const;
+    void SetLogShown(bool shown);
+    void SetLargeToolbar(bool large);
+    // The bar under the panel was dragged by `delta` from `startHeight`; the panel takes
+    // at most `limit`.
+    void DragTo(int startHeight, int delta, int limit);
+
+protected:
+    // The large toolbar carries the captions and shows no hints.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void DragToolbar(QPoint delta);
+
+    TActionRegistry &FActions;
+    const TCommand FShowLog;
+    QWidget *pnlToolbar = nullptr;
+    TDragBar *barToolbar = nullptr;
+    TMessageWindow *reLog = nullptr;
+    QLabel *aviActivity = nullptr;
+    bool FLargeToolbar = false;
+    int FRememberedLogHeight = 0;
+    int FToolbarDragStart = 0;
+};

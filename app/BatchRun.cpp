@@ -1,7 +1,7 @@
 #include "app/BatchRun.h"
 
 #include "transfers/Transfer.h"
-#include "views/AllViews.h"
+#include "views/ViewState.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "app/CommandRules.h"
 
-#include "views/AllViews.h"
+#include "views/ViewState.h"
 
 #include <algorithm>
 #include <cmath>

@@ -83,7 +83,7 @@ struct TStatusReaction
     friend bool operator==(const TStatusReaction &, const TStatusReaction &) = default;
 };
 
-// `state` is a TViewState code of views/AllViews.h.
+// `state` is a TViewState code of views/ViewState.h.
 TStatusReaction ReactToStatus(int state, bool exitWhenDone);
 
 // The count of logged-in remote views that enables the shared tree combo.

@@ -2,6 +2,7 @@
 
 #include "platform/DateTime.h"
 #include "transfers/Transfer.h"
+#include "views/ViewState.h"
 
 #include <QMetaMethod>
 #include <QModelIndex>
@@ -19,22 +20,6 @@ class QLabel;
 class QStatusBar;
 class TCustomView;
 class TFileList;
-
-// Codes a view reports through StateReported; the main window enables its commands,
-// counts connected views and plays sounds from them.
-enum TViewState : int {
-    vsStatus = 0,           // status texts recomputed; count = selected items
-    vsConnected = 36,       // the engine opened its control connection (before login)
-    vsError = 66,
-    vsBusy = 128,           // connecting, or waiting for a folder listing
-    vsIdle = 129,
-    vsLoggedIn = 130,
-    vsDisconnected = 131,
-    vsLoginFailed = 132,
-    vsFileArrived = 133,    // a fetched file has arrived; count = selected items
-    vsAllTransferred = 134, // raised by the transfer progress window, not by views
-    vsAborted = 136,
-};
 
 // List styles, in the order of the main window's view-style menu.
 enum TListStyle : int { lsLargeIcons = 0, lsSmallIcons = 1, lsList = 2, lsDetails = 3 };

@@ -1,5 +1,5 @@
 #include "app/CommandRules.h"
-#include "views/AllViews.h"
+#include "views/ViewState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
 #include "app/ProgramIcon.h"
-#include "platform/ProgramFolder.h"
 #include "transfers/Restart.h"
-#include "tests/app/QtApp.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
+#include "tests/support/ProgramFolderGuard.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WidgetTests.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
@@ -32,6 +32,8 @@
 
 #include <vector>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 class MainWindowTest : public ::testing::Test
@@ -43,10 +45,8 @@ protected:
         // Nothing here may touch the real user's files.
         QStandardPaths::setTestModeEnabled(true);
         ASSERT_TRUE(FFolder.isValid());
-        SetProgramFolderOverride(FFolder.path());
         QDir(FFolder.path()).mkdir("local");
     }
-    void TearDown() override { SetProgramFolderOverride(QString()); }
 
     QString RegistryFile() const { return FFolder.filePath("ScrivelFerrow.ini"); }
     QString LocalFolder() const { return FFolder.filePath("local"); }
@@ -74,10 +74,11 @@ protected:
 
     static bool WaitForListing(const THostView *view)
     {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30000);
+        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
     }
 
     QTemporaryDir FFolder;
+    const TProgramFolderGuard FProgramFolder{FFolder.path()};
     TGlobalTransferItems FTransfers;
 };
 
@@ -213,7 +214,7 @@ TEST_P(MainWindowServerTest, WildcardReceiveListDownloadsWhatTheMaskSelects)
 
     TTransferItems &queue = FTransfers.Queue();
     ASSERT_EQ(queue.Count(), 2) << "one download per selected file";
-    ASSERT_TRUE(WaitUntil([&] { return queue.IsIdle(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return queue.IsIdle(); }));
     EXPECT_EQ(queue.CountOf(tsDone), 2);
     EXPECT_EQ(ReadAll(LocalFolder() + "/a.txt"), "alpha");
     EXPECT_EQ(ReadAll(LocalFolder() + "/b.TXT"), "beta");
@@ -259,7 +260,7 @@ TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
     window->show();
     ASSERT_TRUE(WaitForListing(view));
     TTransferItems &queue = FTransfers.Queue();
-    ASSERT_TRUE(WaitUntil([&] { return queue.Count() == 1 && queue.IsIdle(); }, 60000));
+    ASSERT_TRUE(WaitUntil([&] { return queue.Count() == 1 && queue.IsIdle(); }));
     ASSERT_EQ(queue.CountOf(tsDone), 1);
 
     TLocalView *local = window->ActiveLocalView();
@@ -492,9 +493,9 @@ TEST_F(MainWindowTest, OpensAtAWorkableSizeAndBothSidesShareTheWidth)
     EXPECT_NEAR(host->width() - hostWidth, 150, 2);
 
     window->showMaximized();
-    ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5s));
     window->showNormal();
-    ASSERT_TRUE(WaitUntil([&] { return !window->isMaximized(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return !window->isMaximized(); }, 5s));
     QApplication::processEvents();
     ExpectPanelsApart(*local, "restored from maximised");
     window->close();
@@ -512,7 +513,7 @@ TEST_F(MainWindowTest, ClosingMaximisedKeepsTheNormalBounds)
     {
         auto window = MakeWindow();
         window->showMaximized();
-        ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return window->isMaximized(); }, 5s));
         window->close();
     }
     const TMainWindowState stored = TWindowStateStore(RegistryFile()).LoadMainWindow();

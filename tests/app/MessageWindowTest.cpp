@@ -1,5 +1,5 @@
 #include "app/MessageWindow.h"
-#include "tests/app/QtApp.h"
+#include "tests/support/WidgetTests.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -33,7 +33,7 @@ class MessageWindowTest : public ::testing::Test
 {
 protected:
     // The application must exist before the first widget.
-    QApplication &app = TestApp();
+    QApplication &app = WidgetTestApp();
     TMessageWindow window;
 };
 

@@ -2,9 +2,9 @@
 
 #include "engine/FTPComp.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramFolder.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/ProgramFolderGuard.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,9 +26,7 @@ protected:
     {
         QStandardPaths::setTestModeEnabled(true);
         ASSERT_TRUE(FDir.isValid());
-        SetProgramFolderOverride(FDir.path());
     }
-    void TearDown() override { SetProgramFolderOverride(QString()); }
 
     QString OptionsFile() const { return FDir.filePath("ferrow.ini"); }
     void WriteFile(const QByteArray &content) const
@@ -50,6 +48,7 @@ protected:
     }
 
     QTemporaryDir FDir;
+    const TProgramFolderGuard FProgramFolder{FDir.path()};
 };
 
 // Every option away from its default.
@@ -351,12 +350,13 @@ TEST_F(OptionsTest, PreferencesWindowEditsACopy)
 TEST(OptionsDefaultsTest, LogFileAndBuiltInList)
 {
     QTemporaryDir dir;
-    SetProgramFolderOverride(dir.path());
-    EXPECT_EQ(TOptions::LogFilePathFor("/somewhere/else/a.log"), QDir(dir.path()).filePath("a.log"));
-    EXPECT_EQ(TOptions::LogFilePathFor("b.log"), QDir(dir.path()).filePath("b.log"));
-    EXPECT_EQ(QFileInfo(TOptions::DefaultFileName()).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
-    EXPECT_TRUE(TOptions::DefaultFileName().endsWith(".ini"));
-    SetProgramFolderOverride(QString());
+    {
+        const TProgramFolderGuard folder(dir.path());
+        EXPECT_EQ(TOptions::LogFilePathFor("/somewhere/else/a.log"), QDir(dir.path()).filePath("a.log"));
+        EXPECT_EQ(TOptions::LogFilePathFor("b.log"), QDir(dir.path()).filePath("b.log"));
+        EXPECT_EQ(QFileInfo(TOptions::DefaultFileName()).absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
+        EXPECT_TRUE(TOptions::DefaultFileName().endsWith(".ini"));
+    }
 
     const QStringList builtIn = TOptions::DefaultExtensions();
     QStringList sorted = builtIn;
@@ -397,10 +397,7 @@ TEST(EngineSettingsTest, WorkedOutFromTheOptions)
 
 TEST(EngineSettingsTest, PushedIntoEveryLiveEngine)
 {
-    static int argc = 1;
-    static char name[] = "options-test";
-    static char *argv[] = {name, nullptr};
-    const QCoreApplication app(argc, argv);
+    TestApp();
     {
         auto first = std::make_unique<TFTPComponent>();
         auto second = std::make_unique<TFTPComponent>();

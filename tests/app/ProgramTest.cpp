@@ -1,14 +1,13 @@
 #include "tests/support/ChildProcess.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestSockets.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +15,8 @@
 #include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
+
+using namespace std::chrono_literals;
 
 // The real program, started as a process with folders of its own, so that a test never
 // meets the user's running copy or files.
@@ -68,17 +69,6 @@ protected:
         return Path("run") + "/ferrow-" + QString::fromLocal8Bit(user ? user->pw_name : "");
     }
 
-    static bool WaitFor(const std::function<bool()> &done, int ms)
-    {
-        QDeadlineTimer deadline(ms);
-        while (!done()) {
-            if (deadline.hasExpired())
-                return false;
-            QThread::msleep(50);
-        }
-        return true;
-    }
-
     // How a run with "-x" ended: "exited with code N", or "hung" when it did not end by
     // itself well within the limit; its standard output and error together.
     struct TBatchEnd
@@ -121,7 +111,7 @@ ProgramTest::TBatchEnd ProgramTest::RunBatch(std::vector<std::string> arguments)
     const QString log = Path(QStringLiteral("run%1.log").arg(++FRuns));
     TChildProcess program(argv, log.toStdString());
     // A limit only to catch a run that never ends; a finished run takes seconds.
-    const bool ended = WaitFor([&] { return !program.IsRunning(); }, 90000);
+    const bool ended = WaitUntil([&] { return !program.IsRunning(); }, 90s);
     program.Stop();
     return {ended ? program.ExitDescription() : "hung", ReadFile(log).toStdString()};
 }
@@ -149,7 +139,7 @@ class ProgramServerTest : public ProgramTest, public ::testing::WithParamInterfa
 TEST_F(ProgramTest, SecondCopyExitsWithCodeOneAndFirstRunsOn)
 {
     TChildProcess first({ProgramPath()}, Path("first.log").toStdString());
-    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(InstanceSocket()) || !first.IsRunning(); }, 30000))
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(InstanceSocket()) || !first.IsRunning(); }, 30s))
         << "the first copy never listened";
     ASSERT_TRUE(first.IsRunning()) << first.ExitDescription();
 
@@ -172,7 +162,7 @@ TEST_P(ProgramServerTest, ReceiveListDownloadsBothFilesAndExitsWhenDone)
     TChildProcess program({ProgramPath(), "-r", "a.txt;b.txt", "-c", address, "-u", server->User(), "-p",
                            server->Password(), "-l", Path("local").toStdString(), "-x"},
                           Path("program.log").toStdString());
-    ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }, 120000))
+    ASSERT_TRUE(WaitUntil([&] { return !program.IsRunning(); }, 120s))
         << "the program did not end after its transfers: " << ReadFile(Path("program.log")).toStdString();
     EXPECT_EQ(program.ExitDescription(), "exited with code 0") << ReadFile(Path("program.log")).toStdString();
     EXPECT_EQ(ReadFile(Path("local/a.txt")), "alpha");
@@ -259,7 +249,7 @@ TEST_P(ProgramServerTest, AnInstalledCopyKeepsItsFilesInThePerUserFolder)
     TChildProcess program({installed.toStdString(), "-d", "-r", "a.txt", "-c", address, "-u", server->User(), "-p",
                            server->Password(), "-l", Path("local").toStdString(), "-x"},
                           Path("program.log").toStdString());
-    ASSERT_TRUE(WaitFor([&] { return !program.IsRunning(); }, 120000)) << ReadFile(Path("program.log")).toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return !program.IsRunning(); }, 120s)) << ReadFile(Path("program.log")).toStdString();
     EXPECT_EQ(program.ExitDescription(), "exited with code 0") << ReadFile(Path("program.log")).toStdString();
     EXPECT_EQ(ReadFile(Path("local/a.txt")), "alpha");
 

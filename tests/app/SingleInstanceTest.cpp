@@ -1,10 +1,12 @@
 #include "app/SingleInstance.h"
-#include "tests/app/QtApp.h"
+#include "tests/support/EventLoop.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
 
 TEST(SingleInstance, NameCarriesProgramAndUserInRuntimeFolder)
 {
@@ -28,7 +30,7 @@ TEST(SingleInstance, SecondClaimAsksTheFirstToRaise)
 
     TSingleInstance second;
     EXPECT_EQ(second.Claim(name), TSingleInstance::TResult::AnotherRunning);
-    EXPECT_TRUE(WaitUntil([&] { return raised; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return raised; }, 5s));
 }
 
 TEST(SingleInstance, StaleSocketOfACrashedCopyIsTakenOver)

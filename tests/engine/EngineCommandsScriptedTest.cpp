@@ -225,7 +225,7 @@ TEST_F(EngineTransferTest, DownloadAnnouncesTheSizeTheReplyNames)
     Engine().SetPassive(true);
     Engine().Download("data.bin", LocalPath("data.bin"), ttBinary);
     Engine().Download("other.bin", LocalPath("other.bin"), ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 4; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() == 4; }));
 
     EXPECT_THAT(CommandsAfterLogin(Server()),
                 ElementsAre("PASV", "RETR data.bin", "PASV", "RETR other.bin"))
@@ -260,7 +260,7 @@ TEST_F(EngineTransferTest, ProgressComesAtMostEvery700Milliseconds)
               .Hang());
     Engine().SetPassive(true);
     Engine().Download("slow", LocalPath("slow"), ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() >= 3 && Phases(Recorder()).back() == "2:3"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() >= 3 && Phases(Recorder()).back() == "2:3"; }));
     const std::vector<std::string> phases = Phases(Recorder());
     EXPECT_EQ(phases.front(), "0:0");
     EXPECT_THAT(phases, Contains("1:3")) << "the block after the pause is reported";
@@ -285,7 +285,7 @@ TEST_F(EngineTransferTest, TypeIsSentOnlyWhenItChanges)
     Engine().SetPassive(true);
     Engine().Download("a", LocalPath("a"), ttAuto);
     Engine().Download("b", LocalPath("b"), ttASCII);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 4; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() == 4; }));
     EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PASV", "RETR a", "TYPE A", "PASV", "RETR b"))
         << "Auto on a fresh worker sends no TYPE";
     EXPECT_THAT(Phases(Recorder()), ElementsAre("0:0", "2:0", "0:0", "2:0"));
@@ -315,13 +315,13 @@ TEST_F(EngineTransferTest, NewConnectionSendsTheTypeAgain)
     Engine().SetPassive(true);
     Engine().AddCommand(fcSetType, {std::to_string(ttASCII)});
     ASSERT_TRUE(WaitForCommand(Server(), "TYPE A"));
-    ASSERT_TRUE(PumpUntil([&] { return !Engine().Busy(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Engine().Busy(); }));
     Engine().Logout();
     ASSERT_TRUE(Recorder().WaitFor("Disconnect"));
     Engine().Login();
     ASSERT_TRUE(Recorder().WaitFor("LoggedIn"));
     Engine().Download("b", LocalPath("b"), ttASCII);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() == 2; }));
     EXPECT_TRUE(Received(Server(), "RETR b")) << "ASCII is selected again on the new connection";
     EXPECT_EQ(Server().ReceivedCommands().end()[-3], "TYPE A");
 }
@@ -339,7 +339,7 @@ TEST_F(EngineTransferTest, ResumedDownloadContinuesAtTheOffset)
               .Hang());
     Engine().SetPassive(true);
     Engine().ResumeDownload("f", LocalPath("f"), 3, ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() == 2; }));
     EXPECT_EQ(ReadFile(LocalPath("f")), "abcdef") << "what followed the offset is replaced";
     EXPECT_THAT(Phases(Recorder()), ElementsAre("0:3", "2:6"));
     EXPECT_TRUE(Recorder().HasLogContaining("Transferred 6 bytes in "));
@@ -374,7 +374,7 @@ TEST_F(EngineTransferTest, ResumeWithoutRestartSupportStartsFromZero)
               .Hang());
     Engine().SetPassive(true);
     Engine().ResumeDownload("f", LocalPath("f"), 1000, ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return Phases(Recorder()).size() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Phases(Recorder()).size() == 2; }));
     EXPECT_EQ(ReadFile(LocalPath("f")), "new");
     EXPECT_FALSE(Received(Server(), "REST 1000"));
 }
@@ -552,7 +552,7 @@ TEST_F(EngineTransferTest, AbortDuringATransferSendsAborAndTheDialogueGoesOn)
               .Hang());
     Engine().SetPassive(true);
     Engine().Download("f", LocalPath("f"), ttBinary);
-    ASSERT_TRUE(PumpUntil([&] { return ReadFile(LocalPath("f")) == "first block"; }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(LocalPath("f")) == "first block"; }));
     Engine().Abort();
     Engine().GetCurrentFolder();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
@@ -598,7 +598,7 @@ TEST_F(EngineTransferTest, FrozenServerHoldsTheUserForAboutOneTimeOut)
     QElapsedTimer clock;
     clock.start();
     Engine().Download("f", LocalPath("f"), ttBinary);
-    ASSERT_TRUE(PumpUntil(transferFailed, 60s));
+    ASSERT_TRUE(WaitUntil(transferFailed, 60s));
     const qint64 transfer = clock.restart();
     EXPECT_GE(transfer, TimeOut);
     EXPECT_LT(transfer, TimeOut * 5 / 2) << "stall, ABOR and final reply took " << transfer << " ms";
@@ -623,7 +623,7 @@ TEST_F(EngineTransferTest, RefusedDataCommandReportsOneError)
     Engine().SetPassive(true);
     Engine().Download("missing", LocalPath("missing"), ttBinary);
     ASSERT_TRUE(Recorder().WaitFor("Error"));
-    PumpFor(100ms);
+    ProcessEventsFor(100ms);
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0"));
     EXPECT_TRUE(Phases(Recorder()).empty());
 }
@@ -745,7 +745,7 @@ TEST_F(EngineQueueTest, ClearCommandsLetsTheRunningCommandFinish)
               .Answer("MKD c", "257 \"/c\" created")
               .Hang());
     Engine().GetCurrentFolder();
-    ASSERT_TRUE(PumpUntil([&] { return Engine().Busy(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Engine().Busy(); }));
     Engine().SetCurrentFolder("a");
     Engine().SetCurrentFolder("b");
     Engine().ClearCommands();
@@ -769,7 +769,7 @@ TEST_F(EngineQueueTest, LogoutDuringATransferAbortsFlushesAndQuits)
     Engine().SetPassive(true);
     Engine().Download("f", LocalPath("f"), ttBinary);
     Engine().NoOp();
-    ASSERT_TRUE(PumpUntil([&] { return ReadFile(LocalPath("f")) == "abc"; }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(LocalPath("f")) == "abc"; }));
     Engine().Logout();
     ASSERT_TRUE(Recorder().WaitFor("Disconnect"));
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Abort", "Error 0", "Disconnect"));
@@ -788,7 +788,7 @@ TEST_F(EngineQueueTest, KeepAliveSendsNoOpOnTheFourthIdleTick)
     TFTPComponent::KeepAlive = true;
     for (int tick = 0; tick < 3; ++tick)
         TFTPComponent::KeepAliveTick();
-    PumpFor(200ms);
+    ProcessEventsFor(200ms);
     EXPECT_FALSE(Received(Server(), "NOOP"));
     EXPECT_EQ(Engine().IdleSeconds(), 30);
     TFTPComponent::KeepAliveTick();
@@ -801,7 +801,7 @@ TEST_F(EngineQueueTest, KeepAliveLeavesBusyAndLoggedOutEnginesAlone)
 {
     LogIn(LoggedInScript().Expect("PWD").Pause(1500ms).Reply("257 \"/\"").Hang());
     Engine().GetCurrentFolder();
-    ASSERT_TRUE(PumpUntil([&] { return Engine().Busy(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Engine().Busy(); }));
     for (int tick = 0; tick < 5; ++tick)
         TFTPComponent::KeepAliveTick();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
@@ -809,7 +809,7 @@ TEST_F(EngineQueueTest, KeepAliveLeavesBusyAndLoggedOutEnginesAlone)
     TFTPComponent idle; // never logged in
     for (int tick = 0; tick < 5; ++tick)
         TFTPComponent::KeepAliveTick();
-    PumpFor(200ms);
+    ProcessEventsFor(200ms);
     EXPECT_EQ(idle.IdleSeconds(), 50);
     EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PWD", "NOOP"))
         << "one NOOP, after the busy command ended";

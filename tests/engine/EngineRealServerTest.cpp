@@ -94,7 +94,7 @@ protected:
                 n += line.rfind("Transferred ", 0) == 0;
             return n;
         };
-        const bool ended = PumpUntil([&] { return transferred() >= Count || Recorder.Count("Error") > 0; }, 60s);
+        const bool ended = WaitUntil([&] { return transferred() >= Count || Recorder.Count("Error") > 0; }, 60s);
         EXPECT_EQ(Recorder.Count("Error"), 0) << testing::PrintToString(Recorder.Logs());
         return ended && Recorder.Count("Error") == 0;
     }
@@ -374,7 +374,7 @@ TEST_P(EngineRealServerTest, KeepAliveReachesTheServer)
     EXPECT_TRUE(engine.HasKeepAliveTimer());
     for (int tick = 0; tick < 4; ++tick)
         TFTPComponent::KeepAliveTick();
-    ASSERT_TRUE(PumpUntil([&] { return FServer->ProtocolLogText().contains("NOOP"); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return FServer->ProtocolLogText().contains("NOOP"); }, 10s));
     EXPECT_TRUE(Recorder().Logs().empty());
     engine.GetCurrentFolder();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));

@@ -224,7 +224,7 @@ TEST_F(EngineReplyTest, AbortEndsAWaitForAReply)
     LogIn(LoggedInScript().Expect("PWD").Hang());
     Engine().GetCurrentFolder();
     ASSERT_TRUE(WaitForCommand(Server(), "PWD"));
-    PumpFor(100ms);
+    ProcessEventsFor(100ms);
     Engine().Abort();
     ASSERT_TRUE(Recorder().WaitFor("FolderReply", 1, 3s));
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10004", "Abort", "FolderReply"));
@@ -493,7 +493,7 @@ TEST_F(EngineLoginTest, AbortDuringTheRetryDelayEndsTheLogin)
     engine.SetUserName("joe");
     engine.Login();
     ASSERT_TRUE(FRecorder->WaitFor("Error"));
-    ASSERT_TRUE(PumpUntil([&] { return FRecorder->HasLog("30 seconds delay before retrying..."); }));
+    ASSERT_TRUE(WaitUntil([&] { return FRecorder->HasLog("30 seconds delay before retrying..."); }));
     engine.Abort();
     ASSERT_TRUE(FRecorder->WaitFor("CantLogIn", 1, 5s));
     EXPECT_THAT(FRecorder->Outline(), ElementsAre("Error 10061", "Disconnect", "CantLogIn"));
@@ -513,7 +513,7 @@ TEST_F(EngineLoginTest, FreeingTheEngineDuringALoginMakesNoFurtherAttempt)
     auto engine = std::make_unique<TFTPComponent>();
     Attach(*engine);
     StartLogin(*engine, server);
-    ASSERT_TRUE(PumpUntil([&] { return server.ReceivedCommands().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return server.ReceivedCommands().size() == 1; }));
     engine.reset();
     EXPECT_EQ(server.ControlConnections(), 1);
 }
@@ -582,9 +582,9 @@ TEST_F(EngineLoginTest, EngineDeletedByItsOwnHandler)
     engine->OnLog = [&](TFTPComponent *, const std::string &, TColor) { ++logLines; };
     engine->OnConnect = [&](TFTPComponent *) { engine.reset(); };
     StartLogin(*engine, server);
-    ASSERT_TRUE(PumpUntil([&] { return !engine; }));
+    ASSERT_TRUE(WaitUntil([&] { return !engine; }));
     const int linesAtDeletion = logLines;
-    PumpFor(300ms);
+    ProcessEventsFor(300ms);
     EXPECT_EQ(logLines, linesAtDeletion) << "nothing is delivered after the engine is gone";
     EXPECT_TRUE(TFTPComponent::Registry().empty());
 }

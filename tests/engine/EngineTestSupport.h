@@ -5,11 +5,10 @@
 // processed.
 
 #include "engine/FTPComp.h"
+#include "tests/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -17,35 +16,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-inline QCoreApplication &TestApp()
-{
-    static int argc = 1;
-    static char name[] = "engine-tests";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-// Processes the owner's events until Done() holds or the time is up.
-inline bool PumpUntil(const std::function<bool()> &Done, std::chrono::milliseconds Timeout = std::chrono::seconds(20))
-{
-    TestApp();
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-inline void PumpFor(std::chrono::milliseconds Duration)
-{
-    PumpUntil([] { return false; }, Duration);
-}
 
 struct TRecordedEvent
 {
@@ -121,9 +91,9 @@ public:
     {
         return int(std::count_if(Events.begin(), Events.end(), [&](const TRecordedEvent &e) { return e.Kind == Kind; }));
     }
-    bool WaitFor(const std::string &Kind, int Times = 1, std::chrono::milliseconds Timeout = std::chrono::seconds(20))
+    bool WaitFor(const std::string &Kind, int Times = 1, std::chrono::milliseconds Timeout = WaitLimit)
     {
-        return PumpUntil([&] { return Count(Kind) >= Times; }, Timeout);
+        return WaitUntil([&] { return Count(Kind) >= Times; }, Timeout);
     }
     // The events of one kind, in order.
     std::vector<TRecordedEvent> Of(const std::string &Kind) const

@@ -3,7 +3,7 @@
 
 #include "tests/engine/ScriptedEngine.h"
 
-#include "platform/ProgramFolder.h"
+#include "tests/support/ProgramFolderGuard.h"
 
 #include <gmock/gmock.h>
 
@@ -28,13 +28,11 @@ protected:
     void SetUp() override
     {
         EngineTestBase::SetUp();
-        SetProgramFolderOverride(FFolder.path());
         DebugMode = true;
     }
     void TearDown() override
     {
         DebugMode = false;
-        SetProgramFolderOverride(QString());
         EngineTestBase::TearDown();
     }
     QString TracePath() const { return FFolder.filePath(QStringLiteral("Debug.txt")); }
@@ -66,6 +64,7 @@ protected:
     }
 
     QTemporaryDir FFolder;
+    const TProgramFolderGuard FProgramFolder{FFolder.path()};
 };
 
 } // namespace

@@ -203,7 +203,7 @@ TEST_P(ParsersServerTest, EngineListsFolderEndToEnd)
                 return true;
         return false;
     };
-    ASSERT_TRUE(PumpUntil(fileEnded)) << testing::PrintToString(recorder.Outline());
+    ASSERT_TRUE(WaitUntil(fileEnded)) << testing::PrintToString(recorder.Outline());
     QFile fetched(copy);
     ASSERT_TRUE(fetched.open(QIODevice::ReadOnly)) << testing::PrintToString(recorder.Logs());
     EXPECT_EQ(fetched.readAll(), QByteArray("one leading blank"));

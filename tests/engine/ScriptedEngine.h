@@ -48,9 +48,9 @@ inline bool Received(const TScriptedServer &Server, const std::string &Command)
 }
 
 inline bool WaitForCommand(const TScriptedServer &Server, const std::string &Command,
-                           std::chrono::milliseconds Timeout = std::chrono::seconds(20))
+                           std::chrono::milliseconds Timeout = WaitLimit)
 {
-    return PumpUntil([&] { return Received(Server, Command); }, Timeout);
+    return WaitUntil([&] { return Received(Server, Command); }, Timeout);
 }
 
 // A scripted server with an engine logged in to it, and a temporary folder for local

@@ -2,7 +2,7 @@
 
 #include "engine/FTPUtils.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramFolder.h"
+#include "tests/support/ProgramFolderGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,9 +27,7 @@ protected:
     {
         QStandardPaths::setTestModeEnabled(true);
         ASSERT_TRUE(FDir.isValid());
-        SetProgramFolderOverride(FDir.path());
     }
-    void TearDown() override { SetProgramFolderOverride(QString()); }
 
     QString Path(const QString &name) const { return FDir.filePath(name); }
     QString SitesFile() const { return Path("Sites.ini"); }
@@ -57,6 +55,7 @@ protected:
     }
 
     QTemporaryDir FDir;
+    const TProgramFolderGuard FProgramFolder{FDir.path()};
 };
 
 // What the profile layer reads for a key, quotes removed.

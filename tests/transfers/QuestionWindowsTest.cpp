@@ -5,7 +5,7 @@
 #include "transfers/Restart.h"
 
 #include "tests/support/ModalWindows.h"
-#include "tests/views/ViewTestSupport.h"
+#include "tests/support/WidgetTests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "transfers/TransferDecision.h"
 
-#include "tests/transfers/ScriptedQuestions.h"
+#include "tests/support/ScriptedQuestions.h"
 
 #include <gtest/gtest.h>
 

@@ -4,13 +4,11 @@
 // what the queue tells them, and a recorder of the queue's events.
 
 #include "transfers/Transfer.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TestFiles.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QStringList>
-#include <QThread>
 
 #include <algorithm>
 
@@ -18,33 +16,9 @@
 #include <string>
 #include <vector>
 
-inline QCoreApplication &TestApp()
+inline bool RunToIdle(const TTransferItems &queue)
 {
-    static int argc = 1;
-    static char name[] = "ferrow-transfers-test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-// Runs the event loop until `done` holds or `ms` have passed; returns `done`'s last answer.
-template <typename Predicate>
-bool WaitUntil(Predicate done, int ms = 30000)
-{
-    TestApp();
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-inline bool RunToIdle(const TTransferItems &queue, int ms = 60000)
-{
-    return WaitUntil([&queue] { return queue.IsIdle(); }, ms);
+    return WaitUntil([&queue] { return queue.IsIdle(); });
 }
 
 class TRecordingHost : public TTransferHost

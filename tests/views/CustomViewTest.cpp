@@ -1,7 +1,7 @@
 #include "views/AllViews.h"
 #include "views/FileList.h"
 
-#include "ViewTestSupport.h"
+#include "tests/support/WidgetTests.h"
 
 #include <QLabel>
 #include <QStandardItemModel>

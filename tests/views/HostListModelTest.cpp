@@ -1,7 +1,7 @@
 #include "views/HostListModel.h"
 #include "views/ListHelpers.h"
 
-#include "ViewTestSupport.h"
+#include "tests/support/WidgetTests.h"
 
 #include <QIcon>
 #include <QItemSelectionModel>

@@ -7,11 +7,11 @@
 #include "views/FileList.h"
 #include "views/LoclView.h"
 
-#include "ViewTestSupport.h"
 #include "tests/support/FtpServers.h"
+#include "tests/support/ScriptedQuestions.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestFiles.h"
-#include "tests/transfers/ScriptedQuestions.h"
+#include "tests/support/WidgetTests.h"
 
 #include <gmock/gmock.h>
 

@@ -5,9 +5,9 @@
 #include "views/HostListModel.h"
 #include "views/TreeCombo.h"
 
-#include "ViewTestSupport.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/WidgetTests.h"
 
 #include <gmock/gmock.h>
 

@@ -3,7 +3,7 @@
 #include "views/FileList.h"
 #include "views/LocalFiles.h"
 
-#include "ViewTestSupport.h"
+#include "tests/support/WidgetTests.h"
 
 #include <QApplication>
 #include <QClipboard>

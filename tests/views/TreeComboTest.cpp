@@ -1,6 +1,6 @@
 #include "views/TreeCombo.h"
 
-#include "ViewTestSupport.h"
+#include "tests/support/WidgetTests.h"
 
 #include <QStandardItemModel>
 #include <QTreeView>

@@ -4,6 +4,8 @@
 // subsystem brings its own: they watch the global queue and tell the main window
 // what it needs to know (a file done, the end of all transfers).
 
+#include "engine/Event.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -19,7 +21,6 @@ class TPlaceholderProgressWindow : public QWidget
     Q_OBJECT
 public:
     explicit TPlaceholderProgressWindow(TTransferItems &queue, QWidget *parent = nullptr);
-    // The queue outlives this window: it must not call it afterwards.
     ~TPlaceholderProgressWindow() override;
 
 signals:
@@ -39,6 +40,7 @@ private:
     void FlushLog();
 
     TTransferItems &FQueue;
+    TScopedConnections FQueueConnections;
     QStringList FPendingLog;
     QTimer *FLogTimer = nullptr;
     QLabel *lblFileName = nullptr;

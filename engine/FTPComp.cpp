@@ -8,7 +8,6 @@
 #include "engine/Notifications.h"
 #include "engine/ProtocolText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimer>

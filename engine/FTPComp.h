@@ -3,7 +3,7 @@
 // The FTP protocol engine. Each TFTPComponent owns one worker thread that runs the
 // queued commands one at a time over blocking sockets; every result comes back as a
 // notification delivered on the thread that created the engine (the owner's thread),
-// through the On... handlers below, in the order the worker raised them.
+// through the On... events below, in the order the worker raised them.
 //
 // All methods must be called on the owner's thread. They only queue a command and
 // return at once, except ClearCommands and the destructor, which wait for the worker

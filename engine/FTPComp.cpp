@@ -3,11 +3,11 @@
 
 #include "engine/FTPComp.h"
 
+#include "engine/EventLoopWait.h"
 #include "engine/FTPThread.h"
 #include "engine/Notifications.h"
 #include "engine/ProtocolText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
@@ -28,7 +28,8 @@ constexpr const char *CommandNames[FTPCommandCount] = {
 // The live engines; touched on the owner's thread only.
 std::vector<TFTPComponent *> EngineRegistry;
 
-constexpr auto WaitSlice = std::chrono::milliseconds(200);
+// The engine's kind of wait whose nesting ClearCommands checks.
+constexpr int FlushWait = 1;
 
 } // namespace
 
@@ -80,9 +81,12 @@ void TFTPComponent::SetPassiveForAll(bool Value)
 }
 
 TFTPComponent::TFTPComponent(QObject *AOwner)
-    : QObject(AOwner), FPassive(DefaultPassive.load()), FNotifications(std::make_shared<TNotificationQueue>()),
-      FNotifier(std::make_unique<TNotifier>(FNotifications, [this](TNotification &Note) { Deliver(Note); }))
+    : QObject(AOwner)
+    , FPassive(DefaultPassive.load())
+    , FLink(std::make_shared<TNotificationLink>())
+    , FNotifier(TNotifier::ForThisThread())
 {
+    FLink->Engine = this;
     // The C library reads the time zone on first use without a lock a race checker
     // can see; the workers' dates then only read what this thread set up.
     static const bool timeZoneRead = (::tzset(), true);
@@ -99,7 +103,8 @@ TFTPComponent::TFTPComponent(QObject *AOwner)
 TFTPComponent::~TFTPComponent()
 {
     Trace("Destroying FTP Component...");
-    FDestroying = true;
+    // Nothing more reaches the listeners, not even during the wait below.
+    FLink->Engine = nullptr;
     const bool wasFirst = !EngineRegistry.empty() && EngineRegistry.front() == this;
     if (wasFirst)
         StopKeepAliveTimer();
@@ -109,12 +114,6 @@ TFTPComponent::~TFTPComponent()
         WaitForWorker();
         FThread.reset();
     }
-    // A handler of this engine is still on the stack: its notifier goes later.
-    if (FDelivering > 0) {
-        QCoreApplication::removePostedEvents(FNotifier.get(), NotifyEventType());
-        FNotifier->Detach();
-        FNotifier.release()->deleteLater();
-    }
     EngineRegistry.erase(std::remove(EngineRegistry.begin(), EngineRegistry.end(), this), EngineRegistry.end());
     TraceFmt("Destroyed FTP Component, Count = %d", int(EngineRegistry.size()));
     if (wasFirst && !EngineRegistry.empty())
@@ -123,8 +122,9 @@ TFTPComponent::~TFTPComponent()
 
 void TFTPComponent::WaitForWorker()
 {
-    while (!FThread->WaitFinished(WaitSlice))
-        QCoreApplication::processEvents();
+    // Unguarded: the engine is already being destroyed, and nothing else frees it.
+    TEventLoopWait wait;
+    wait.UntilPolled([this](std::chrono::milliseconds Slice) { return FThread->WaitFinished(Slice); });
 }
 
 void TFTPComponent::StartKeepAliveTimer()
@@ -193,7 +193,8 @@ void TFTPComponent::Logout()
 {
     if (Busy())
         Abort();
-    ClearCommands();
+    if (!ClearCommands())
+        return;
     if (FLoggedIn)
         AddCommand(fcLogout);
 }
@@ -301,43 +302,36 @@ void TFTPComponent::Abort()
         FThread->Abort();
 }
 
-void TFTPComponent::ClearCommands()
+bool TFTPComponent::ClearCommands()
 {
-    if (FFlushing || !FThread)
-        return;
-    FFlushing = true;
+    // A flush nested in this engine's own flush has nothing left to discard.
+    if (!FThread || TEventLoopWait::Waiting(this, FlushWait))
+        return true;
+    TEventLoopWait wait(this, FlushWait);
     const std::uint64_t ticket = FThread->Queue().PostFlush();
-    while (!FThread->Queue().WaitFlushed(ticket, WaitSlice))
-        QCoreApplication::processEvents();
-    FFlushing = false;
+    return wait.UntilPolled([this, ticket](std::chrono::milliseconds Slice) {
+        return FThread->Queue().WaitFlushed(ticket, Slice);
+    }) != TWaitEnd::Gone;
 }
 
 void TFTPComponent::QueueNotification(TNotification Note)
 {
-    FNotifications->Push(std::move(Note));
+    FLink->Queue.Push(std::move(Note));
 }
 
 void TFTPComponent::WakeOwner()
 {
-    // The notes travel under our own lock; the event only wakes the owner. Taking the
-    // lock after making the event lets the owner's Sync see it made.
-    auto wake = std::make_unique<QEvent>(NotifyEventType());
-    FNotifications->Sync();
-    QCoreApplication::postEvent(FNotifier.get(), wake.release());
+    FNotifier.Wake(FLink);
 }
 
 namespace {
 
-// Calls a copy of the handler: a handler may replace itself, or schedule its engine's
-// deletion, while it runs.
-template <typename Handler, typename... Args>
-void CallHandler(const Handler &Assigned, Args &&...Arguments)
+// An exception from a listener is reported and does not stop later notifications.
+template <typename Event, typename... Args>
+void Raise(const Event &Notification, Args &&...Arguments)
 {
-    if (!Assigned)
-        return;
-    const Handler handler = Assigned;
     try {
-        handler(std::forward<Args>(Arguments)...);
+        Notification.Raise(std::forward<Args>(Arguments)...);
     } catch (const std::exception &e) {
         qWarning("FTP notification handler failed: %s", e.what());
     } catch (...) {
@@ -349,85 +343,63 @@ void CallHandler(const Handler &Assigned, Args &&...Arguments)
 
 void TFTPComponent::Deliver(TNotification &Note)
 {
-    if (FDestroying)
-        return;
-    // Counted down only when the engine survived its handler.
-    struct TDeliveryScope
-    {
-        TFTPComponent *Engine;
-        std::weak_ptr<char> Alive;
-        ~TDeliveryScope()
-        {
-            if (!Alive.expired())
-                --Engine->FDelivering;
-        }
-    } scope{this, FLifeToken};
-    ++FDelivering;
+    // A listener may free the engine: nothing here touches it after raising.
     switch (Note.Code) {
-    case ncAbort: CallHandler(OnAbort, this); break;
-    case ncCantLogIn: CallHandler(OnCantLogIn, this); break;
-    case ncConnect: CallHandler(OnConnect, this); break;
+    case ncAbort:
+        Raise(OnAbort, this);
+        break;
+    case ncCantLogIn:
+        Raise(OnCantLogIn, this);
+        break;
+    case ncConnect:
+        Raise(OnConnect, this);
+        break;
     case ncDisconnect:
         FLoggedIn = false;
-        CallHandler(OnDisconnect, this);
+        Raise(OnDisconnect, this);
         break;
     case ncError: {
         const auto &data = std::get<TErrorData>(Note.Data);
-        CallHandler(OnError, this, data.Code, data.Desc);
+        Raise(OnError, this, data.Code, data.Desc);
         break;
     }
     case ncFolderReply: {
         const auto &data = std::get<TFolderEventData>(Note.Data);
-        CallHandler(OnFolderReply, this, data.Folder, data.ReplyType, data.Result);
+        Raise(OnFolderReply, this, data.Folder, data.ReplyType, data.Result);
         break;
     }
     case ncLog: {
         const auto &data = std::get<TLogData>(Note.Data);
-        CallHandler(OnLog, this, data.Message, data.Color);
+        Raise(OnLog, this, data.Message, data.Color);
         break;
     }
     case ncLoggedIn:
         FLoggedIn = true;
-        CallHandler(OnLoggedIn, this);
+        Raise(OnLoggedIn, this);
         break;
     case ncProgress: {
         const auto &data = std::get<TProgressData>(Note.Data);
-        CallHandler(OnProgress, this, data.Phase, data.IsFile, data.Bytes);
+        Raise(OnProgress, this, data.Phase, data.IsFile, data.Bytes);
         break;
     }
     case ncProcessList: {
         auto &data = std::get<TProcessListData>(Note.Data);
-        CallHandler(OnProcessList, this, data.Folder, std::move(data.List));
+        Raise(OnProcessList, this, data.Folder, data.List);
         break;
     }
     case ncRenameSuccessful: {
         const auto &data = std::get<TRenameSuccessfulEventData>(Note.Data);
-        CallHandler(OnRenameSuccessful, this, data.OldName, data.NewName);
+        Raise(OnRenameSuccessful, this, data.OldName, data.NewName);
         break;
     }
     case ncUpdateFileSize: {
         const auto &data = std::get<TUpdateFileSizeEventData>(Note.Data);
-        CallHandler(OnUpdateFileSize, this, data.FileName, data.NewSize);
+        Raise(OnUpdateFileSize, this, data.FileName, data.NewSize);
         break;
     }
-    case ncIdle: CallHandler(OnIdle, this); break;
+    case ncIdle:
+        Raise(OnIdle, this);
+        break;
     default: break;
     }
-}
-
-void TFTPComponent::ClearHandlers()
-{
-    OnAbort = nullptr;
-    OnCantLogIn = nullptr;
-    OnConnect = nullptr;
-    OnDisconnect = nullptr;
-    OnError = nullptr;
-    OnFolderReply = nullptr;
-    OnLog = nullptr;
-    OnLoggedIn = nullptr;
-    OnProcessList = nullptr;
-    OnProgress = nullptr;
-    OnRenameSuccessful = nullptr;
-    OnUpdateFileSize = nullptr;
-    OnIdle = nullptr;
 }

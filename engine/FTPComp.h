@@ -3,12 +3,13 @@
 // The FTP protocol engine. Each TFTPComponent owns one worker thread that runs the
 // queued commands one at a time over blocking sockets; every result comes back as a
 // notification delivered on the thread that created the engine (the owner's thread),
-// through the On... handlers below, in the order the worker raised them.
+// through the On... events below, in the order the worker raised them.
 //
 // All methods must be called on the owner's thread. They only queue a command and
 // return at once, except ClearCommands and the destructor, which wait for the worker
 // while processing the owner's events.
 
+#include "engine/Event.h"
 #include "engine/FTPTypes.h"
 #include "engine/Trace.h"
 
@@ -17,7 +18,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,9 +26,9 @@
 
 class QTimer;
 class TFTPThread;
-class TNotificationQueue;
 class TNotifier;
 struct TNotification;
+struct TNotificationLink;
 
 // The command kinds of the queue; their names (FTPCommandName) appear in the trace.
 enum TFTPCommand : std::uint8_t {
@@ -71,21 +71,24 @@ enum TProgressPhase : int { ppStart = 0, ppRunning = 1, ppEnd = 2 };
 
 class TFTPComponent;
 
-// Handler types; Sender is always the engine that raised the notification. Strings
-// from the server are its raw bytes.
-using TNotifyEvent = std::function<void(TFTPComponent *Sender)>;
-using TErrorEvent = std::function<void(TFTPComponent *Sender, int Code, const std::string &Desc)>;
-using TFolderReplyEvent = std::function<void(TFTPComponent *Sender, const std::string &Folder,
-                                             int ReplyType, bool Result)>;
-using TLogEvent = std::function<void(TFTPComponent *Sender, const std::string &aMessage, TColor aColor)>;
-using TProgressEvent = std::function<void(TFTPComponent *Sender, int Phase, bool IsFile, std::int64_t Bytes)>;
-// The listing is handed over: the handler owns it.
-using TProcessListEvent = std::function<void(TFTPComponent *Sender, const std::string &Folder, TDirListing List)>;
-using TRenameSuccessfulEvent = std::function<void(TFTPComponent *Sender, const std::string &OldName,
-                                                  const std::string &NewName)>;
-// FileName is the local file of the download.
-using TUpdateFileSizeEvent = std::function<void(TFTPComponent *Sender, const QString &FileName,
-                                                std::int64_t NewSize)>;
+// The notification events. Sender is always the engine that raised the notification;
+// strings from the server are its raw bytes. A listener connects with Connect and keeps
+// the TScopedConnection it returns for as long as it listens.
+using TNotifyEvent = TEvent<TFTPComponent *>;
+using TErrorEvent = TEvent<TFTPComponent *, int, const std::string &>;
+// Folder, ReplyType, Result.
+using TFolderReplyEvent = TEvent<TFTPComponent *, const std::string &, int, bool>;
+// Message, Color.
+using TLogEvent = TEvent<TFTPComponent *, const std::string &, TColor>;
+// Phase, IsFile, Bytes.
+using TProgressEvent = TEvent<TFTPComponent *, int, bool, std::int64_t>;
+// Folder, List. The listing is handed over: a listener may move it out, and listeners
+// after it then see what it left.
+using TProcessListEvent = TEvent<TFTPComponent *, const std::string &, TDirListing &>;
+// OldName, NewName.
+using TRenameSuccessfulEvent = TEvent<TFTPComponent *, const std::string &, const std::string &>;
+// FileName (the local file of the download), NewSize.
+using TUpdateFileSizeEvent = TEvent<TFTPComponent *, const QString &, std::int64_t>;
 
 // Whether a name a server sent may be used as a local file or folder name: not empty,
 // not "." or "..", without '/' or a NUL byte.
@@ -128,8 +131,9 @@ public:
     // AOwner, when given, frees the engine with itself (QObject ownership).
     explicit TFTPComponent(QObject *AOwner = nullptr);
     // Aborts the running command, discards the queue and waits for the worker to end
-    // (processing events meanwhile); notifications not yet delivered are dropped.
-    // May be called from inside one of this engine's own handlers.
+    // (processing events meanwhile); notifications not yet delivered are dropped, and
+    // every listener is disconnected. May be called from inside one of this engine's
+    // own handlers: the listeners after that handler are not called.
     ~TFTPComponent() override;
 
     TFTPComponent(const TFTPComponent &) = delete;
@@ -179,6 +183,7 @@ public:
     void Login();
     void FirewallLogin();
     // Aborts a running command, discards the queue, then queues "Logout" if logged in.
+    // The engine may have been freed on return when a handler freed it meanwhile.
     void Logout();
     void GetCurrentFolder();
     void SetCurrentFolder(const std::string &Folder);
@@ -200,8 +205,10 @@ public:
     void ChangeAttributes(const std::string &Name, std::uint32_t Attributes);
     // Cancels the running command's current wait.
     void Abort();
-    // Discards every queued command; the running one goes on. Waits for the worker.
-    void ClearCommands();
+    // Discards every queued command; the running one goes on. Waits for the worker,
+    // processing events; false when the engine was freed meanwhile (then the caller
+    // must not touch it). A call nested in its own wait returns true at once.
+    bool ClearCommands();
     void AddCommand(TFTPCommand Kind, std::vector<std::string> Params = {});
 
     // "755" for rwxr-xr-x, "0" for no bits.
@@ -224,13 +231,13 @@ public:
     // command and nothing else is queued, behind all the notifications the command
     // caused, so an owner can wait for the worker to be idle without polling.
     TNotifyEvent OnIdle;
-    // Unhooks every handler, so that nothing reaches an owner that is going away.
-    void ClearHandlers();
+
+    // Raises the event of one note; the notifier's call, on the owner's thread.
+    void Deliver(TNotification &Note);
 
 private:
     friend class TFTPThread;
 
-    void Deliver(TNotification &Note);
     // Worker side: queues a notification for delivery on the owner's thread, which
     // WakeOwner then wakes for every note queued so far.
     void QueueNotification(TNotification Note);
@@ -258,12 +265,9 @@ private:
     std::atomic<std::uint8_t> FServerType{0};
     bool FLoggedIn = false;
     int FIdleSeconds = 0;
-    bool FFlushing = false;
-    bool FDestroying = false;
-    int FDelivering = 0; // handlers running (nested when a handler processes events)
-    std::shared_ptr<char> FLifeToken = std::make_shared<char>();
-    std::shared_ptr<TNotificationQueue> FNotifications;
-    std::unique_ptr<TNotifier> FNotifier;
+    // Shared with the worker and the wake-up events in flight.
+    const std::shared_ptr<TNotificationLink> FLink;
+    TNotifier &FNotifier; // the owner thread's
     QTimer *FKeepAliveTimer = nullptr;
     std::unique_ptr<TFTPThread> FThread;
 };

@@ -1,5 +1,21 @@
 #include "engine/Notifications.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+class TWakeEvent final : public QEvent
+{
+public:
+    explicit TWakeEvent(std::shared_ptr<TNotificationLink> Link)
+        : QEvent(NotifyEventType())
+        , Link(std::move(Link))
+    {}
+    const std::shared_ptr<TNotificationLink> Link;
+};
+
+} // namespace
+
 QEvent::Type NotifyEventType()
 {
     static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
@@ -22,23 +38,36 @@ std::optional<TNotification> TNotificationQueue::Pop()
     return note;
 }
 
-void TNotificationQueue::Sync()
+TNotifier &TNotifier::ForThisThread()
 {
-    const std::lock_guard lock(FMutex);
+    thread_local TNotifier notifier;
+    return notifier;
+}
+
+void TNotifier::Wake(const std::shared_ptr<TNotificationLink> &Link)
+{
+    // The notes travel under the queue's lock; the event only wakes the owner.
+    auto wake = std::make_unique<TWakeEvent>(Link);
+    {
+        const std::lock_guard lock(FWakeMutex);
+    }
+    QCoreApplication::postEvent(this, wake.release());
 }
 
 bool TNotifier::event(QEvent *Event)
 {
-    FQueue->Sync(); // before reading the event the worker allocated
+    {
+        const std::lock_guard lock(FWakeMutex); // before reading the event the worker made
+    }
     if (Event->type() != NotifyEventType())
         return QObject::event(Event);
-    while (FDeliver) {
-        std::optional<TNotification> note = FQueue->Pop();
+    // The event holds the link, so it outlives an engine freed by its own handler.
+    const std::shared_ptr<TNotificationLink> link = static_cast<TWakeEvent *>(Event)->Link;
+    while (link->Engine) {
+        std::optional<TNotification> note = link->Queue.Pop();
         if (!note)
             break;
-        // Copied: a handler may delete the engine, which detaches this notifier.
-        const std::function<void(TNotification &)> deliver = FDeliver;
-        deliver(*note);
+        link->Engine->Deliver(*note);
     }
     return true;
 }

@@ -9,7 +9,6 @@
 #include <QEvent>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -91,34 +90,36 @@ class TNotificationQueue
 public:
     void Push(TNotification Note);
     std::optional<TNotification> Pop();
-    // Takes and releases the lock. The worker calls it after making a wake-up event,
-    // the owner before reading one, so the event is seen whole.
-    void Sync();
 
 private:
     std::mutex FMutex;
     std::deque<TNotification> FNotes;
 };
 
-// Lives on the owner's thread and receives the worker's wake-up events; each delivers
-// the queued notes, oldest first.
+// What an engine shares with its worker and with every wake-up event in flight. The
+// engine clears Engine when it goes, so notes still queued, and events still posted,
+// reach nobody: nothing is delivered to an engine that is gone or going.
+struct TNotificationLink
+{
+    TNotificationQueue Queue;
+    TFTPComponent *Engine = nullptr; // owner's thread only
+};
+
+// One per owner thread, living as long as the thread: it receives the workers'
+// wake-up events and delivers each engine's queued notes, oldest first. Being shared,
+// it is never destroyed by an engine that goes away inside one of its own handlers.
 class TNotifier final : public QObject
 {
 public:
-    // The queue is shared: a notifier that outlives its engine (deleted from inside
-    // one of its handlers) still has it for the events that reach it afterwards.
-    TNotifier(std::shared_ptr<TNotificationQueue> Queue, std::function<void(TNotification &)> Deliver)
-        : FQueue(std::move(Queue)), FDeliver(std::move(Deliver))
-    {
-    }
-
-    // Delivers nothing more: the engine has gone while one of its handlers ran.
-    void Detach() { FDeliver = nullptr; }
+    static TNotifier &ForThisThread();
+    // Worker side: wakes the owner for the notes queued on Link so far.
+    void Wake(const std::shared_ptr<TNotificationLink> &Link);
 
 protected:
     bool event(QEvent *Event) override;
 
 private:
-    const std::shared_ptr<TNotificationQueue> FQueue;
-    std::function<void(TNotification &)> FDeliver;
+    // Taken by the worker after making a wake-up event and by the owner before reading
+    // one, so a race checker sees the event made before it is read.
+    std::mutex FWakeMutex;
 };

@@ -213,8 +213,8 @@ void TTransferItem::Process(TFTPComponent &engine)
     FFailureText.clear();
     FFailedToLogOn = false;
     FLastErrorLine.clear();
-    if (FOwner && FOwner->OnItemStarted)
-        FOwner->OnItemStarted(*FOwner, *this);
+    if (FOwner)
+        FOwner->OnItemStarted.Raise(*FOwner, *this);
     if (FStatus != tsInProgress) {
         // A watcher cancelled the item as it started.
         ScheduleEnd(false);
@@ -322,24 +322,35 @@ void TTransferItem::Cancel()
 
 void TTransferItem::InstallWatchers(TFTPComponent &engine)
 {
-    TTransferItem *item = this;
-    engine.OnConnect = [item](TFTPComponent *sender) { item->EngineConnect(sender); };
-    engine.OnDisconnect = [item](TFTPComponent *sender) { item->EngineDisconnect(sender); };
-    engine.OnError = [item](TFTPComponent *sender, int code, const std::string &desc) {
-        item->EngineError(sender, code, desc);
-    };
-    engine.OnFolderReply = [item](TFTPComponent *sender, const std::string &folder, int replyType,
-                                  bool result) { item->EngineFolderReply(sender, folder, replyType, result); };
-    engine.OnLog = [item](TFTPComponent *sender, const std::string &message, TColor color) {
-        item->EngineLog(sender, message, color);
-    };
-    engine.OnLoggedIn = [item](TFTPComponent *sender) { item->EngineLoggedIn(sender); };
-    engine.OnProgress = [item](TFTPComponent *sender, int phase, bool isFile, std::int64_t bytes) {
-        item->EngineProgress(sender, phase, isFile, bytes);
-    };
-    engine.OnUpdateFileSize = [item](TFTPComponent *sender, const QString &fileName, std::int64_t size) {
-        item->EngineUpdateFileSize(sender, fileName, size);
-    };
+    if (FOwner) {
+        TTransferItem *&watcher = FOwner->FWatchers[&engine];
+        if (watcher && watcher != this)
+            watcher->FWatches.erase(&engine);
+        watcher = this;
+    }
+    TScopedConnections &watch = FWatches[&engine];
+    watch.Clear();
+    watch += engine.OnConnect.Connect([this](TFTPComponent *sender) { EngineConnect(sender); });
+    watch += engine.OnDisconnect.Connect([this](TFTPComponent *sender) { EngineDisconnect(sender); });
+    watch += engine.OnError.Connect([this](TFTPComponent *sender, int code, const std::string &desc) {
+        EngineError(sender, code, desc);
+    });
+    watch += engine.OnFolderReply.Connect(
+        [this](TFTPComponent *sender, const std::string &folder, int replyType, bool result) {
+            EngineFolderReply(sender, folder, replyType, result);
+        });
+    watch += engine.OnLog.Connect([this](TFTPComponent *sender, const std::string &message, TColor color) {
+        EngineLog(sender, message, color);
+    });
+    watch += engine.OnLoggedIn.Connect([this](TFTPComponent *sender) { EngineLoggedIn(sender); });
+    watch +=
+        engine.OnProgress.Connect([this](TFTPComponent *sender, int phase, bool isFile, std::int64_t bytes) {
+            EngineProgress(sender, phase, isFile, bytes);
+        });
+    watch += engine.OnUpdateFileSize.Connect(
+        [this](TFTPComponent *sender, const QString &fileName, std::int64_t size) {
+            EngineUpdateFileSize(sender, fileName, size);
+        });
 }
 
 void TTransferItem::Fail(TFTPComponent *engine, const std::string &message)
@@ -356,12 +367,7 @@ void TTransferItem::ScheduleEnd(bool commandsDone)
         // An abort or a failure reaches only the running command: a transfer still
         // queued behind its SetType would run later, and its notifications would reach
         // the next item.
-        TFTPComponent *engine = FEngine;
-        if (FOwner)
-            ++FOwner->FEngineCalls;
-        engine->ClearCommands();
-        if (FOwner)
-            --FOwner->FEngineCalls;
+        FEngine->ClearCommands();
     }
     if (FOwner)
         FOwner->EndWhenIdle(*this);
@@ -386,8 +392,7 @@ void TTransferItem::CompleteEnd()
         return;
     }
     if (FTransferEnded) {
-        if (owner->OnItemFinished)
-            owner->OnItemFinished(*owner, *this);
+        owner->OnItemFinished.Raise(*owner, *this);
         if (TargetView) {
             // A transfer that did not succeed leaves only the bytes it moved.
             const bool succeeded = FStatus == tsInProgress;
@@ -408,15 +413,15 @@ void TTransferItem::CompleteEnd()
 
 void TTransferItem::EngineConnect(TFTPComponent *sender)
 {
-    if (FOwner && FOwner->OnConnect)
-        FOwner->OnConnect(sender);
+    if (FOwner)
+        FOwner->OnConnect.Raise(sender);
 }
 
 void TTransferItem::EngineDisconnect(TFTPComponent *sender)
 {
     TTransferItems *owner = FOwner;
-    if (owner && owner->OnDisconnect)
-        owner->OnDisconnect(sender);
+    if (owner)
+        owner->OnDisconnect.Raise(sender);
     if (Watching(sender) && !FEnding) {
         // Neither a failed login nor a lost control connection reports an error of its
         // own; without this the item would wait forever.
@@ -437,8 +442,8 @@ void TTransferItem::EngineDisconnect(TFTPComponent *sender)
 
 void TTransferItem::EngineError(TFTPComponent *sender, int code, const std::string &desc)
 {
-    if (FOwner && FOwner->OnError)
-        FOwner->OnError(sender, code, desc);
+    if (FOwner && FOwner->OnError.HasListeners())
+        FOwner->OnError.Raise(sender, code, desc);
     else
         EngineLog(sender, desc, clLogError);
     if (!Watching(sender))
@@ -473,8 +478,8 @@ void TTransferItem::EngineLog(TFTPComponent *sender, const std::string &message,
         if (first != std::string::npos)
             FLastErrorLine = message.substr(first, last - first + 1);
     }
-    if (FOwner && FOwner->OnLog)
-        FOwner->OnLog(sender, message, color);
+    if (FOwner)
+        FOwner->OnLog.Raise(sender, message, color);
 }
 
 void TTransferItem::EngineLoggedIn(TFTPComponent *sender)
@@ -482,9 +487,7 @@ void TTransferItem::EngineLoggedIn(TFTPComponent *sender)
     TTransferItems *owner = FOwner;
     if (owner && !owner->InPool(sender)) {
         // Disconnected from the queue while it logged on.
-        ++owner->FEngineCalls;
         sender->Logout();
-        --owner->FEngineCalls;
         return;
     }
     if (!Watching(sender) || FEnding)
@@ -509,8 +512,7 @@ void TTransferItem::EngineProgress(TFTPComponent *sender, int phase, bool, std::
     if (FOwner) {
         FOwner->FBytesDone += delta;
         FOwner->FBytesRemaining -= delta;
-        if (FOwner->OnItemProgress)
-            FOwner->OnItemProgress(*FOwner, *this);
+        FOwner->OnItemProgress.Raise(*FOwner, *this);
     }
     if (phase == ppEnd) {
         FTransferEnded = true;
@@ -526,8 +528,8 @@ void TTransferItem::EngineUpdateFileSize(TFTPComponent *sender, const QString &f
     if (FOwner)
         FOwner->FBytesRemaining += newSize - Size;
     Size = newSize;
-    if (FOwner && FOwner->OnItemSizeChanged)
-        FOwner->OnItemSizeChanged(*FOwner, *this);
+    if (FOwner)
+        FOwner->OnItemSizeChanged.Raise(*FOwner, *this);
 }
 
 // ---- TTransferItems ----
@@ -544,19 +546,17 @@ TTransferItems::~TTransferItems()
 {
     auto &queues = LiveQueues();
     queues.erase(std::remove(queues.begin(), queues.end(), this), queues.end());
-    // Pending end checks and burials die with their context.
+    // Pending end checks and burials die with their context; the engines' destructors
+    // below process events, and nothing more of theirs may reach the queue.
     FContext.reset();
     FEndingItem = nullptr;
-    for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
-        for (const auto &engine : *list)
-            engine->ClearHandlers();
-    }
+    FIdleWatches.Clear();
     while (!FItems.empty()) {
         FItems.back()->FOwner = nullptr;
         FItems.pop_back();
     }
     FActive.clear();
-    ++FEngineCalls;
+    FWatchers.clear();
     for (TEngineList *list : {&FEngines, &FRetired, &FGraveyard}) {
         while (!list->empty()) {
             std::unique_ptr<TFTPComponent> engine = std::move(list->back());
@@ -564,7 +564,6 @@ TTransferItems::~TTransferItems()
             engine.reset();
         }
     }
-    --FEngineCalls;
     SetAppTitle();
 }
 
@@ -600,8 +599,7 @@ int TTransferItems::Add(std::unique_ptr<TTransferItem> &item)
     if (IsActive(added.FStatus))
         IndexItem(added);
     FBytesRemaining += added.Size;
-    if (OnItemAdded)
-        OnItemAdded(*this, added);
+    OnItemAdded.Raise(*this, added);
     if (CountOf(tsInProgress) == 0)
         ProcessNext();
     return index;
@@ -665,8 +663,7 @@ void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatu
     }
     if (item.FStatus == tsPending)
         FPendingHint = 0;
-    if (OnItemStatusChanged)
-        OnItemStatusChanged(*this, item);
+    OnItemStatusChanged.Raise(*this, item);
     // A pending item cancelled or failed without running has no end to collect.
     if (oldStatus == tsPending && !IsActive(item.FStatus))
         QTimer::singleShot(0, FContext.get(), [this] { EndRunWhenIdle(); });
@@ -679,6 +676,8 @@ void TTransferItems::Remove(TTransferItem &item)
         return;
     if (FEndingItem == &item)
         FEndingItem = nullptr;
+    // Its watches go with it.
+    std::erase_if(FWatchers, [&item](const auto &entry) { return entry.second == &item; });
     if (IsActive(item.FStatus))
         UnindexItem(item);
     FStatusCounts[item.FStatus] -= 1;
@@ -751,8 +750,7 @@ void TTransferItems::EndRunWhenIdle()
     if (!FRunOpen || FRunHolds > 0 || !IsIdle())
         return;
     FRunOpen = false;
-    if (OnRunEnded)
-        OnRunEnded(*this);
+    OnRunEnded.Raise(*this);
 }
 
 TTransferItems::TRunHold::TRunHold(TTransferItems &queue)
@@ -798,16 +796,14 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
             && engine->Password() == password && engine->Account() == account && !engine->Busy())
             return *engine;
     }
-    ++FEngineCalls;
     auto engine = std::make_unique<TFTPComponent>();
-    --FEngineCalls;
     engine->SetHost(host);
     engine->SetPort(port);
     engine->SetUserName(userName);
     engine->SetPassword(password);
     engine->SetAccount(account);
     engine->SetPassive(FSettings.Passive);
-    engine->OnIdle = [this](TFTPComponent *) { PollEnding(); };
+    FIdleWatches += engine->OnIdle.Connect([this](TFTPComponent *) { PollEnding(); });
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
 }
@@ -839,9 +835,7 @@ void TTransferItems::DisconnectAll()
         // Logging out processes events, which may already have freed the engine.
         if (!retired(engine))
             continue;
-        ++FEngineCalls;
         engine->Logout();
-        --FEngineCalls;
         // An engine that was not logged on sends no Disconnect to wait for.
         if (retired(engine) && !engine->LoggedIn() && !engine->Busy())
             ReleaseEngine(engine);
@@ -876,19 +870,13 @@ void TTransferItems::ReleaseEngine(TFTPComponent *engine)
 
 void TTransferItems::BuryEngines()
 {
-    if (FGraveyard.empty())
-        return;
-    if (FEngineCalls > 0) {
-        QTimer::singleShot(1, FContext.get(), [this] { BuryEngines(); });
-        return;
-    }
+    // A wait inside one of these engines' own calls survives its engine: the engines
+    // need not outlive the calls that process events.
     TEngineList dead;
     dead.swap(FGraveyard);
     for (const auto &engine : dead)
-        engine->ClearHandlers();
-    ++FEngineCalls;
+        FWatchers.erase(engine.get());
     dead.clear();
-    --FEngineCalls;
 }
 
 void TTransferItems::EndWhenIdle(TTransferItem &item)

@@ -134,6 +134,8 @@ public:
 private:
     friend class TTransferItems;
 
+    // Makes this item the one that hears the engine: the item that heard it before
+    // hears it no more.
     void InstallWatchers(TFTPComponent &engine);
     void StartTransfer(TFTPComponent &engine);
     bool CheckLocalPaths(TFTPComponent &engine);
@@ -182,13 +184,20 @@ private:
     bool FFailedToLogOn = false;
     // The last line the engine logged as an error during this attempt.
     std::string FLastErrorLine;
+    // What this item hears from each engine it is the watcher of; disconnected when the
+    // item or the engine goes.
+    std::unordered_map<const TFTPComponent *, TScopedConnections> FWatches;
 };
 
-using TTransferEngineEvent = std::function<void(TFTPComponent *Sender)>;
-using TTransferErrorEvent = std::function<void(TFTPComponent *Sender, int Code, const std::string &Desc)>;
-using TTransferLogEvent = std::function<void(TFTPComponent *Sender, const std::string &aMessage, TColor aColor)>;
-using TTransferItemEvent = std::function<void(TTransferItems &Sender, TTransferItem &Item)>;
-using TTransferQueueEvent = std::function<void(TTransferItems &Sender)>;
+// The queue's events; a listener keeps the TScopedConnection that Connect returns.
+using TTransferEngineEvent = TEvent<TFTPComponent *>;
+// Sender, Code, Desc.
+using TTransferErrorEvent = TEvent<TFTPComponent *, int, const std::string &>;
+// Sender, aMessage, aColor.
+using TTransferLogEvent = TEvent<TFTPComponent *, const std::string &, TColor>;
+// Sender, Item.
+using TTransferItemEvent = TEvent<TTransferItems &, TTransferItem &>;
+using TTransferQueueEvent = TEvent<TTransferItems &>;
 
 class TTransferItems
 {
@@ -311,8 +320,12 @@ private:
 
     TEngineList FEngines;   // the pool
     TEngineList FRetired;   // logged out by DisconnectAll, waiting for their Disconnect
-    TEngineList FGraveyard; // freed once no engine call is running
-    int FEngineCalls = 0;   // engine calls in progress that process events
+    // Freed by a queued call: a release comes from inside the engine's own handlers.
+    TEngineList FGraveyard;
+    // Each pooled engine's OnIdle.
+    TScopedConnections FIdleWatches;
+    // The item that hears each engine.
+    std::unordered_map<const TFTPComponent *, TTransferItem *> FWatchers;
     bool FStarting = false; // ProcessNext is handing an item to an engine
     TTransferItem *FEndingItem = nullptr;
     int FRunHolds = 0;

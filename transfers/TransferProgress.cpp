@@ -36,45 +36,36 @@ TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
     layout->addWidget(TransferLog);
     resize(420, 240);
 
-    FQueue.OnItemStarted = [this](TTransferItems &, TTransferItem &item) {
+    FQueueConnections += FQueue.OnItemStarted.Connect([this](TTransferItems &, TTransferItem &item) {
         lblFileName->setText(QString::fromStdString(item.Name));
         ShowItemState();
-    };
-    FQueue.OnItemProgress = [this](TTransferItems &, TTransferItem &) {
+    });
+    FQueueConnections += FQueue.OnItemProgress.Connect([this](TTransferItems &, TTransferItem &) {
         // Progress comes only from a logged-in engine.
         emit StatusText(QString());
         ShowItemState();
-    };
-    FQueue.OnItemFinished = [this](TTransferItems &sender, TTransferItem &) {
+    });
+    FQueueConnections += FQueue.OnItemFinished.Connect([this](TTransferItems &sender, TTransferItem &) {
         if (sender.CountOf(tsPending) > 0)
             emit FileTransferred();
-    };
+    });
     // Only the queue knows when a run is over: an item that fails at once may be
     // followed by others its submitter is still adding.
-    FQueue.OnRunEnded = [this](TTransferItems &) { EndRun(); };
-    FQueue.OnConnect = [this](TFTPComponent *) { emit TransferConnected(true); };
-    FQueue.OnDisconnect = [this](TFTPComponent *) { emit TransferConnected(false); };
-    FQueue.OnError = [this](TFTPComponent *, int, const std::string &desc) {
+    FQueueConnections += FQueue.OnRunEnded.Connect([this](TTransferItems &) { EndRun(); });
+    FQueueConnections += FQueue.OnConnect.Connect([this](TFTPComponent *) { emit TransferConnected(true); });
+    FQueueConnections +=
+        FQueue.OnDisconnect.Connect([this](TFTPComponent *) { emit TransferConnected(false); });
+    FQueueConnections += FQueue.OnError.Connect([this](TFTPComponent *, int, const std::string &desc) {
         const QString text = QString::fromStdString(desc);
         emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
         AddLogLine(text);
-    };
-    FQueue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) {
+    });
+    FQueueConnections += FQueue.OnLog.Connect([this](TFTPComponent *, const std::string &message, TColor) {
         AddLogLine(QString::fromStdString(message));
-    };
+    });
 }
 
-TfrmTransfer::~TfrmTransfer()
-{
-    FQueue.OnItemStarted = nullptr;
-    FQueue.OnItemProgress = nullptr;
-    FQueue.OnItemFinished = nullptr;
-    FQueue.OnRunEnded = nullptr;
-    FQueue.OnConnect = nullptr;
-    FQueue.OnDisconnect = nullptr;
-    FQueue.OnError = nullptr;
-    FQueue.OnLog = nullptr;
-}
+TfrmTransfer::~TfrmTransfer() = default;
 
 void TfrmTransfer::AddLogLine(const QString &line)
 {

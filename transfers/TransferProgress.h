@@ -4,6 +4,8 @@
 // global queue and tells the main window what it needs to know (a file done, the end
 // of all transfers).
 
+#include "engine/Event.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -18,7 +20,6 @@ class TfrmTransfer : public QWidget
     Q_OBJECT
 public:
     explicit TfrmTransfer(TTransferItems &queue, QWidget *parent = nullptr);
-    // The queue outlives this window: it must not call it afterwards.
     ~TfrmTransfer() override;
 
 signals:
@@ -40,6 +41,7 @@ private:
     void FlushLog();
 
     TTransferItems &FQueue;
+    TScopedConnections FQueueConnections;
     QStringList FPendingLog;
     QTimer *FLogTimer = nullptr;
     QLabel *lblFileName = nullptr;

@@ -1,5 +1,6 @@
 #include "views/HostView.h"
 
+#include "engine/EventLoopWait.h"
 #include "engine/FTPComp.h"
 #include "engine/FTPUtils.h"
 #include "engine/Trace.h"
@@ -42,11 +43,8 @@ THostView::THostView(QWidget *parent) : TCustomView(parent), FFTP(std::make_uniq
 
 THostView::~THostView()
 {
-    // The engine's destructor processes events; none of them may reach this view.
-    FFTP->ClearHandlers();
-    FBuildingList = false;
-    ++FFillGeneration;
-    BreakWaits();
+    // Its destructor processes events, but delivers none of its own to this view; waits
+    // of this view further down the stack end when it is gone.
     FFTP.reset();
     FModel->Clear();
     FCache.Clear();
@@ -74,25 +72,30 @@ void THostView::CreateListView()
 void THostView::ConnectEngine()
 {
     TFTPComponent &ftp = *FFTP;
-    ftp.OnAbort = [this](TFTPComponent *) { FTPAbort(); };
-    ftp.OnCantLogIn = [this](TFTPComponent *) { FTPCantLogIn(); };
-    ftp.OnConnect = [this](TFTPComponent *) { FTPConnect(); };
-    ftp.OnDisconnect = [this](TFTPComponent *) { FTPDisconnect(); };
-    ftp.OnError = [this](TFTPComponent *, int code, const std::string &text) { FTPError(code, text); };
-    ftp.OnFolderReply = [this](TFTPComponent *, const std::string &folder, int replyType, bool result) {
-        FTPFolderReply(folder, replyType, result);
-    };
-    ftp.OnLog = [this](TFTPComponent *, const std::string &message, TColor color) { FTPLog(message, color); };
-    ftp.OnLoggedIn = [this](TFTPComponent *) { FTPLoggedIn(); };
-    ftp.OnProcessList = [this](TFTPComponent *, const std::string &folder, TDirListing listing) {
-        FTPProcessList(folder, std::move(listing));
-    };
-    ftp.OnProgress = [this](TFTPComponent *, int phase, bool isFile, std::int64_t bytes) {
-        FTPProgress(phase, isFile, bytes);
-    };
-    ftp.OnRenameSuccessful = [this](TFTPComponent *, const std::string &oldName, const std::string &newName) {
-        FTPRenameSuccessful(oldName, newName);
-    };
+    FEngineConnections += ftp.OnAbort.Connect([this](TFTPComponent *) { FTPAbort(); });
+    FEngineConnections += ftp.OnCantLogIn.Connect([this](TFTPComponent *) { FTPCantLogIn(); });
+    FEngineConnections += ftp.OnConnect.Connect([this](TFTPComponent *) { FTPConnect(); });
+    FEngineConnections += ftp.OnDisconnect.Connect([this](TFTPComponent *) { FTPDisconnect(); });
+    FEngineConnections += ftp.OnError.Connect(
+        [this](TFTPComponent *, int code, const std::string &text) { FTPError(code, text); });
+    FEngineConnections +=
+        ftp.OnFolderReply.Connect([this](TFTPComponent *, const std::string &folder, int replyType,
+                                         bool result) { FTPFolderReply(folder, replyType, result); });
+    FEngineConnections += ftp.OnLog.Connect(
+        [this](TFTPComponent *, const std::string &message, TColor color) { FTPLog(message, color); });
+    FEngineConnections += ftp.OnLoggedIn.Connect([this](TFTPComponent *) { FTPLoggedIn(); });
+    FEngineConnections +=
+        ftp.OnProcessList.Connect([this](TFTPComponent *, const std::string &folder, TDirListing &listing) {
+            FTPProcessList(folder, std::move(listing));
+        });
+    FEngineConnections +=
+        ftp.OnProgress.Connect([this](TFTPComponent *, int phase, bool isFile, std::int64_t bytes) {
+            FTPProgress(phase, isFile, bytes);
+        });
+    FEngineConnections += ftp.OnRenameSuccessful.Connect(
+        [this](TFTPComponent *, const std::string &oldName, const std::string &newName) {
+            FTPRenameSuccessful(oldName, newName);
+        });
 }
 
 const TTransferSettings &THostView::Settings() const
@@ -247,8 +250,9 @@ void THostView::FillList(const std::string &path, const TListingCache::TListingP
     FFolder = DecodeServerText(path);
     SetTotalSize(0);
     SetSelectedSize(0);
-    const std::uint64_t generation = ++FFillGeneration;
-    const QPointer<THostView> alive(this);
+    // A newer fill takes the list over from any fill still running.
+    TEventLoopWait::BreakWaits(this, FillWait);
+    TEventLoopWait wait(this, FillWait);
     THostListModel::TRows rows;
     {
         const TWaitCursor waitCursor;
@@ -269,10 +273,10 @@ void THostView::FillList(const std::string &path, const TListingCache::TListingP
                 rows.pop_back();
             }
             if (i % FillYieldInterval == 0) {
-                QCoreApplication::processEvents();
                 // A newer fill or a disconnection took over the list.
-                if (!alive || generation != FFillGeneration)
+                if (wait.Yield() != TWaitEnd::Ready)
                     return;
+                // Stop: show what is there.
                 if (!FBuildingList)
                     break;
             }
@@ -341,18 +345,13 @@ bool THostView::ChangeFolderAndWaitBytes(const std::string &target)
     AppendCharIfMissing(path, SeperatorChar());
     if (!ChangeFolderBytes(path))
         return false;
-    const QPointer<THostView> alive(this);
-    const std::uint64_t breaks = FWaitBreaks;
-    while (!FCache.HasListing(path)) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (!alive)
-            return false;
-        // A disconnection, an error or Stop; or the server named another folder as
-        // current, so this one will not be listed.
-        if (FWaitBreaks != breaks || (!FWaitingForFolder && !SameFolder(FolderBytes(), path)))
-            break;
-    }
-    return FCache.HasListing(path);
+    // Ended early by a disconnection, an error or Stop (BreakWaits).
+    TEventLoopWait wait(this, FolderWait);
+    const TWaitEnd end = wait.Until([this, &path] {
+        // The server may name another folder as current: this one will not be listed.
+        return FCache.HasListing(path) || (!FWaitingForFolder && !SameFolder(FolderBytes(), path));
+    });
+    return end != TWaitEnd::Gone && FCache.HasListing(path);
 }
 
 bool THostView::FolderUp()
@@ -396,7 +395,7 @@ void THostView::ClearCache()
 
 void THostView::EmptyList()
 {
-    ++FFillGeneration;
+    TEventLoopWait::BreakWaits(this, FillWait);
     FBuildingList = false;
     FModel->Clear();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Event.h"
+#include "engine/EventLoopWait.h"
 #include "transfers/TransferDecision.h"
 #include "views/AllViews.h"
 #include "views/ListingCache.h"
@@ -174,10 +176,14 @@ private:
     void StartNextFetch();
     void SubmitTransfer(TCustomView &source, TCustomView &destination, TTransferDirection direction);
     // Ends every ChangeFolderAndWait in progress.
-    void BreakWaits() { ++FWaitBreaks; }
+    void BreakWaits() { TEventLoopWait::BreakWaits(this, FolderWait); }
+    // The view's kinds of wait.
+    static constexpr int FolderWait = 1;
+    static constexpr int FillWait = 2;
     const TListItem *ItemEntry(const QModelIndex &item) const;
 
     std::unique_ptr<TFTPComponent> FFTP;
+    TScopedConnections FEngineConnections;
     THostListModel *FModel = nullptr;
     TListingCache FCache;
     TFolderSet FKnownFolders;
@@ -198,9 +204,6 @@ private:
     bool FTransferringSelection = false;
     int FPreselected = 0;
     QString FLastError;
-    // Changes whenever a fill must give up (a newer fill, a disconnection).
-    std::uint64_t FFillGeneration = 0;
-    std::uint64_t FWaitBreaks = 0;
 
     // The one-file-at-a-time fetch.
     struct TFetch

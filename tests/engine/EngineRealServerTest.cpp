@@ -285,12 +285,11 @@ TEST_P(EngineRealServerTest, AbortInTheMiddleOfATransferKeepsTheConnectionUsable
     FServer->HandOver(big);
 
     TFTPComponent &engine = LoggedInEngine();
-    const TProgressEvent record = engine.OnProgress;
-    engine.OnProgress = [record](TFTPComponent *Sender, int Phase, bool IsFile, std::int64_t Bytes) {
-        record(Sender, Phase, IsFile, Bytes);
-        if (Phase == ppStart)
-            Sender->Abort();
-    };
+    const TScopedConnection abortAtStart =
+        engine.OnProgress.Connect([](TFTPComponent *Sender, int Phase, bool, std::int64_t) {
+            if (Phase == ppStart)
+                Sender->Abort();
+        });
     const QString local = FLocal.filePath("big.bin");
     engine.Download("big.bin", local, ttBinary);
     engine.GetCurrentFolder();

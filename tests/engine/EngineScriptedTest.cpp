@@ -568,7 +568,8 @@ TEST_F(EngineLoginTest, HandlerThatThrowsDoesNotStopLaterNotifications)
     TScriptedServer server(LoggedInScript().Hang());
     TFTPComponent engine;
     Attach(engine);
-    engine.OnConnect = [](TFTPComponent *) { throw std::runtime_error("handler failed"); };
+    const TScopedConnection throwing =
+        engine.OnConnect.Connect([](TFTPComponent *) { throw std::runtime_error("handler failed"); });
     Login(server, engine);
     EXPECT_TRUE(engine.LoggedIn());
 }
@@ -579,14 +580,16 @@ TEST_F(EngineLoginTest, EngineDeletedByItsOwnHandler)
     auto engine = std::make_unique<TFTPComponent>();
     Attach(*engine);
     int logLines = 0;
-    engine->OnLog = [&](TFTPComponent *, const std::string &, TColor) { ++logLines; };
-    engine->OnConnect = [&](TFTPComponent *) { engine.reset(); };
+    const TScopedConnection counting =
+        engine->OnLog.Connect([&](TFTPComponent *, const std::string &, TColor) { ++logLines; });
+    const TScopedConnection deleting = engine->OnConnect.Connect([&](TFTPComponent *) { engine.reset(); });
     StartLogin(*engine, server);
     ASSERT_TRUE(WaitUntil([&] { return !engine; }));
     const int linesAtDeletion = logLines;
     ProcessEventsFor(300ms);
     EXPECT_EQ(logLines, linesAtDeletion) << "nothing is delivered after the engine is gone";
     EXPECT_TRUE(TFTPComponent::Registry().empty());
+    EXPECT_FALSE(counting.Connected()) << "the listener was disconnected";
 }
 
 // ---- Logging in through a firewall ----

@@ -43,46 +43,52 @@ public:
         const auto simple = [this](const char *kind) {
             return [this, kind](TFTPComponent *) { Add(TRecordedEvent(kind)); };
         };
-        Engine.OnAbort = simple("Abort");
-        Engine.OnCantLogIn = simple("CantLogIn");
-        Engine.OnConnect = simple("Connect");
-        Engine.OnDisconnect = simple("Disconnect");
-        Engine.OnLoggedIn = simple("LoggedIn");
-        Engine.OnError = [this](TFTPComponent *, int code, const std::string &desc) {
+        Connections += Engine.OnAbort.Connect(simple("Abort"));
+        Connections += Engine.OnCantLogIn.Connect(simple("CantLogIn"));
+        Connections += Engine.OnConnect.Connect(simple("Connect"));
+        Connections += Engine.OnDisconnect.Connect(simple("Disconnect"));
+        Connections += Engine.OnLoggedIn.Connect(simple("LoggedIn"));
+        Connections += Engine.OnError.Connect([this](TFTPComponent *, int code, const std::string &desc) {
             TRecordedEvent e("Error", desc);
             e.Number = code;
             Add(std::move(e));
-        };
-        Engine.OnFolderReply = [this](TFTPComponent *, const std::string &folder, int type, bool result) {
-            TRecordedEvent e("FolderReply", folder);
-            e.Number = type;
-            e.Flag = result;
-            Add(std::move(e));
-        };
-        Engine.OnLog = [this](TFTPComponent *, const std::string &message, TColor color) {
-            TRecordedEvent e("Log", message);
-            e.Color = color;
-            Add(std::move(e));
-        };
-        Engine.OnProgress = [this](TFTPComponent *, int phase, bool isFile, std::int64_t bytes) {
-            TRecordedEvent e("Progress", std::to_string(phase));
-            e.Number = bytes;
-            e.Flag = isFile;
-            Add(std::move(e));
-        };
-        Engine.OnProcessList = [this](TFTPComponent *, const std::string &folder, TDirListing list) {
-            TRecordedEvent e("ProcessList", folder);
-            e.List = std::move(list);
-            Add(std::move(e));
-        };
-        Engine.OnRenameSuccessful = [this](TFTPComponent *, const std::string &oldName, const std::string &newName) {
-            Add(TRecordedEvent("RenameSuccessful", oldName, newName));
-        };
-        Engine.OnUpdateFileSize = [this](TFTPComponent *, const QString &file, std::int64_t size) {
-            TRecordedEvent e("UpdateFileSize", file.toStdString());
-            e.Number = size;
-            Add(std::move(e));
-        };
+        });
+        Connections += Engine.OnFolderReply.Connect(
+            [this](TFTPComponent *, const std::string &folder, int type, bool result) {
+                TRecordedEvent e("FolderReply", folder);
+                e.Number = type;
+                e.Flag = result;
+                Add(std::move(e));
+            });
+        Connections +=
+            Engine.OnLog.Connect([this](TFTPComponent *, const std::string &message, TColor color) {
+                TRecordedEvent e("Log", message);
+                e.Color = color;
+                Add(std::move(e));
+            });
+        Connections +=
+            Engine.OnProgress.Connect([this](TFTPComponent *, int phase, bool isFile, std::int64_t bytes) {
+                TRecordedEvent e("Progress", std::to_string(phase));
+                e.Number = bytes;
+                e.Flag = isFile;
+                Add(std::move(e));
+            });
+        Connections += Engine.OnProcessList.Connect(
+            [this](TFTPComponent *, const std::string &folder, TDirListing &list) {
+                TRecordedEvent e("ProcessList", folder);
+                e.List = std::move(list);
+                Add(std::move(e));
+            });
+        Connections += Engine.OnRenameSuccessful.Connect(
+            [this](TFTPComponent *, const std::string &oldName, const std::string &newName) {
+                Add(TRecordedEvent("RenameSuccessful", oldName, newName));
+            });
+        Connections +=
+            Engine.OnUpdateFileSize.Connect([this](TFTPComponent *, const QString &file, std::int64_t size) {
+                TRecordedEvent e("UpdateFileSize", file.toStdString());
+                e.Number = size;
+                Add(std::move(e));
+            });
     }
 
     std::vector<TRecordedEvent> Events;
@@ -144,6 +150,8 @@ private:
         Event.OnOwnerThread = QThread::currentThread() == TestApp().thread();
         Events.push_back(std::move(Event));
     }
+
+    TScopedConnections Connections;
 };
 
 // Short waits and no retry pauses, so failures end quickly; restored afterwards.

@@ -292,6 +292,23 @@ TEST_P(TransferServerTest, CancelAllLeavesNothingBehindAndTheQueueGoesOn)
     EXPECT_EQ(Queue->Items(0)->Status(), tsCancelled);
 }
 
+TEST_P(TransferServerTest, AnItemFreedWhileItsEngineLogsOnHearsNothingAndTheQueueGoesOn)
+{
+    Server->PutFile("a.bin", "alpha");
+    Add(Download("/", Local, "a.bin", 5));
+    ASSERT_EQ(Queue->EngineCount(), 1);
+    const TFTPComponent *engine = Queue->Engines(0);
+    // Still logging on: everything the engine reports from here on is for a freed item.
+    delete Queue->Items(0);
+    ASSERT_TRUE(WaitUntil([&] { return engine->LoggedIn() && !engine->Busy(); }));
+    EXPECT_EQ(Queue->Count(), 0);
+
+    Add(Download("/", Local, "a.bin", 5));
+    ASSERT_TRUE(RunToIdle(*Queue));
+    EXPECT_EQ(Queue->Items(0)->Status(), tsDone);
+    EXPECT_EQ(ReadAll(LocalPath("a.bin")), "alpha");
+}
+
 TEST_P(TransferServerTest, MoveChangesTheOrderOfProcessing)
 {
     for (const char *name : {"a", "b", "c", "d"})
@@ -388,10 +405,11 @@ TEST(TransferTwoServersTest, ItemsForTwoServersInARowUseAPoolOfTwo)
     TQueueRecorder recorder(queue);
     std::vector<int> poolSizes;
     std::vector<TFTPComponent *> engines;
-    queue.OnItemFinished = [&](TTransferItems &sender, TTransferItem &item) {
-        poolSizes.push_back(sender.EngineCount());
-        engines.push_back(item.Engine());
-    };
+    const TScopedConnection finished =
+        queue.OnItemFinished.Connect([&](TTransferItems &sender, TTransferItem &item) {
+            poolSizes.push_back(sender.EngineCount());
+            engines.push_back(item.Engine());
+        });
     auto one = MakeItem(ConnectionTo(*first), tdDownload, "/", folder, "one.bin", 14);
     auto two = MakeItem(ConnectionTo(*second), tdDownload, "/", folder, "two.bin", 15);
     auto three = MakeItem(ConnectionTo(*first), tdDownload, "/", folder, "three.bin", 11);

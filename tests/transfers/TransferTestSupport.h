@@ -63,24 +63,29 @@ class TQueueRecorder
 public:
     explicit TQueueRecorder(TTransferItems &queue)
     {
-        queue.OnItemAdded = [this](TTransferItems &, TTransferItem &item) { Add("added", item); };
-        queue.OnItemStarted = [this](TTransferItems &, TTransferItem &item) { Add("started", item); };
-        queue.OnItemFinished = [this](TTransferItems &, TTransferItem &item) {
+        Connections +=
+            queue.OnItemAdded.Connect([this](TTransferItems &, TTransferItem &item) { Add("added", item); });
+        Connections += queue.OnItemStarted.Connect(
+            [this](TTransferItems &, TTransferItem &item) { Add("started", item); });
+        Connections += queue.OnItemFinished.Connect([this](TTransferItems &, TTransferItem &item) {
             Add("finished", item);
             Finished.push_back(item.Name);
-        };
-        queue.OnItemStatusChanged = [this](TTransferItems &, TTransferItem &item) {
+        });
+        Connections += queue.OnItemStatusChanged.Connect([this](TTransferItems &, TTransferItem &item) {
             Events.push_back("status " + item.Name + " " + std::to_string(int(item.Status())));
-        };
-        queue.OnItemProgress = [this](TTransferItems &, TTransferItem &) { ++Progress; };
-        queue.OnItemSizeChanged = [this](TTransferItems &, TTransferItem &item) { Add("size", item); };
-        queue.OnError = [this](TFTPComponent *, int code, const std::string &desc) {
+        });
+        Connections +=
+            queue.OnItemProgress.Connect([this](TTransferItems &, TTransferItem &) { ++Progress; });
+        Connections += queue.OnItemSizeChanged.Connect(
+            [this](TTransferItems &, TTransferItem &item) { Add("size", item); });
+        Connections += queue.OnError.Connect([this](TFTPComponent *, int code, const std::string &desc) {
             Errors.push_back(desc);
             Events.push_back("error " + std::to_string(code) + " " + desc);
-        };
-        queue.OnLog = [this](TFTPComponent *, const std::string &message, TColor) { Log.push_back(message); };
-        queue.OnConnect = [this](TFTPComponent *) { ++Connects; };
-        queue.OnDisconnect = [this](TFTPComponent *) { ++Disconnects; };
+        });
+        Connections += queue.OnLog.Connect(
+            [this](TFTPComponent *, const std::string &message, TColor) { Log.push_back(message); });
+        Connections += queue.OnConnect.Connect([this](TFTPComponent *) { ++Connects; });
+        Connections += queue.OnDisconnect.Connect([this](TFTPComponent *) { ++Disconnects; });
     }
 
     bool HasEvent(const std::string &line) const
@@ -108,6 +113,8 @@ public:
 
 private:
     void Add(const char *what, const TTransferItem &item) { Events.push_back(std::string(what) + " " + item.Name); }
+
+    TScopedConnections Connections;
 };
 
 struct TConnection

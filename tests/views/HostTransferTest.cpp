@@ -67,7 +67,7 @@ protected:
         settings.TryToResume = 0;
         Queue = std::make_unique<TTransferItems>(&Host);
         Queue->SetSettings(settings);
-        Queue->OnItemAdded = [this](TTransferItems &, TTransferItem &item) {
+        QueueConnections += Queue->OnItemAdded.Connect([this](TTransferItems &, TTransferItem &item) {
             TAddedItem added;
             added.Line = item.IsFolder ? "folder " + item.DestFolder + item.Name
                                        : item.DestFolder + item.Name + " @" + std::to_string(item.RestartOffset);
@@ -77,7 +77,7 @@ protected:
             added.SourceView = item.SourceView;
             added.TargetView = item.TargetView;
             Added.push_back(added);
-        };
+        });
 
         Local = std::make_unique<TLocalView>();
         Local->resize(500, 300);
@@ -165,6 +165,7 @@ protected:
     TMessages Host;
     TScriptedQuestions Questions;
     std::unique_ptr<TTransferItems> Queue;
+    TScopedConnections QueueConnections;
     std::unique_ptr<TLocalView> Local;
     std::unique_ptr<THostView> Remote;
     std::vector<TAddedItem> Added;

@@ -58,44 +58,50 @@ void TToolSession::AttachHandlers()
     const auto simple = [this](TNoteKind Kind) {
         return [this, Kind](TFTPComponent *) { Record(MakeNote(Kind)); };
     };
-    FEngine.OnAbort = simple(TNoteKind::Abort);
-    FEngine.OnCantLogIn = simple(TNoteKind::CantLogIn);
-    FEngine.OnConnect = simple(TNoteKind::Connect);
-    FEngine.OnDisconnect = simple(TNoteKind::Disconnect);
-    FEngine.OnLoggedIn = simple(TNoteKind::LoggedIn);
-    FEngine.OnError = [this](TFTPComponent *, int Code, const std::string &Desc) {
+    FEngineConnections += FEngine.OnAbort.Connect(simple(TNoteKind::Abort));
+    FEngineConnections += FEngine.OnCantLogIn.Connect(simple(TNoteKind::CantLogIn));
+    FEngineConnections += FEngine.OnConnect.Connect(simple(TNoteKind::Connect));
+    FEngineConnections += FEngine.OnDisconnect.Connect(simple(TNoteKind::Disconnect));
+    FEngineConnections += FEngine.OnLoggedIn.Connect(simple(TNoteKind::LoggedIn));
+    FEngineConnections += FEngine.OnError.Connect([this](TFTPComponent *, int Code, const std::string &Desc) {
         Record(MakeNote(TNoteKind::Error, Code, Desc));
-    };
-    FEngine.OnFolderReply = [this](TFTPComponent *, const std::string &Folder, int ReplyType, bool Result) {
-        TNote note = MakeNote(TNoteKind::FolderReply, ReplyType, Folder);
-        note.Flag = Result;
-        if (ReplyType == frCurrent && Result)
-            FCurrentFolder = Folder;
-        Record(std::move(note));
-    };
-    FEngine.OnLog = [this](TFTPComponent *, const std::string &Message, TColor Color) {
-        TNote note = MakeNote(TNoteKind::Log, 0, Message);
-        note.Color = Color;
-        Record(std::move(note));
-    };
-    FEngine.OnProgress = [this](TFTPComponent *, int Phase, bool IsFile, std::int64_t Bytes) {
-        TNote note = MakeNote(TNoteKind::Progress, Phase);
-        note.Flag = IsFile;
-        note.Number = Bytes;
-        Record(std::move(note));
-    };
-    FEngine.OnProcessList = [this](TFTPComponent *, const std::string &Folder, TDirListing List) {
-        FListing = std::move(List);
-        Record(MakeNote(TNoteKind::ProcessList, 0, Folder));
-    };
-    FEngine.OnRenameSuccessful = [this](TFTPComponent *, const std::string &OldName, const std::string &NewName) {
-        Record(MakeNote(TNoteKind::RenameSuccessful, 0, OldName, NewName));
-    };
-    FEngine.OnUpdateFileSize = [this](TFTPComponent *, const QString &FileName, std::int64_t NewSize) {
-        TNote note = MakeNote(TNoteKind::UpdateFileSize, 0, QFile::encodeName(FileName).toStdString());
-        note.Number = NewSize;
-        Record(std::move(note));
-    };
+    });
+    FEngineConnections += FEngine.OnFolderReply.Connect(
+        [this](TFTPComponent *, const std::string &Folder, int ReplyType, bool Result) {
+            TNote note = MakeNote(TNoteKind::FolderReply, ReplyType, Folder);
+            note.Flag = Result;
+            if (ReplyType == frCurrent && Result)
+                FCurrentFolder = Folder;
+            Record(std::move(note));
+        });
+    FEngineConnections +=
+        FEngine.OnLog.Connect([this](TFTPComponent *, const std::string &Message, TColor Color) {
+            TNote note = MakeNote(TNoteKind::Log, 0, Message);
+            note.Color = Color;
+            Record(std::move(note));
+        });
+    FEngineConnections +=
+        FEngine.OnProgress.Connect([this](TFTPComponent *, int Phase, bool IsFile, std::int64_t Bytes) {
+            TNote note = MakeNote(TNoteKind::Progress, Phase);
+            note.Flag = IsFile;
+            note.Number = Bytes;
+            Record(std::move(note));
+        });
+    FEngineConnections +=
+        FEngine.OnProcessList.Connect([this](TFTPComponent *, const std::string &Folder, TDirListing &List) {
+            FListing = std::move(List);
+            Record(MakeNote(TNoteKind::ProcessList, 0, Folder));
+        });
+    FEngineConnections += FEngine.OnRenameSuccessful.Connect(
+        [this](TFTPComponent *, const std::string &OldName, const std::string &NewName) {
+            Record(MakeNote(TNoteKind::RenameSuccessful, 0, OldName, NewName));
+        });
+    FEngineConnections += FEngine.OnUpdateFileSize.Connect(
+        [this](TFTPComponent *, const QString &FileName, std::int64_t NewSize) {
+            TNote note = MakeNote(TNoteKind::UpdateFileSize, 0, QFile::encodeName(FileName).toStdString());
+            note.Number = NewSize;
+            Record(std::move(note));
+        });
 }
 
 void TToolSession::Record(TNote Note)

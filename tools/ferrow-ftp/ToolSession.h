@@ -34,6 +34,7 @@ private:
 
     const TToolOptions FOptions;
     TFTPComponent FEngine;
+    TScopedConnections FEngineConnections;
     bool FLoggedIn = false;
     bool FCommandQueued = false;
     bool FQuitSent = false;

@@ -268,6 +268,21 @@ TEST(EngineCommandQueueTest, CommandsComeOutInOrder)
     EXPECT_EQ(CommandKind(queue.Take().Command), fcNoOp);
 }
 
+// The trace's "Adding Command" line shows a command's fields as the worker will use them.
+TEST(EngineCommandQueueTest, TraceArgumentsKeepTypedValues)
+{
+    EXPECT_THAT(TraceArguments(TResumeDownloadCommand{"/tmp/a b", "big.iso", 5'000'000'000}),
+                ElementsAre("/tmp/a b", "big.iso", "5000000000"));
+    EXPECT_THAT(TraceArguments(TChangeAttributesCommand{faOwnerRead | faOwnerWrite | faGroupRead | faOtherRead, "f"}),
+                ElementsAre("644", "f"));
+    EXPECT_THAT(TraceArguments(TFirewallLoginCommand{"fw", 1080, 2, "fu", "fp", "h", 2121, "u", "p", ""}),
+                ElementsAre("fw", "1080", "2", "fu", "fp", "h", "2121", "u", "p", ""));
+    EXPECT_THAT(TraceArguments(TSetTypeCommand{ttASCII}), ElementsAre("1"));
+    EXPECT_TRUE(TraceArguments(TNoOpCommand{}).empty());
+    EXPECT_EQ(CommandKind(TResumeUploadCommand{}), fcResumeUpload);
+    EXPECT_STREQ(FTPCommandName(CommandKind(TChangeAttributesCommand{})), "ChangeAttributes");
+}
+
 TEST(EngineCommandQueueTest, FlushDiscardsEverythingButQuit)
 {
     TCommandQueue queue;

@@ -179,3 +179,5 @@ struct TOverloaded : Handlers...
 {
     using Handlers::operator()...;
 };
+template <typename... Handlers>
+TOverloaded(Handlers...) -> TOverloaded<Handlers...>;

@@ -71,6 +71,7 @@ bool IsSafeServerName(std::string_view Name);
 // IsSafeServerName and no component is "..".
 bool IsSafeDownloadPath(const QString &LocalPath);
 
+// Privately a TWorkerHost: that interface is all its worker sees of it.
 class TFTPComponent : public QObject, private TWorkerHost
 {
     Q_OBJECT
@@ -178,6 +179,7 @@ public:
     void Abort();
     // Discards every queued command; the running one goes on. Waits for the worker.
     void ClearCommands();
+    // Queues a command as it is given; the members above fill theirs from the properties.
     void AddCommand(TEngineCommand Command);
 
     // ---- Notifications ----

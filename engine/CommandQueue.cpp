@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-void TCommandQueue::PostCommand(int Command, std::vector<std::string> Params)
+void TCommandQueue::PostCommand(TEngineCommand Command)
 {
     {
         const std::lock_guard lock(FMutex);
-        FMessages.push_back({TQueuedMessage::mkCommand, Command, std::move(Params)});
+        FMessages.push_back({TQueuedMessage::mkCommand, std::move(Command)});
     }
     FChanged.notify_all();
 }
@@ -17,7 +17,7 @@ std::uint64_t TCommandQueue::PostFlush()
     {
         const std::lock_guard lock(FMutex);
         ticket = ++FFlushesPosted;
-        FMessages.push_back({TQueuedMessage::mkFlush, 0, {}});
+        FMessages.push_back({TQueuedMessage::mkFlush, {}});
     }
     FChanged.notify_all();
     return ticket;
@@ -37,7 +37,7 @@ TQueuedMessage TCommandQueue::Take()
     std::unique_lock lock(FMutex);
     FChanged.wait(lock, [this] { return FQuit || !FMessages.empty(); });
     if (FQuit)
-        return {TQueuedMessage::mkQuit, 0, {}};
+        return {TQueuedMessage::mkQuit, {}};
     TQueuedMessage message = std::move(FMessages.front());
     FMessages.pop_front();
     return message;

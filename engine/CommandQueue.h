@@ -3,26 +3,25 @@
 // The worker's message queue: commands in the order queued, the flush request that
 // discards them, and the quit request that ends the worker.
 
+#include "engine/FTPCommands.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <string>
-#include <vector>
 
 struct TQueuedMessage
 {
     enum TKind { mkCommand, mkFlush, mkQuit };
     TKind Kind = mkCommand;
-    int Command = 0;                 // a TFTPCommand
-    std::vector<std::string> Params; // empty: the command carries no parameters
+    TEngineCommand Command; // for mkCommand
 };
 
 class TCommandQueue
 {
 public:
-    void PostCommand(int Command, std::vector<std::string> Params);
+    void PostCommand(TEngineCommand Command);
     // Returns the ticket WaitFlushed waits for.
     std::uint64_t PostFlush();
     // Wins over everything still queued.

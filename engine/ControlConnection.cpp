@@ -1,9 +1,8 @@
-// The control connection: connecting, closing, sending one command line, reading one
-// reply, and the waits that an abort or the time-out cut short.
+#include "engine/ControlConnection.h"
 
-#include "engine/FTPThread.h"
-
+#include "engine/FTPComp.h"
 #include "engine/ProtocolText.h"
+#include "engine/WorkerNotifier.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,25 +26,50 @@ constexpr std::chrono::milliseconds CleanUpWait{2000};
 
 } // namespace
 
-void TFTPThread::StartBlocking()
+void TControlConnection::BeginCommand(bool CleanUp)
+{
+    FAborted = false;
+    FLastError = 0;
+    if (!CleanUp)
+        FTimedOutBefore = false;
+}
+
+void TControlConnection::EndCommand()
+{
+    FNotifier.SetQuiet(false);
+    FCapture = nullptr;
+    FBlocking = false;
+}
+
+bool TControlConnection::TextTransfer() const
+{
+    return FCurrentType == ttASCII;
+}
+
+bool TControlConnection::ExactTransfer() const
+{
+    return FCurrentType != UnknownType && TransferTypeLetter(FCurrentType) == 'I';
+}
+
+void TControlConnection::StartBlocking()
 {
     FBlocking = true;
     FBlockingStart = std::chrono::steady_clock::now();
 }
 
-void TFTPThread::StopBlocking()
+void TControlConnection::StopBlocking()
 {
     FBlocking = false;
 }
 
-bool TFTPThread::TimedOut() const
+bool TControlConnection::TimedOut() const
 {
     const std::chrono::milliseconds full(TFTPComponent::TimeoutMS.load());
     const std::chrono::milliseconds limit = FTimedOutBefore ? std::min(full / 4, CleanUpWait) : full;
     return FBlocking && std::chrono::steady_clock::now() - FBlockingStart > limit;
 }
 
-bool TFTPThread::CheckAbort()
+bool TControlConnection::CheckAbort()
 {
     const bool aborted = Cancelled();
     if (aborted)
@@ -55,7 +79,7 @@ bool TFTPThread::CheckAbort()
     return aborted;
 }
 
-bool TFTPThread::WaitSocket(int Fd, short Events)
+bool TControlConnection::WaitSocket(int Fd, short Events)
 {
     if (Fd < 0) {
         FLastError = WSAENOTSOCK;
@@ -74,11 +98,11 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
         pollfd entry{Fd, Events, 0};
         // Most replies come within a moment; the owner hears of the notes then, in one
         // wake-up, or after the moment.
-        const int rc = ::poll(&entry, 1, FWakePending ? PromptWaitMS : WaitSliceMS);
+        const int rc = ::poll(&entry, 1, FNotifier.WakePending() ? PromptWaitMS : WaitSliceMS);
         if (rc > 0)
             return true;
         if (rc == 0)
-            WakeOwner();
+            FNotifier.WakeOwner();
         if (rc < 0 && errno != EINTR) {
             FLastError = WinSockErrorFromErrno(errno);
             return false;
@@ -86,20 +110,16 @@ bool TFTPThread::WaitSocket(int Fd, short Events)
     }
 }
 
-void TFTPThread::SyncControlState()
+bool TControlConnection::Open(const std::string &HostText, int Port)
 {
-    FControlOpen = FControl.IsOpen();
-}
-
-bool TFTPThread::OpenControlConnection(const std::string &HostText, const std::string &PortText)
-{
+    FReplyBuffer.Clear();
     FAborted = false;
     FTimedOutBefore = false;
     CloseSocket(FControl);
     FCurrentType = UnknownType;
 
     std::uint32_t address = NoAddress;
-    WakeOwner(); // the lookup may take long
+    FNotifier.WakeOwner(); // the lookup may take long
     const int resolveError = ResolveHost(HostText, address);
     if (resolveError != 0) {
         FLastError = resolveError;
@@ -108,15 +128,20 @@ bool TFTPThread::OpenControlConnection(const std::string &HostText, const std::s
         return false;
     }
     FHostAddress = address;
-    std::int64_t port = TextToInt(PortText, 21);
-    if (port < 1 || port > 65535)
-        port = 21;
-    return OpenSocket(FControl, address, int(port));
+    return OpenSocket(FControl, address, Port < 1 || Port > 65535 ? 21 : Port);
 }
 
-bool TFTPThread::OpenSocket(TSocket &Socket, std::uint32_t Address, int Port)
+void TControlConnection::Disconnect()
 {
-    TraceHost("Opening Socket to %s:%d", DottedAddress(Address).c_str(), Port);
+    CloseSocket(FControl);
+    FHostAddress = NoAddress;
+    FReplyBuffer.Clear();
+    FNotifier.NotifyDisconnect();
+}
+
+bool TControlConnection::OpenSocket(TSocket &Socket, std::uint32_t Address, int Port)
+{
+    FNotifier.TraceHost("Opening Socket to %s:%d", DottedAddress(Address).c_str(), Port);
     CloseSocket(Socket);
     Socket.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
     if (!Socket.IsOpen()) {
@@ -125,7 +150,7 @@ bool TFTPThread::OpenSocket(TSocket &Socket, std::uint32_t Address, int Port)
         return false;
     }
     if (&Socket == &FControl)
-        SyncControlState();
+        FOpen = FControl.IsOpen();
 
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -154,7 +179,7 @@ bool TFTPThread::OpenSocket(TSocket &Socket, std::uint32_t Address, int Port)
     return true;
 }
 
-void TFTPThread::CloseSocket(TSocket &Socket)
+void TControlConnection::CloseSocket(TSocket &Socket)
 {
     if (Socket.IsOpen()) {
         if (::shutdown(Socket.Fd(), SHUT_WR) == 0 || errno != ENOTCONN) {
@@ -165,17 +190,17 @@ void TFTPThread::CloseSocket(TSocket &Socket)
         Socket.Reset();
     }
     if (&Socket == &FControl)
-        SyncControlState();
+        FOpen = FControl.IsOpen();
 }
 
-void TFTPThread::SendCommand(const std::string &Text)
+void TControlConnection::SendCommand(const std::string &Text)
 {
     if (Text.find_first_of("\r\n") != std::string::npos) {
-        NotifyError(0, "Command not sent: it contains a line break");
+        FNotifier.NotifyError(0, "Command not sent: it contains a line break");
         throw ECommandFailed("line break in command");
     }
-    Log(Text, clLogCommand);
-    TraceHost("Sending command \"%s\"", Text.c_str());
+    FNotifier.Log(Text, clLogCommand);
+    FNotifier.TraceHost("Sending command \"%s\"", Text.c_str());
 
     const std::string line = Text + "\r\n";
     std::size_t sent = 0;
@@ -202,13 +227,13 @@ void TFTPThread::SendCommand(const std::string &Text)
         ControlError();
 }
 
-int TFTPThread::GetReply()
+int TControlConnection::GetReply()
 {
     FReplyCode = 0;
     FReplyLine.clear();
     if (FCapture)
         FCapture->clear();
-    TraceHost("Getting return code...");
+    FNotifier.TraceHost("Getting return code...");
     StartBlocking();
 
     const auto forgetReply = [this] {
@@ -227,8 +252,8 @@ int TFTPThread::GetReply()
             FReplyLine = line;
             if (FCapture)
                 FCapture->push_back(line);
-            FReplyCode = ReplyCode(line);
-            Log(line, FReplyCode < 400 ? clLogReply : clLogError);
+            FReplyCode = ::ReplyCode(line);
+            FNotifier.Log(line, FReplyCode < 400 ? clLogReply : clLogError);
             if (line.size() >= 4 && line[3] == ' ')
                 replyClass = FReplyCode / 100;
             replyBytes += line.size() + 2;
@@ -275,27 +300,27 @@ int TFTPThread::GetReply()
     StopBlocking();
     if (replyClass != 0)
         FTimedOutBefore = false; // the server answers again
-    TraceHost("Got return code = %d", FReplyCode);
+    FNotifier.TraceHost("Got return code = %d", FReplyCode);
     return replyClass;
 }
 
-void TFTPThread::ReportSocketError()
+void TControlConnection::ReportSocketError()
 {
     const int code = FLastError;
     // Reported once: a later failure does not repeat an error already shown.
     FLastError = 0;
     if (code != 0 && code != WSAENOTSOCK)
-        NotifyError(code, SocketErrorText(code));
+        FNotifier.NotifyError(code, SocketErrorText(code));
 }
 
-void TFTPThread::ControlError()
+void TControlConnection::ControlError()
 {
     StopBlocking();
     if (FLastError == WSAEINTR && FAborted) {
         CheckAbort();
         FAborted = false;
         ReportSocketError();
-        NotifyAbort();
+        FNotifier.NotifyAbort();
         return;
     }
     ReportSocketError();

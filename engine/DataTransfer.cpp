@@ -1,9 +1,11 @@
-// Data connections (passive and active) and the transfers over them.
+#include "engine/DataTransfer.h"
 
-#include "engine/FTPThread.h"
-
+#include "engine/ControlConnection.h"
+#include "engine/FTPComp.h"
 #include "engine/ProtocolText.h"
 #include "engine/TransferStreams.h"
+#include "engine/WorkerHost.h"
+#include "engine/WorkerNotifier.h"
 
 #include <QFile>
 
@@ -31,113 +33,149 @@ std::string QuotedPath(const std::string &Path)
     return '"' + Path + '"';
 }
 
+// Closes the data connection however the transfer ends.
+class TDataSocketScope
+{
+public:
+    TDataSocketScope(TControlConnection &Connection, TSocket &Socket)
+        : FConnection(Connection)
+        , FSocket(Socket)
+    {}
+    ~TDataSocketScope() { FConnection.CloseSocket(FSocket); }
+    TDataSocketScope(const TDataSocketScope &) = delete;
+    TDataSocketScope &operator=(const TDataSocketScope &) = delete;
+
+private:
+    TControlConnection &FConnection;
+    TSocket &FSocket;
+};
+
 } // namespace
 
-std::int64_t TFTPThread::RestartOffset(const TParams &Params)
+TDataTransfer::TDataTransfer(TControlConnection &Connection)
+    : FConnection(Connection)
+    , FNotifier(Connection.Notifier())
+    , FHost(Connection.Notifier().Host())
+{}
+
+bool TDataTransfer::Run(const TDownloadCommand &Command)
 {
-    if (Params.size() <= 2 || !FOwner.CanResume())
+    return Download(Command.LocalName, Command.RemoteName, 0);
+}
+
+bool TDataTransfer::Run(const TUploadCommand &Command)
+{
+    return Upload(Command.LocalName, Command.RemoteName, 0);
+}
+
+bool TDataTransfer::Run(const TResumeDownloadCommand &Command)
+{
+    return Download(Command.LocalName, Command.RemoteName, Command.Offset);
+}
+
+bool TDataTransfer::Run(const TResumeUploadCommand &Command)
+{
+    return Upload(Command.LocalName, Command.RemoteName, Command.Offset);
+}
+
+std::int64_t TDataTransfer::RestartOffset(std::int64_t Requested)
+{
+    if (Requested == 0 || !FHost.CanResume())
         return 0;
-    const std::int64_t offset = std::max<std::int64_t>(0, TextToInt(Params[2], 0));
-    if (offset > 0 && TextTransfer()) {
+    const std::int64_t offset = std::max<std::int64_t>(0, Requested);
+    if (offset > 0 && FConnection.TextTransfer()) {
         // The file's line ends differ from the server's, so no offset in one is known
         // to match the same place in the other.
-        Log("Text files are transferred whole, not resumed", clLogInfo);
+        FNotifier.Log("Text files are transferred whole, not resumed", clLogInfo);
         return 0;
     }
     return offset;
 }
 
-bool TFTPThread::TextTransfer() const
-{
-    return FCurrentType == ttASCII;
-}
-
-bool TFTPThread::ExactTransfer() const
-{
-    return FCurrentType != UnknownType && TransferTypeLetter(FCurrentType) == 'I';
-}
-
-bool TFTPThread::RefuseLineBreak(const std::string &RemoteName)
+bool TDataTransfer::RefuseLineBreak(const std::string &RemoteName)
 {
     if (RemoteName.find_first_of("\r\n") == std::string::npos)
         return false;
-    NotifyError(0, "Command not sent: it contains a line break");
+    FNotifier.NotifyError(0, "Command not sent: it contains a line break");
     return true;
 }
 
-bool TFTPThread::DoDownload(const TParams &Params)
+bool TDataTransfer::Download(const std::string &LocalName, const std::string &RemoteName, std::int64_t Offset)
 {
-    const std::string local = Params.size() > 0 ? Params[0] : std::string();
-    const std::string remote = Params.size() > 1 ? Params[1] : std::string();
-    if (!IsSafeDownloadPath(QFile::decodeName(QByteArray::fromStdString(local)))) {
-        NotifyError(0, "Refused to write the local file " + QuotedPath(local) + ": unsafe name");
+    if (!IsSafeDownloadPath(QFile::decodeName(QByteArray::fromStdString(LocalName)))) {
+        FNotifier.NotifyError(0,
+                              "Refused to write the local file " + QuotedPath(LocalName) + ": unsafe name");
         return false;
     }
-    if (RefuseLineBreak(remote))
+    if (RefuseLineBreak(RemoteName))
         return false;
-    const std::int64_t offset = RestartOffset(Params);
+    const std::int64_t offset = RestartOffset(Offset);
     // Opened now, so that a file we cannot write fails before the server is asked;
     // emptied only once the server sends, so that a refused download loses nothing
     // and leaves nothing behind.
     TFileStream file;
-    if (!file.Open(local, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
-        NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
+    if (!file.Open(LocalName, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
+        FNotifier.NotifyError(0,
+                              "Unable to open local file " + QuotedPath(LocalName) + ": " + file.ErrorText());
         return false;
     }
     file.TruncateWhenBegun(offset);
     TTextStream text(file);
-    TTransferStream &stream = TextTransfer() ? static_cast<TTransferStream &>(text) : file;
-    FLocalFileName = local;
-    const bool success = RunTransfer("RETR " + remote, true, offset, stream, remote);
-    FLocalFileName.clear();
-    return success;
+    TTransferStream &stream = FConnection.TextTransfer() ? static_cast<TTransferStream &>(text) : file;
+    return RunTransfer({"RETR " + RemoteName, true, true, offset, RemoteName, LocalName}, stream);
 }
 
-bool TFTPThread::DoUpload(const TParams &Params)
+bool TDataTransfer::Upload(const std::string &LocalName, const std::string &RemoteName, std::int64_t Offset)
 {
-    const std::string local = Params.size() > 0 ? Params[0] : std::string();
-    const std::string remote = Params.size() > 1 ? Params[1] : std::string();
-    if (RefuseLineBreak(remote))
+    if (RefuseLineBreak(RemoteName))
         return false;
-    const std::int64_t offset = RestartOffset(Params);
+    const std::int64_t offset = RestartOffset(Offset);
     TFileStream file;
-    if (!file.Open(local, TFileStream::ReadOnly)) {
-        NotifyError(0, "Unable to open local file " + QuotedPath(local) + ": " + file.ErrorText());
+    if (!file.Open(LocalName, TFileStream::ReadOnly)) {
+        FNotifier.NotifyError(0,
+                              "Unable to open local file " + QuotedPath(LocalName) + ": " + file.ErrorText());
         return false;
     }
     TTextStream text(file);
-    TTransferStream &stream = TextTransfer() ? static_cast<TTransferStream &>(text) : file;
-    return RunTransfer("STOR " + remote, false, offset, stream, remote);
+    TTransferStream &stream = FConnection.TextTransfer() ? static_cast<TTransferStream &>(text) : file;
+    return RunTransfer({"STOR " + RemoteName, false, true, offset, RemoteName, {}}, stream);
 }
 
-bool TFTPThread::RemoteSizeMatches(const std::string &RemoteName, std::int64_t Sent)
+bool TDataTransfer::RemoteSizeMatches(const std::string &RemoteName, std::int64_t Sent)
 {
-    // Quiet: a server that does not offer SIZE refuses it, and that is no fault.
-    FQuiet = true;
-    SendCommand("SIZE " + RemoteName);
-    const int reply = GetReply();
-    FQuiet = false;
-    if (reply != 2 || FReplyCode != 213 || FReplyLine.size() < 5)
+    int reply = 0;
+    {
+        // Quiet: a server that does not offer SIZE refuses it, and that is no fault.
+        const TQuietScope quiet(FNotifier);
+        FConnection.SendCommand("SIZE " + RemoteName);
+        reply = FConnection.GetReply();
+    }
+    const std::string &line = FConnection.ReplyLine();
+    if (reply != 2 || FConnection.ReplyCode() != 213 || line.size() < 5)
         return true;
-    const std::int64_t size = TextToInt(TrimText(std::string_view(FReplyLine).substr(4)), -1);
+    const std::int64_t size = TextToInt(TrimText(std::string_view(line).substr(4)), -1);
     if (size < 0 || size == Sent)
         return true;
-    Log("The server holds " + std::to_string(size) + " bytes of the " + std::to_string(Sent) + " sent",
-        clLogError);
+    FNotifier.Log("The server holds " + std::to_string(size) + " bytes of the " + std::to_string(Sent)
+                      + " sent",
+                  clLogError);
     return false;
 }
 
-bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::int64_t RestartOffset,
-                             TTransferStream &Stream, const std::string &RemoteName)
+bool TDataTransfer::RunTransfer(const TTransferRequest &Request, TTransferStream &Stream)
 {
-    FLastError = 0;
-    bool passive = FOwner.Passive();
+    const TDataSocketScope dataSocket(FConnection, FData);
+    const bool isDownload = Request.IsDownload;
+    const std::int64_t restartOffset = Request.RestartOffset;
+    FConnection.SetLastError(0);
+    bool passive = FHost.Passive();
     bool ok;
     if (passive) {
         ok = OpenPassive();
-        if (!ok && FReplyCode == 500) {
-            Log("Server does not support passive (PASV) mode, using active mode instead...", clLogInfo);
-            FOwner.SetPassive(false);
+        if (!ok && FConnection.ReplyCode() == 500) {
+            FNotifier.Log("Server does not support passive (PASV) mode, using active mode instead...",
+                          clLogInfo);
+            FHost.SetPassive(false);
             passive = false;
             ok = OpenActive();
         }
@@ -146,23 +184,23 @@ bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::i
     }
 
     if (ok) {
-        if (RestartOffset >= 1) {
-            ok = Stream.Seek(RestartOffset);
+        if (restartOffset >= 1) {
+            ok = Stream.Seek(restartOffset);
             if (!ok)
-                NotifyError(0, "Unable to position the local file: " + Stream.ErrorText());
+                FNotifier.NotifyError(0, "Unable to position the local file: " + Stream.ErrorText());
             else {
-                SendCommand("REST " + std::to_string(Stream.Position()));
-                ok = GetReply() == 3;
+                FConnection.SendCommand("REST " + std::to_string(Stream.Position()));
+                ok = FConnection.GetReply() == 3;
             }
         }
         if (ok) {
-            SendCommand(Command);
-            ok = GetReply() == 1;
+            FConnection.SendCommand(Request.Command);
+            ok = FConnection.GetReply() == 1;
         }
         std::int64_t announced = -1;
-        if (ok && !FLocalFileName.empty()) {
-            if (ParseSizeFromReply(FReplyLine, BaseName(FLocalFileName), announced))
-                NotifyUpdateFileSize(FLocalFileName, announced);
+        if (ok && !Request.LocalFileName.empty()) {
+            if (ParseSizeFromReply(FConnection.ReplyLine(), BaseName(Request.LocalFileName), announced))
+                FNotifier.NotifyUpdateFileSize(Request.LocalFileName, announced);
             else
                 announced = -1;
         }
@@ -170,73 +208,73 @@ bool TFTPThread::RunTransfer(const std::string &Command, bool IsDownload, std::i
             ok = AcceptData();
         if (ok) {
             const auto start = std::chrono::steady_clock::now();
-            const TTransferResult result = TransferData(Stream, IsDownload);
+            const TTransferResult result = TransferData(Stream, Request);
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             // The final reply is read even after a failure, to keep the dialogue in step.
-            const bool replyOk = GetReply() == 2;
+            const bool replyOk = FConnection.GetReply() == 2;
             ok = replyOk && !result.Failed;
             // Only a binary transfer keeps the byte count; a text one changes its line ends.
-            if (ok && IsDownload && ExactTransfer() && result.Bytes < announced) {
-                Log("The data connection ended after " + std::to_string(result.Bytes) + " of "
-                        + std::to_string(announced) + " bytes",
-                    clLogError);
+            if (ok && isDownload && FConnection.ExactTransfer() && result.Bytes < announced) {
+                FNotifier.Log("The data connection ended after " + std::to_string(result.Bytes) + " of "
+                                  + std::to_string(announced) + " bytes",
+                              clLogError);
                 ok = false;
             }
-            if (ok && !IsDownload && ExactTransfer() && !RemoteName.empty())
-                ok = RemoteSizeMatches(RemoteName, result.Bytes);
+            if (ok && !isDownload && FConnection.ExactTransfer() && !Request.RemoteName.empty())
+                ok = RemoteSizeMatches(Request.RemoteName, result.Bytes);
             if (ok)
-                Log(StatisticsLine(result.Bytes, seconds), clLogInfo);
-            NotifyProgress(ppEnd, result.Bytes);
+                FNotifier.Log(StatisticsLine(result.Bytes, seconds), clLogInfo);
+            FNotifier.NotifyProgress(ppEnd, Request.IsFile, result.Bytes);
         }
-        CloseSocket(FData);
+        FConnection.CloseSocket(FData);
     }
     if (!ok) {
-        ReportSocketError();
-        NotifyError(0, "Unable to complete transfer");
+        FConnection.ReportSocketError();
+        FNotifier.NotifyError(0, "Unable to complete transfer");
     }
     return ok;
 }
 
-bool TFTPThread::OpenPassive()
+bool TDataTransfer::OpenPassive()
 {
     if (FData.IsOpen()) {
-        ReportSocketError();
-        CloseSocket(FData);
+        FConnection.ReportSocketError();
+        FConnection.CloseSocket(FData);
         return false;
     }
-    SendCommand("PASV");
-    if (GetReply() != 2)
+    FConnection.SendCommand("PASV");
+    if (FConnection.GetReply() != 2)
         return false;
 
     TPasvReply reply;
-    if (!ParsePasvReply(FReplyLine, FHostAddress, reply)) {
-        Log("Illegal response from server", clLogError);
+    if (!ParsePasvReply(FConnection.ReplyLine(), FConnection.HostAddress(), reply)) {
+        FNotifier.Log("Illegal response from server", clLogError);
         return false;
     }
     // Data goes to the server we are talking to, never to a third host a reply names.
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    std::uint32_t address = FHostAddress;
-    if (::getpeername(FControl.Fd(), reinterpret_cast<sockaddr *>(&peer), &length) == 0)
+    std::uint32_t address = FConnection.HostAddress();
+    if (::getpeername(FConnection.Fd(), reinterpret_cast<sockaddr *>(&peer), &length) == 0)
         address = peer.sin_addr.s_addr;
     const std::string peerText = DottedAddress(address);
     if (reply.Address != peerText)
-        Log("Server named the address " + reply.Address + " for passive mode; connecting to " + peerText +
-                " instead",
-            clLogInfo);
-    if (!OpenSocket(FData, address, reply.Port)) {
-        CloseSocket(FData);
+        FNotifier.Log("Server named the address " + reply.Address + " for passive mode; connecting to "
+                          + peerText + " instead",
+                      clLogInfo);
+    if (!FConnection.OpenSocket(FData, address, reply.Port)) {
+        FConnection.CloseSocket(FData);
         return false;
     }
     return true;
 }
 
-bool TFTPThread::OpenActive()
+bool TDataTransfer::OpenActive()
 {
     const auto fail = [this] {
-        ReportSocketError();
-        CloseSocket(FData);
+        FConnection.ReportSocketError();
+        FConnection.CloseSocket(FData);
         return false;
     };
     if (FData.IsOpen())
@@ -247,56 +285,58 @@ bool TFTPThread::OpenActive()
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     socklen_t length = sizeof local;
-    if (!FData.IsOpen() || ::bind(FData.Fd(), reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        ::getsockname(FData.Fd(), reinterpret_cast<sockaddr *>(&local), &length) != 0 ||
-        ::listen(FData.Fd(), 1) != 0) {
-        FLastError = WinSockErrorFromErrno(errno);
+    if (!FData.IsOpen() || ::bind(FData.Fd(), reinterpret_cast<sockaddr *>(&local), sizeof local) != 0
+        || ::getsockname(FData.Fd(), reinterpret_cast<sockaddr *>(&local), &length) != 0
+        || ::listen(FData.Fd(), 1) != 0) {
+        FConnection.SetLastError(WinSockErrorFromErrno(errno));
         return fail();
     }
     const unsigned port = ntohs(local.sin_port);
 
     sockaddr_in control{};
     length = sizeof control;
-    if (::getsockname(FControl.Fd(), reinterpret_cast<sockaddr *>(&control), &length) != 0) {
-        FLastError = WinSockErrorFromErrno(errno);
+    if (::getsockname(FConnection.Fd(), reinterpret_cast<sockaddr *>(&control), &length) != 0) {
+        FConnection.SetLastError(WinSockErrorFromErrno(errno));
         return fail();
     }
     const std::uint32_t address = ntohl(control.sin_addr.s_addr);
     char command[64];
-    std::snprintf(command, sizeof command, "PORT %u,%u,%u,%u,%u,%u", (address >> 24) & 255u, (address >> 16) & 255u,
-                  (address >> 8) & 255u, address & 255u, port / 256, port % 256);
-    SendCommand(command);
-    if (GetReply() != 2)
+    std::snprintf(command, sizeof command, "PORT %u,%u,%u,%u,%u,%u", (address >> 24) & 255u,
+                  (address >> 16) & 255u, (address >> 8) & 255u, address & 255u, port / 256, port % 256);
+    FConnection.SendCommand(command);
+    if (FConnection.GetReply() != 2)
         return fail();
     return true;
 }
 
-bool TFTPThread::AcceptData()
+bool TDataTransfer::AcceptData()
 {
-    StartBlocking();
-    const bool ready = WaitSocket(FData.Fd(), POLLIN);
+    FConnection.StartBlocking();
+    const bool ready = FConnection.WaitSocket(FData.Fd(), POLLIN);
     int accepted = -1;
     if (ready) {
         accepted = ::accept4(FData.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (accepted < 0)
-            FLastError = WinSockErrorFromErrno(errno);
+            FConnection.SetLastError(WinSockErrorFromErrno(errno));
     }
-    StopBlocking();
+    FConnection.StopBlocking();
     if (accepted < 0) {
-        ReportSocketError();
-        CloseSocket(FData);
+        FConnection.ReportSocketError();
+        FConnection.CloseSocket(FData);
         return false;
     }
     FData.Reset(accepted);
     return true;
 }
 
-TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bool IsDownload)
+TDataTransfer::TTransferResult TDataTransfer::TransferData(TTransferStream &Stream,
+                                                           const TTransferRequest &Request)
 {
+    const bool isDownload = Request.IsDownload;
     TTransferResult result;
     result.Bytes = Stream.Position();
-    NotifyProgress(ppStart, result.Bytes);
-    StartBlocking();
+    FNotifier.NotifyProgress(ppStart, Request.IsFile, result.Bytes);
+    FConnection.StartBlocking();
     auto last = std::chrono::steady_clock::now();
 
     bool socketError = false;
@@ -306,32 +346,33 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
         const auto now = std::chrono::steady_clock::now();
         if (now - last < ProgressInterval)
             return true;
-        CheckAbort();
-        if (TimedOut()) {
-            ReportSocketError();
+        FConnection.CheckAbort();
+        if (FConnection.TimedOut()) {
+            FConnection.ReportSocketError();
             timedOut = true;
             return false;
         }
-        StartBlocking();
+        FConnection.StartBlocking();
         last = now;
-        NotifyProgress(ppRunning, result.Bytes);
+        FNotifier.NotifyProgress(ppRunning, Request.IsFile, result.Bytes);
         return true;
     };
     const auto localError = [&] {
-        NotifyError(0, std::string(IsDownload ? "Unable to write local file: " : "Unable to read local file: ") +
-                           Stream.ErrorText());
+        FNotifier.NotifyError(
+            0, std::string(isDownload ? "Unable to write local file: " : "Unable to read local file: ")
+                   + Stream.ErrorText());
         result.Failed = true;
     };
 
     // Not cleared: every transfer of a small file would otherwise pay for a quarter of
     // a megabyte of zeroes.
-    const std::size_t blockSize = IsDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize;
+    const std::size_t blockSize = isDownload ? TFTPComponent::DataBlockSize : TFTPComponent::UploadBlockSize;
     const auto block = std::make_unique_for_overwrite<char[]>(blockSize);
     if (!Stream.BeginTransfer()) {
         localError(); // closing the data connection below ends the server's side too
-    } else if (IsDownload) {
+    } else if (isDownload) {
         for (;;) {
-            if (!WaitSocket(FData.Fd(), POLLIN)) {
+            if (!FConnection.WaitSocket(FData.Fd(), POLLIN)) {
                 socketError = true;
                 break;
             }
@@ -346,7 +387,7 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR)
                     continue;
-                FLastError = WinSockErrorFromErrno(errno);
+                FConnection.SetLastError(WinSockErrorFromErrno(errno));
                 socketError = true;
                 break;
             }
@@ -382,13 +423,13 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
                 if (s < 0 && errno == EINTR)
                     continue;
                 if (s < 0 && errno == EAGAIN) {
-                    if (WaitSocket(FData.Fd(), POLLOUT))
+                    if (FConnection.WaitSocket(FData.Fd(), POLLOUT))
                         continue;
                     socketError = true;
                     break;
                 }
                 if (s <= 0) {
-                    FLastError = WinSockErrorFromErrno(s < 0 ? errno : ECONNRESET);
+                    FConnection.SetLastError(WinSockErrorFromErrno(s < 0 ? errno : ECONNRESET));
                     socketError = true;
                     break;
                 }
@@ -407,12 +448,12 @@ TFTPThread::TTransferResult TFTPThread::TransferData(TTransferStream &Stream, bo
     if (socketError || timedOut)
         result.Failed = true;
 
-    StopBlocking();
-    CloseSocket(FData);
+    FConnection.StopBlocking();
+    FConnection.CloseSocket(FData);
     return result;
 }
 
-bool TFTPThread::EndUpload()
+bool TDataTransfer::EndUpload()
 {
     // The last bytes may still sit in our send buffer: closing at once would hide a
     // reset that discards them. Our end of the stream goes out, then the server's end
@@ -424,9 +465,9 @@ bool TFTPThread::EndUpload()
         error = errno;
     if (error == 0 && ::shutdown(fd, SHUT_WR) != 0)
         error = errno == ENOTCONN ? ECONNRESET : errno;
-    StartBlocking();
+    FConnection.StartBlocking();
     while (error == 0) {
-        if (!WaitSocket(fd, POLLIN))
+        if (!FConnection.WaitSocket(fd, POLLIN))
             return false;
         char sink[4096];
         const ssize_t n = ::recv(fd, sink, sizeof sink, 0);
@@ -435,20 +476,20 @@ bool TFTPThread::EndUpload()
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             error = errno;
     }
-    FLastError = WinSockErrorFromErrno(error);
+    FConnection.SetLastError(WinSockErrorFromErrno(error));
     return false;
 }
 
-void TFTPThread::DataError()
+void TDataTransfer::DataError()
 {
-    if (FLastError == WSAEINTR && FAborted) {
-        FAborted = false;
-        FLastError = 0;
-        SendCommand("ABOR");
-        CloseSocket(FData);
-        GetReply();
-        NotifyAbort();
+    if (FConnection.LastError() == WSAEINTR && FConnection.Aborted()) {
+        FConnection.ClearAbort();
+        FConnection.SetLastError(0);
+        FConnection.SendCommand("ABOR");
+        FConnection.CloseSocket(FData);
+        FConnection.GetReply();
+        FNotifier.NotifyAbort();
         return;
     }
-    ReportSocketError();
+    FConnection.ReportSocketError();
 }

@@ -19,12 +19,6 @@
 
 namespace {
 
-constexpr const char *CommandNames[FTPCommandCount] = {
-    "None",       "FirewallLogin",  "Login",          "Logout", "GetCurrentFolder", "SetCurrentFolder",
-    "List",       "Download",       "Upload",         "ResumeDownload", "ResumeUpload", "Delete",
-    "Rename",     "CreateFolder",   "RemoveFolder",   "NoOp",   "SetType",          "ChangeAttributes",
-};
-
 // The live engines; touched on the owner's thread only.
 std::vector<TFTPComponent *> EngineRegistry;
 
@@ -32,11 +26,6 @@ std::vector<TFTPComponent *> EngineRegistry;
 constexpr int FlushWait = 1;
 
 } // namespace
-
-const char *FTPCommandName(int Kind)
-{
-    return Kind >= 0 && Kind < FTPCommandCount ? CommandNames[Kind] : "Unknown";
-}
 
 bool IsSafeServerName(std::string_view Name)
 {
@@ -92,7 +81,7 @@ TFTPComponent::TFTPComponent(QObject *AOwner)
     static const bool timeZoneRead = (::tzset(), true);
     Q_UNUSED(timeZoneRead);
     Trace("Adding new FTP Component...");
-    FThread = std::make_unique<TFTPThread>(*this);
+    FThread = std::make_unique<TFTPThread>(static_cast<TWorkerHost &>(*this));
     FThread->Start();
     if (EngineRegistry.empty())
         StartKeepAliveTimer();
@@ -164,29 +153,30 @@ bool TFTPComponent::Busy() const
     return FThread && FThread->CurrentCommand() != fcNone;
 }
 
-void TFTPComponent::AddCommand(TFTPCommand Kind, std::vector<std::string> Params)
+void TFTPComponent::AddCommand(TEngineCommand Command)
 {
     FIdleSeconds = 0;
     if (!FThread)
         return;
-    if (Params.size() == 1 && Params.front().empty())
-        Params.clear();
-    if (DebugMode)
-        TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(), FTPCommandName(Kind),
-                 Params.empty() ? "<none>" : CommaText(Params).c_str());
-    FThread->Queue().PostCommand(Kind, std::move(Params));
+    if (DebugMode) {
+        std::vector<std::string> arguments = TraceArguments(Command);
+        if (arguments.size() == 1 && arguments.front().empty())
+            arguments.clear();
+        TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(),
+                 FTPCommandName(CommandKind(Command)), arguments.empty() ? "<none>" : CommaText(arguments).c_str());
+    }
+    FThread->Queue().PostCommand(std::move(Command));
 }
 
 void TFTPComponent::Login()
 {
-    AddCommand(fcLogin, {Host(), std::to_string(FPort), FUserName, FPassword, FAccount});
+    AddCommand(TLoginCommand{Host(), FPort, FUserName, FPassword, FAccount});
 }
 
 void TFTPComponent::FirewallLogin()
 {
-    AddCommand(fcFirewallLogin, {FFirewallHost, std::to_string(FFirewallPort), std::to_string(FFirewallType),
-                                 FFirewallUser, FFirewallPassword, Host(), std::to_string(FPort), FUserName,
-                                 FPassword, FAccount});
+    AddCommand(TFirewallLoginCommand{FFirewallHost, FFirewallPort, FFirewallType, FFirewallUser, FFirewallPassword,
+                                     Host(), FPort, FUserName, FPassword, FAccount});
 }
 
 void TFTPComponent::Logout()
@@ -196,47 +186,47 @@ void TFTPComponent::Logout()
     if (!ClearCommands())
         return;
     if (FLoggedIn)
-        AddCommand(fcLogout);
+        AddCommand(TLogoutCommand{});
 }
 
 void TFTPComponent::GetCurrentFolder()
 {
-    AddCommand(fcGetCurrentFolder);
+    AddCommand(TGetCurrentFolderCommand{});
 }
 
 void TFTPComponent::SetCurrentFolder(const std::string &Folder)
 {
-    AddCommand(fcSetCurrentFolder, {Folder});
+    AddCommand(TSetCurrentFolderCommand{Folder});
 }
 
 void TFTPComponent::List(const std::string &Folder, const std::string &Mask)
 {
-    AddCommand(fcList, {Folder, Mask});
+    AddCommand(TListCommand{Folder, Mask});
 }
 
 void TFTPComponent::Delete(const std::string &Name)
 {
-    AddCommand(fcDelete, {Name});
+    AddCommand(TDeleteCommand{Name});
 }
 
 void TFTPComponent::Rename(const std::string &OldName, const std::string &NewName)
 {
-    AddCommand(fcRename, {OldName, NewName});
+    AddCommand(TRenameCommand{OldName, NewName});
 }
 
 void TFTPComponent::CreateFolder(const std::string &Name)
 {
-    AddCommand(fcCreateFolder, {Name});
+    AddCommand(TCreateFolderCommand{Name});
 }
 
 void TFTPComponent::RemoveFolder(const std::string &Name)
 {
-    AddCommand(fcRemoveFolder, {Name});
+    AddCommand(TRemoveFolderCommand{Name});
 }
 
 void TFTPComponent::NoOp()
 {
-    AddCommand(fcNoOp);
+    AddCommand(TNoOpCommand{});
 }
 
 namespace {
@@ -250,50 +240,33 @@ std::string LocalPathBytes(const QString &Path)
 
 void TFTPComponent::Download(const std::string &RemoteName, const QString &LocalName, int TransferType)
 {
-    AddCommand(fcSetType, {std::to_string(TransferType)});
-    AddCommand(fcDownload, {LocalPathBytes(LocalName), RemoteName});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TDownloadCommand{LocalPathBytes(LocalName), RemoteName});
 }
 
 void TFTPComponent::Upload(const QString &LocalName, const std::string &RemoteName, int TransferType)
 {
-    AddCommand(fcSetType, {std::to_string(TransferType)});
-    AddCommand(fcUpload, {LocalPathBytes(LocalName), RemoteName});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TUploadCommand{LocalPathBytes(LocalName), RemoteName});
 }
 
 void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
                                    int TransferType)
 {
-    AddCommand(fcSetType, {std::to_string(TransferType)});
-    AddCommand(fcResumeDownload, {LocalPathBytes(LocalName), RemoteName, std::to_string(Offset)});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
 }
 
 void TFTPComponent::ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
                                  int TransferType)
 {
-    AddCommand(fcSetType, {std::to_string(TransferType)});
-    AddCommand(fcResumeUpload, {LocalPathBytes(LocalName), RemoteName, std::to_string(Offset)});
-}
-
-std::string TFTPComponent::ModeText(std::uint32_t Attributes)
-{
-    static constexpr struct
-    {
-        std::uint32_t Bit;
-        int Value;
-    } Weights[] = {
-        {faOwnerRead, 400}, {faOwnerWrite, 200}, {faOwnerExecute, 100}, {faGroupRead, 40},  {faGroupWrite, 20},
-        {faGroupExecute, 10}, {faOtherRead, 4},  {faOtherWrite, 2},     {faOtherExecute, 1},
-    };
-    int mode = 0;
-    for (const auto &weight : Weights)
-        if (Attributes & weight.Bit)
-            mode += weight.Value;
-    return std::to_string(mode);
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TResumeUploadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
 }
 
 void TFTPComponent::ChangeAttributes(const std::string &Name, std::uint32_t Attributes)
 {
-    AddCommand(fcChangeAttributes, {ModeText(Attributes), Name});
+    AddCommand(TChangeAttributesCommand{Attributes, Name});
 }
 
 void TFTPComponent::Abort()

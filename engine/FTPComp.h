@@ -10,8 +10,10 @@
 // while processing the owner's events.
 
 #include "engine/Event.h"
+#include "engine/FTPCommands.h"
 #include "engine/FTPTypes.h"
 #include "engine/Trace.h"
+#include "engine/WorkerHost.h"
 
 #include <QObject>
 #include <QString>
@@ -29,32 +31,6 @@ class TFTPThread;
 class TNotifier;
 struct TNotification;
 struct TNotificationLink;
-
-// The command kinds of the queue; their names (FTPCommandName) appear in the trace.
-enum TFTPCommand : std::uint8_t {
-    fcNone = 0,
-    fcFirewallLogin = 1,
-    fcLogin = 2,
-    fcLogout = 3,
-    fcGetCurrentFolder = 4,
-    fcSetCurrentFolder = 5,
-    fcList = 6,
-    fcDownload = 7,
-    fcUpload = 8,
-    fcResumeDownload = 9,
-    fcResumeUpload = 10,
-    fcDelete = 11,
-    fcRename = 12,
-    fcCreateFolder = 13,
-    fcRemoveFolder = 14,
-    fcNoOp = 15,
-    fcSetType = 16,
-    fcChangeAttributes = 17,
-};
-constexpr int FTPCommandCount = 18;
-
-// "None", "FirewallLogin", ... ; "Unknown" outside the table.
-const char *FTPCommandName(int Kind);
 
 // Log colours as 0x00BBGGRR values.
 using TColor = std::uint32_t;
@@ -98,7 +74,8 @@ bool IsSafeServerName(std::string_view Name);
 // IsSafeServerName and no component is "..".
 bool IsSafeDownloadPath(const QString &LocalPath);
 
-class TFTPComponent : public QObject
+// Privately a TWorkerHost: that interface is all its worker sees of it.
+class TFTPComponent : public QObject, private TWorkerHost
 {
     Q_OBJECT
 
@@ -140,7 +117,7 @@ public:
     TFTPComponent &operator=(const TFTPComponent &) = delete;
 
     // ---- Properties: set before queuing a login ----
-    std::string Host() const;
+    std::string Host() const override;
     void SetHost(const std::string &Value);
     int Port() const { return FPort; }
     void SetPort(int Value) { FPort = Value; }
@@ -161,13 +138,13 @@ public:
     const std::string &FirewallPassword() const { return FFirewallPassword; }
     void SetFirewallPassword(const std::string &Value) { FFirewallPassword = Value; }
     // Open data connections with PASV; the engine clears it when a server answers 500.
-    bool Passive() const { return FPassive; }
-    void SetPassive(bool Value) { FPassive = Value; }
+    bool Passive() const override { return FPassive; }
+    void SetPassive(bool Value) override { FPassive = Value; }
     // Index into the server-type table; 0 detects the type at the next login.
-    int ServerType() const { return FServerType; }
-    void SetServerType(int Value) { FServerType = std::uint8_t(Value); }
+    int ServerType() const override { return FServerType; }
+    void SetServerType(int Value) override { FServerType = std::uint8_t(Value); }
     // Set by the login from the server's answer to a restart probe.
-    bool CanResume() const { return FCanResume; }
+    bool CanResume() const override { return FCanResume; }
     // True from the LoggedIn notification to the Disconnect notification.
     bool LoggedIn() const { return FLoggedIn; }
     // Seconds since the last queued command, counted by the keep-alive timer.
@@ -209,10 +186,8 @@ public:
     // processing events; false when the engine was freed meanwhile (then the caller
     // must not touch it). A call nested in its own wait returns true at once.
     bool ClearCommands();
-    void AddCommand(TFTPCommand Kind, std::vector<std::string> Params = {});
-
-    // "755" for rwxr-xr-x, "0" for no bits.
-    static std::string ModeText(std::uint32_t Attributes);
+    // Queues a command as it is given; the members above fill theirs from the properties.
+    void AddCommand(TEngineCommand Command);
 
     // ---- Notifications ----
     TNotifyEvent OnAbort;
@@ -236,18 +211,16 @@ public:
     void Deliver(TNotification &Note);
 
 private:
-    friend class TFTPThread;
-
     // Worker side: queues a notification for delivery on the owner's thread, which
     // WakeOwner then wakes for every note queued so far.
-    void QueueNotification(TNotification Note);
-    void WakeOwner();
+    void QueueNotification(TNotification Note) override;
+    void WakeOwner() override;
     void StartKeepAliveTimer();
     void StopKeepAliveTimer();
     void WaitForWorker();
 
     // The login's restart probe writes it.
-    void SetCanResume(bool Value) { FCanResume = Value; }
+    void SetCanResume(bool Value) override { FCanResume = Value; }
 
     mutable std::mutex FHostMutex;
     std::string FHost;

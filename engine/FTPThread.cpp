@@ -4,7 +4,14 @@
 
 #include <unistd.h>
 
-TFTPThread::TFTPThread(TFTPComponent &Owner) : FOwner(Owner) {}
+TFTPThread::TFTPThread(TWorkerHost &Host)
+    : FNotifier(Host)
+    , FConnection(FNotifier)
+    , FLogin(FConnection)
+    , FFolders(FConnection)
+    , FTransfers(FConnection)
+    , FListing(FConnection, FTransfers)
+{}
 
 TFTPThread::~TFTPThread()
 {
@@ -29,21 +36,20 @@ void TFTPThread::Execute()
 {
     TraceFmt("Started new FTP thread, ThreadID = %08lX", static_cast<unsigned long>(::gettid()));
     for (;;) {
-        TQueuedMessage message = FQueue.Take();
+        const TQueuedMessage message = FQueue.Take();
         if (message.Kind == TQueuedMessage::mkQuit)
             break;
         if (message.Kind == TQueuedMessage::mkFlush || FQueue.TakePendingFlush())
-            HandleFlush();
+            FQueue.DiscardAll();
         else
-            ExecuteCommand(message.Command, message.Params);
-        FAborted = false;
+            ExecuteCommand(message.Command);
+        FConnection.ClearAbort();
         if (FQueue.Empty())
-            Post({ncIdle, {}});
-        WakeOwner();
+            FNotifier.NotifyIdle();
+        FNotifier.WakeOwner();
     }
 
-    CloseSocket(FData);
-    CloseSocket(FControl);
+    FConnection.Close();
     TraceFmt("Ended FTP thread, ThreadID = %08lX", static_cast<unsigned long>(::gettid()));
     {
         const std::lock_guard lock(FFinishMutex);
@@ -52,81 +58,55 @@ void TFTPThread::Execute()
     FFinishChanged.notify_all();
 }
 
-void TFTPThread::HandleFlush()
+bool TFTPThread::ExecuteCommand(const TEngineCommand &Command)
 {
-    FQueue.DiscardAll();
-}
+    const TFTPCommand kind = CommandKind(Command);
+    FConnection.BeginCommand(kind == fcLogout);
+    FCurrentCommand = kind;
+    FNotifier.TraceHost("Executing command \"%s\"", FTPCommandName(kind));
 
-bool TFTPThread::ExecuteCommand(int Kind, const TParams &Params)
-{
-    FAborted = false;
-    FCurrentCommand = Kind;
-    FLastError = 0;
-    // Only the logout belongs to the clean-up after a time-out; any other command
-    // deserves the whole time-out again.
-    if (Kind != fcLogout)
-        FTimedOutBefore = false;
-    TraceHost("Executing command \"%s\"", FTPCommandName(Kind));
-
-    const bool isLogin = Kind == fcLogin || Kind == fcFirewallLogin;
+    const bool isLogin = kind == fcLogin || kind == fcFirewallLogin;
     bool success = false;
     try {
-        success = RunCommand(Kind, Params);
+        success = RunCommand(Command);
     } catch (const EControlSocketException &e) {
         if (*e.what() != '\0')
-            Log(e.what(), clLogError);
-        NotifyDisconnect();
+            FNotifier.Log(e.what(), clLogError);
+        FConnection.Disconnect();
         if (isLogin)
-            NotifyCantLogIn();
+            FNotifier.NotifyCantLogIn();
     } catch (const ECommandFailed &) {
         // The Error went out where the command failed; a login cannot stay half done.
         if (isLogin) {
-            NotifyDisconnect();
-            NotifyCantLogIn();
+            FConnection.Disconnect();
+            FNotifier.NotifyCantLogIn();
         }
     } catch (const std::exception &e) {
-        NotifyError(0, e.what());
+        FNotifier.NotifyError(0, e.what());
         if (isLogin) {
-            NotifyDisconnect();
-            NotifyCantLogIn();
+            FConnection.Disconnect();
+            FNotifier.NotifyCantLogIn();
         }
     }
 
-    // Whatever ended the command, the next one starts from a clean state.
-    CloseSocket(FData);
-    FQuiet = false;
-    FCapture = nullptr;
-    FLocalFileName.clear();
-    FFileTransfer = true;
-    FBlocking = false;
+    FConnection.EndCommand();
     FCurrentCommand = fcNone;
     return success;
 }
 
-bool TFTPThread::RunCommand(int Kind, const TParams &Params)
+bool TFTPThread::RunCommand(const TEngineCommand &Command)
 {
-    const auto param = [&Params](std::size_t i) -> const std::string & {
-        static const std::string none;
-        return i < Params.size() ? Params[i] : none;
-    };
-    switch (Kind) {
-    case fcFirewallLogin: return DoLogin(Params, true);
-    case fcLogin: return DoLogin(Params, false);
-    case fcLogout: return DoLogout();
-    case fcGetCurrentFolder: return FolderCommand("PWD", frCurrent);
-    case fcSetCurrentFolder: return FolderCommand("CWD " + param(0), frChange);
-    case fcList: return DoList(Params);
-    case fcDownload:
-    case fcResumeDownload: return DoDownload(Params);
-    case fcUpload:
-    case fcResumeUpload: return DoUpload(Params);
-    case fcDelete: return DoDelete(Params);
-    case fcRename: return DoRename(Params);
-    case fcCreateFolder: return FolderCommand("MKD " + param(0), frCreate);
-    case fcRemoveFolder: return FolderCommand("RMD " + param(0), frRemove);
-    case fcNoOp: return DoNoOp();
-    case fcSetType: return DoSetType(Params);
-    case fcChangeAttributes: return DoChangeAttributes(Params);
-    default: return false;
-    }
+    return std::visit(TOverloaded{
+                          [this](const TFirewallLoginCommand &c) { return FLogin.Run(c); },
+                          [this](const TLoginCommand &c) { return FLogin.Run(c); },
+                          [this](const TLogoutCommand &c) { return FLogin.Run(c); },
+                          [this](const TListCommand &c) { return FListing.Run(c); },
+                          [this](const TDownloadCommand &c) { return FTransfers.Run(c); },
+                          [this](const TUploadCommand &c) { return FTransfers.Run(c); },
+                          [this](const TResumeDownloadCommand &c) { return FTransfers.Run(c); },
+                          [this](const TResumeUploadCommand &c) { return FTransfers.Run(c); },
+                          // Every other command needs the control connection alone.
+                          [this](const auto &c) { return FFolders.Run(c); },
+                      },
+                      Command);
 }

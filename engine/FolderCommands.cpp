@@ -1,114 +1,91 @@
-// The short commands: folders, listing, delete, rename, permissions, type, NOOP.
+#include "engine/FolderCommands.h"
 
-#include "engine/FTPThread.h"
-
+#include "engine/ControlConnection.h"
+#include "engine/FTPComp.h"
 #include "engine/ProtocolText.h"
-#include "engine/ServerTypes.h"
-#include "engine/TransferStreams.h"
+#include "engine/WorkerNotifier.h"
 
-namespace {
+TFolderCommands::TFolderCommands(TControlConnection &Connection)
+    : FConnection(Connection)
+    , FNotifier(Connection.Notifier())
+{}
 
-const std::string &Param(const TParams &Params, std::size_t Index)
+bool TFolderCommands::FolderCommand(const std::string &Command, int ReplyType)
 {
-    static const std::string none;
-    return Index < Params.size() ? Params[Index] : none;
-}
-
-} // namespace
-
-bool TFTPThread::FolderCommand(const std::string &Command, int ReplyType)
-{
-    SendCommand(Command);
-    const int replyClass = GetReply();
+    FConnection.SendCommand(Command);
+    const int replyClass = FConnection.GetReply();
     bool success = replyClass == 2;
-    if (!success && replyClass == 5 && (FReplyCode == 500 || FReplyCode == 502)) {
-        SendCommand("X" + Command);
-        success = GetReply() == 2;
+    if (!success && replyClass == 5 && (FConnection.ReplyCode() == 500 || FConnection.ReplyCode() == 502)) {
+        FConnection.SendCommand("X" + Command);
+        success = FConnection.GetReply() == 2;
     }
-    NotifyFolderReply(QuotedFolder(FReplyLine), ReplyType, success);
+    FNotifier.NotifyFolderReply(QuotedFolder(FConnection.ReplyLine()), ReplyType, success);
     return success;
 }
 
-bool TFTPThread::DoList(const TParams &Params)
+bool TFolderCommands::Run(const TGetCurrentFolderCommand &)
 {
-    FFileTransfer = false;
-    std::string mask = Param(Params, 1);
-    if (mask == "*.*")
-        mask.clear();
-    const std::string command(TrimText("LIST " + mask));
-
-    TMemoryStream buffer;
-    bool success = RunTransfer(command, true, 0, buffer);
-    if (success)
-        success = ProcessListing(Param(Params, 0), buffer.Data());
-    FFileTransfer = true;
-    return success;
+    return FolderCommand("PWD", frCurrent);
 }
 
-bool TFTPThread::ProcessListing(const std::string &Folder, const std::string &Text)
+bool TFolderCommands::Run(const TSetCurrentFolderCommand &Command)
 {
-    const TListParser parser = ServerTypeParser(FOwner.ServerType());
-    if (parser == TListParser::None)
+    return FolderCommand("CWD " + Command.Folder, frChange);
+}
+
+bool TFolderCommands::Run(const TCreateFolderCommand &Command)
+{
+    return FolderCommand("MKD " + Command.Name, frCreate);
+}
+
+bool TFolderCommands::Run(const TRemoveFolderCommand &Command)
+{
+    return FolderCommand("RMD " + Command.Name, frRemove);
+}
+
+bool TFolderCommands::Run(const TDeleteCommand &Command)
+{
+    FConnection.SendCommand("DELE " + Command.Name);
+    return FConnection.GetReply() == 2;
+}
+
+bool TFolderCommands::Run(const TRenameCommand &Command)
+{
+    FConnection.SendCommand("RNFR " + Command.OldName);
+    if (FConnection.GetReply() != 3)
         return false;
-    TParseContext context;
-    context.Host = FOwner.Host();
-    if (DebugMode)
-        context.Trace = [](const std::string &line) { Trace(line); };
-    context.DroppedName = [this](std::string_view name) { Log(DroppedNameMessage(name), clLogError); };
-    TDirListing listing;
-    ParseListing(Text, parser, FListingState, listing, context);
-    NotifyProcessList(Folder, std::move(listing));
+    FConnection.SendCommand("RNTO " + Command.NewName);
+    if (FConnection.GetReply() != 2)
+        return false;
+    FNotifier.NotifyRenameSuccessful(Command.OldName, Command.NewName);
     return true;
 }
 
-bool TFTPThread::DoDelete(const TParams &Params)
+bool TFolderCommands::Run(const TChangeAttributesCommand &Command)
 {
-    SendCommand("DELE " + Param(Params, 0));
-    return GetReply() == 2;
-}
-
-bool TFTPThread::DoRename(const TParams &Params)
-{
-    const std::string &oldName = Param(Params, 0);
-    const std::string &newName = Param(Params, 1);
-    SendCommand("RNFR " + oldName);
-    if (GetReply() != 3)
-        return false;
-    SendCommand("RNTO " + newName);
-    if (GetReply() != 2)
-        return false;
-    NotifyRenameSuccessful(oldName, newName);
-    return true;
-}
-
-bool TFTPThread::DoChangeAttributes(const TParams &Params)
-{
-    const std::string arguments = Param(Params, 0) + ' ' + Param(Params, 1);
-    SendCommand("SITE CHMOD " + arguments);
-    if (GetReply() == 2)
+    const std::string arguments = ModeText(Command.Attributes) + ' ' + Command.Name;
+    FConnection.SendCommand("SITE CHMOD " + arguments);
+    if (FConnection.GetReply() == 2)
         return true;
-    SendCommand("CHMOD " + arguments);
-    return GetReply() == 2;
+    FConnection.SendCommand("CHMOD " + arguments);
+    return FConnection.GetReply() == 2;
 }
 
-bool TFTPThread::DoSetType(const TParams &Params)
+bool TFolderCommands::Run(const TSetTypeCommand &Command)
 {
-    std::int64_t type = TextToInt(Param(Params, 0), 0);
-    if (type < 0 || type > 4)
-        type = 0;
+    const int type = Command.Type >= ttAuto && Command.Type <= ttLocal ? int(Command.Type) : int(ttAuto);
     // Auto and Binary both mean TYPE I: switching between them sends nothing.
-    if (FCurrentType != UnknownType && TransferTypeLetter(int(type)) == TransferTypeLetter(FCurrentType))
+    const int current = FConnection.CurrentType();
+    if (current != TControlConnection::UnknownType && TransferTypeLetter(type) == TransferTypeLetter(current))
         return true;
-    FCurrentType = int(type);
-    SendCommand(std::string("TYPE ") + TransferTypeLetter(FCurrentType));
-    return GetReply() == 2;
+    FConnection.SetCurrentType(type);
+    FConnection.SendCommand(std::string("TYPE ") + TransferTypeLetter(type));
+    return FConnection.GetReply() == 2;
 }
 
-bool TFTPThread::DoNoOp()
+bool TFolderCommands::Run(const TNoOpCommand &)
 {
-    FQuiet = true;
-    SendCommand("NOOP");
-    const bool success = GetReply() == 2;
-    FQuiet = false;
-    return success;
+    const TQuietScope quiet(FNotifier);
+    FConnection.SendCommand("NOOP");
+    return FConnection.GetReply() == 2;
 }

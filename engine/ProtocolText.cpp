@@ -130,10 +130,9 @@ std::string QuotedFolder(std::string_view Line)
     return folder;
 }
 
-std::string FirewallHostText(const std::string &Host, const std::string &PortText)
+std::string FirewallHostText(const std::string &Host, int Port)
 {
-    const std::int64_t port = TextToInt(PortText, 21);
-    return port == 21 ? Host : Host + ':' + std::to_string(port);
+    return Port == 21 ? Host : Host + ':' + std::to_string(Port);
 }
 
 char TransferTypeLetter(int Type)

@@ -38,9 +38,8 @@ bool ParseSizeFromReply(std::string_view Line, std::string_view LocalBaseName, s
 // empty when the line holds no double quote.
 std::string QuotedFolder(std::string_view Line);
 
-// How a firewall is told the host: "host" when the port is 21 or not a number, else
-// "host:port".
-std::string FirewallHostText(const std::string &Host, const std::string &PortText);
+// How a firewall is told the host: "host" when the port is 21, else "host:port".
+std::string FirewallHostText(const std::string &Host, int Port);
 
 // The letter TYPE sends for a transfer type: A, I, E or L (Auto and unknown types: I).
 char TransferTypeLetter(int Type);

@@ -313,7 +313,7 @@ TEST_F(EngineTransferTest, NewConnectionSendsTheTypeAgain)
               .Reply("226 ok")
               .Hang());
     Engine().SetPassive(true);
-    Engine().AddCommand(fcSetType, {std::to_string(ttASCII)});
+    Engine().AddCommand(TSetTypeCommand{ttASCII});
     ASSERT_TRUE(WaitForCommand(Server(), "TYPE A"));
     ASSERT_TRUE(WaitUntil([&] { return !Engine().Busy(); }));
     Engine().Logout();
@@ -608,7 +608,7 @@ TEST_F(EngineTransferTest, FrozenServerHoldsTheUserForAboutOneTimeOut)
     ASSERT_TRUE(Recorder().WaitFor("FolderReply", 1, 60s));
     EXPECT_GE(clock.restart(), TimeOut);
 
-    Engine().AddCommand(fcLogout);
+    Engine().AddCommand(TLogoutCommand{});
     ASSERT_TRUE(Recorder().WaitFor("Disconnect", 1, 60s));
     EXPECT_LT(clock.elapsed(), TimeOut * 3 / 4) << "QUIT after a time-out";
     EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PASV", "RETR f", "ABOR", "PWD", "QUIT"));

@@ -168,9 +168,8 @@ TEST(EngineProtocolTextTest, QuotedFolders)
 
 TEST(EngineProtocolTextTest, CommandTexts)
 {
-    EXPECT_EQ(FirewallHostText("ftp.example.com", "21"), "ftp.example.com");
-    EXPECT_EQ(FirewallHostText("ftp.example.com", "abc"), "ftp.example.com");
-    EXPECT_EQ(FirewallHostText("ftp.example.com", "2121"), "ftp.example.com:2121");
+    EXPECT_EQ(FirewallHostText("ftp.example.com", 21), "ftp.example.com");
+    EXPECT_EQ(FirewallHostText("ftp.example.com", 2121), "ftp.example.com:2121");
 
     EXPECT_EQ(TransferTypeLetter(ttAuto), 'I');
     EXPECT_EQ(TransferTypeLetter(ttASCII), 'A');
@@ -178,10 +177,10 @@ TEST(EngineProtocolTextTest, CommandTexts)
     EXPECT_EQ(TransferTypeLetter(ttEBCDIC), 'E');
     EXPECT_EQ(TransferTypeLetter(ttLocal), 'L');
 
-    EXPECT_EQ(TFTPComponent::ModeText(faOwnerRead | faOwnerWrite), "600");
-    EXPECT_EQ(TFTPComponent::ModeText(0), "0");
-    EXPECT_EQ(TFTPComponent::ModeText(faPermissionMask | faFolder | faLink), "777");
-    EXPECT_EQ(TFTPComponent::ModeText(faOwnerRead | faOwnerWrite | faOwnerExecute | faGroupRead | faGroupExecute |
+    EXPECT_EQ(ModeText(faOwnerRead | faOwnerWrite), "600");
+    EXPECT_EQ(ModeText(0), "0");
+    EXPECT_EQ(ModeText(faPermissionMask | faFolder | faLink), "777");
+    EXPECT_EQ(ModeText(faOwnerRead | faOwnerWrite | faOwnerExecute | faGroupRead | faGroupExecute |
                                       faOtherRead | faOtherExecute),
               "755");
 
@@ -258,20 +257,38 @@ TEST(EngineProtocolTextTest, NamesFromServersForLocalFiles)
 TEST(EngineCommandQueueTest, CommandsComeOutInOrder)
 {
     TCommandQueue queue;
-    queue.PostCommand(fcLogin, {"h", "21"});
-    queue.PostCommand(fcNoOp, {});
-    TQueuedMessage first = queue.Take();
-    EXPECT_EQ(first.Command, fcLogin);
-    EXPECT_THAT(first.Params, ElementsAre("h", "21"));
-    EXPECT_EQ(queue.Take().Command, fcNoOp);
+    queue.PostCommand(TLoginCommand{"h", 2121, "joe", "secret", ""});
+    queue.PostCommand(TNoOpCommand{});
+    const TQueuedMessage first = queue.Take();
+    ASSERT_TRUE(std::holds_alternative<TLoginCommand>(first.Command));
+    const auto &login = std::get<TLoginCommand>(first.Command);
+    EXPECT_EQ(login.Host, "h");
+    EXPECT_EQ(login.Port, 2121);
+    EXPECT_EQ(login.Password, "secret");
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcNoOp);
+}
+
+// The trace's "Adding Command" line shows a command's fields as the worker will use them.
+TEST(EngineCommandQueueTest, TraceArgumentsKeepTypedValues)
+{
+    EXPECT_THAT(TraceArguments(TResumeDownloadCommand{"/tmp/a b", "big.iso", 5'000'000'000}),
+                ElementsAre("/tmp/a b", "big.iso", "5000000000"));
+    EXPECT_THAT(TraceArguments(TChangeAttributesCommand{faOwnerRead | faOwnerWrite | faGroupRead | faOtherRead, "f"}),
+                ElementsAre("644", "f"));
+    EXPECT_THAT(TraceArguments(TFirewallLoginCommand{"fw", 1080, 2, "fu", "fp", "h", 2121, "u", "p", ""}),
+                ElementsAre("fw", "1080", "2", "fu", "fp", "h", "2121", "u", "p", ""));
+    EXPECT_THAT(TraceArguments(TSetTypeCommand{ttASCII}), ElementsAre("1"));
+    EXPECT_TRUE(TraceArguments(TNoOpCommand{}).empty());
+    EXPECT_EQ(CommandKind(TResumeUploadCommand{}), fcResumeUpload);
+    EXPECT_STREQ(FTPCommandName(CommandKind(TChangeAttributesCommand{})), "ChangeAttributes");
 }
 
 TEST(EngineCommandQueueTest, FlushDiscardsEverythingButQuit)
 {
     TCommandQueue queue;
-    queue.PostCommand(fcList, {});
+    queue.PostCommand(TListCommand{});
     const std::uint64_t ticket = queue.PostFlush();
-    queue.PostCommand(fcDelete, {"x"});
+    queue.PostCommand(TDeleteCommand{"x"});
     EXPECT_FALSE(queue.WaitFlushed(ticket, 10ms));
 
     // A flush already waiting when a command is taken: the command is skipped too.
@@ -281,7 +298,7 @@ TEST(EngineCommandQueueTest, FlushDiscardsEverythingButQuit)
     EXPECT_TRUE(queue.WaitFlushed(ticket, 10ms));
     EXPECT_FALSE(queue.TakePendingFlush());
 
-    queue.PostCommand(fcNoOp, {});
+    queue.PostCommand(TNoOpCommand{});
     queue.PostQuit();
     queue.DiscardAll();
     EXPECT_EQ(queue.Take().Kind, TQueuedMessage::mkQuit) << "quit survives a flush and wins";
@@ -292,8 +309,8 @@ TEST(EngineCommandQueueTest, TakeWaitsForAMessage)
     TCommandQueue queue;
     std::thread poster([&] {
         std::this_thread::sleep_for(50ms);
-        queue.PostCommand(fcGetCurrentFolder, {});
+        queue.PostCommand(TGetCurrentFolderCommand{});
     });
-    EXPECT_EQ(queue.Take().Command, fcGetCurrentFolder);
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcGetCurrentFolder);
     poster.join();
 }

@@ -161,7 +161,7 @@ void TToolSession::QueueCommand()
     case TToolCommand::Parse: break;
     }
     // Queued, not Logout(): that would abort the command just queued.
-    FEngine.AddCommand(fcLogout);
+    FEngine.AddCommand(TLogoutCommand{});
 }
 
 void TToolSession::BeginFinish()

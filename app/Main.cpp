@@ -94,13 +94,13 @@ void TfrmMain::FormCreate(const QStringList &arguments)
     CreateMenus();
 
     FQuestions = std::make_unique<TQuestionWindows>(this);
-    FQuestions->OnRestartsUnconfirmed = [this] {
+    FRestartsUnconfirmed = FQuestions->OnRestartsUnconfirmed.Connect([this] {
         // Saved with the other options next time; in force from the next file on.
         if (!FOptions)
             return;
         FOptions->SetBool(oiConfirmRestarts, false);
         FQueue.SetSettings(FOptions->TransferSettings());
-    };
+    });
     NewLocalView();
     NewHostView();
 

@@ -164,6 +164,7 @@ private:
     TLastConnections FLastSites;
     // Asks every remote view's overwrite and restart questions.
     std::unique_ptr<TQuestionWindows> FQuestions;
+    TScopedConnection FRestartsUnconfirmed;
     TCommandLineRun *FRun = nullptr;
     bool FActivated = false;
     bool FUsageRequested = false;

@@ -36,9 +36,6 @@ int TQuestionWindows::AskRestart(const std::string &fileName)
 {
     return AskInWindow<TfrmRestart>(FParent, [this, &fileName](TfrmRestart &window) {
         window.FileName = DisplayText(fileName);
-        window.OnDontShowAgain = [this] {
-            if (OnRestartsUnconfirmed)
-                OnRestartsUnconfirmed();
-        };
+        QObject::connect(&window, &TfrmRestart::DontShowAgain, [this] { OnRestartsUnconfirmed.Raise(); });
     });
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "engine/Event.h"
 #include "transfers/TransferDecision.h"
 
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 
 // The per-file decision's questions asked in the overwrite and restart windows; each
 // window is made for one question and freed after it.
@@ -15,7 +15,7 @@ public:
     explicit TQuestionWindows(QWidget *parent = nullptr) : FParent(parent) {}
 
     // Raised when the user asked never to be asked about restarts again.
-    std::function<void()> OnRestartsUnconfirmed;
+    TEvent<> OnRestartsUnconfirmed;
 
     int AskOverwrite(const TOverwriteQuestion &question) override;
     int AskRestart(const std::string &fileName) override;

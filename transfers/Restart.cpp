@@ -32,7 +32,7 @@ void TfrmRestart::showEvent(QShowEvent *event)
 
 void TfrmRestart::done(int result)
 {
-    if (result != mrNone && cbDontShowAgain->isChecked() && OnDontShowAgain)
-        OnDontShowAgain();
+    if (result != mrNone && cbDontShowAgain->isChecked())
+        emit DontShowAgain();
     TQuestionDialog::done(result);
 }

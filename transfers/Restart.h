@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -24,11 +23,12 @@ public:
     QLabel *lblPrompt = nullptr;
     QCheckBox *cbDontShowAgain = nullptr;
 
-    // Raised when the window closes with "Don't show this message again" checked; the
-    // owner switches the question off.
-    std::function<void()> OnDontShowAgain;
-
     void done(int result) override;
+
+signals:
+    // The window closed with "Don't show this message again" checked; the owner
+    // switches the question off.
+    void DontShowAgain();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -82,7 +82,7 @@ TEST(QuestionWindows, RestartAsksForTheFileAndReportsDontShowAgain)
     int dontShow = 0;
     TfrmRestart window;
     window.FileName = "movie.bin";
-    window.OnDontShowAgain = [&] { ++dontShow; };
+    QObject::connect(&window, &TfrmRestart::DontShowAgain, [&] { ++dontShow; });
     window.show();
     EXPECT_EQ(window.windowTitle(), "Confirm Restart of movie.bin");
     EXPECT_EQ(window.lblPrompt->text(),
@@ -96,7 +96,7 @@ TEST(QuestionWindows, RestartAsksForTheFileAndReportsDontShowAgain)
     EXPECT_EQ(dontShow, 0) << "not checked";
 
     TfrmRestart checked;
-    checked.OnDontShowAgain = [&] { ++dontShow; };
+    QObject::connect(&checked, &TfrmRestart::DontShowAgain, [&] { ++dontShow; });
     checked.show();
     checked.cbDontShowAgain->setChecked(true);
     checked.btnNo->click();
@@ -122,7 +122,7 @@ TEST(QuestionWindows, QuestionsOpenAWindowPerQuestionAndFreeIt)
     QWidget owner;
     TQuestionWindows questions(&owner);
     int unconfirmed = 0;
-    questions.OnRestartsUnconfirmed = [&] { ++unconfirmed; };
+    const TScopedConnection heard = questions.OnRestartsUnconfirmed.Connect([&] { ++unconfirmed; });
 
     QString prompt;
     bool recoverEnabled = false;

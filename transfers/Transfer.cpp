@@ -325,10 +325,12 @@ void TTransferItem::InstallWatchers(TFTPComponent &engine)
     if (FOwner) {
         TTransferItem *&watcher = FOwner->FWatchers[&engine];
         if (watcher && watcher != this)
-            watcher->FWatches.erase(&engine);
+            std::erase_if(watcher->FWatches, [&engine](const auto &watch) { return watch.first == &engine; });
         watcher = this;
     }
-    TScopedConnections &watch = FWatches[&engine];
+    const auto found = std::ranges::find(FWatches, &engine, [](const auto &watch) { return watch.first; });
+    TScopedConnections &watch =
+        found != FWatches.end() ? found->second : FWatches.emplace_back(&engine, TScopedConnections{}).second;
     watch.Clear();
     watch += engine.OnConnect.Connect([this](TFTPComponent *sender) { EngineConnect(sender); });
     watch += engine.OnDisconnect.Connect([this](TFTPComponent *sender) { EngineDisconnect(sender); });

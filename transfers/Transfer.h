@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class QObject;
@@ -160,7 +161,6 @@ private:
     void EngineUpdateFileSize(TFTPComponent *sender, const QString &fileName, std::int64_t newSize);
 
     TTransferItems *FOwner = nullptr;
-    TTransferStatus FStatus = tsPending;
     TFTPComponent *FEngine = nullptr;
     std::uint64_t FStartTick = 0;
     std::int64_t FBytesDone = 0;
@@ -168,10 +168,15 @@ private:
     std::size_t FIndexKey = 0;
     // The local name of an upload whose remote name was lowercased.
     std::string FLocalName;
+    std::int64_t FEndPosition = 0;
+    std::string FFailureText;
+    // The last line the engine logged as an error during this attempt.
+    std::string FLastErrorLine;
+    // The small fields together, so that a queue of many pending items stays small.
+    TTransferType FTransferType = ttBinary;
+    TTransferStatus FStatus = tsPending;
     // The engine reported the end of the transfer (Progress phase 2).
     bool FTransferEnded = false;
-    std::int64_t FEndPosition = 0;
-    TTransferType FTransferType = ttBinary;
     // The transfer (or folder) command has been queued on the engine.
     bool FTransferQueued = false;
     // The end waits for the engine to finish the command.
@@ -180,13 +185,8 @@ private:
     bool FFinished = true;
     // The engine is logging on for this item.
     bool FLoggingOn = false;
-    std::string FFailureText;
     bool FFailedToLogOn = false;
-    // The last line the engine logged as an error during this attempt.
-    std::string FLastErrorLine;
-    // What this item hears from each engine it is the watcher of; disconnected when the
-    // item or the engine goes.
-    std::unordered_map<const TFTPComponent *, TScopedConnections> FWatches;
+    std::vector<std::pair<const TFTPComponent *, TScopedConnections>> FWatches;
 };
 
 // The queue's events; a listener keeps the TScopedConnection that Connect returns.

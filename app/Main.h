@@ -77,7 +77,6 @@ public:
     int ToolbarHeight() const;
     const TLastConnections &LastConnections() const { return FLastSites; }
     QAction *StopAction() const { return FActions->Action(TCommand::Stop); }
-    QAction *DisconnectAction() const { return FActions->Action(TCommand::Disconnect); }
 
     THostView *NewHostView();
     TLocalView *NewLocalView();

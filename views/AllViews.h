@@ -87,7 +87,6 @@ public:
     // Text of status panel 0..3.
     QString PanelText(int panel) const;
     std::int64_t SelectedSize() const { return FSelectedSize; }
-    std::int64_t TotalSize() const { return FTotalSize; }
 
     // List style (TListStyle); the remote and the local view both offer the four.
     int ViewStyle() const;

@@ -43,10 +43,8 @@ public:
 
     void SetModel(QAbstractItemModel *model);
     QAbstractItemModel *Model() const { return FModel; }
-    QItemSelectionModel *SelectionModel() const { return FSelection; }
     // The folder shown, for models holding a tree (the local file system).
     void SetRootIndex(const QModelIndex &root);
-    QModelIndex RootIndex() const { return FRoot; }
 
     int Style() const { return FStyle; }
     void SetStyle(int style);

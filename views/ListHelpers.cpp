@@ -43,7 +43,3 @@ void InvertSelection(TFileList &list)
     list.InvertSelectionRows();
 }
 
-int ListItemCount(const TFileList &list)
-{
-    return list.RowCount();
-}

@@ -23,4 +23,3 @@ void AddListItem(THostListModel::TRows &rows, TDirListing &listing, std::uint32_
 void ClearListView(THostListModel &model);
 void SelectAll(TFileList &list);
 void InvertSelection(TFileList &list);
-int ListItemCount(const TFileList &list);

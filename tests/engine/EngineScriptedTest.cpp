@@ -178,6 +178,16 @@ TEST_F(EngineReplyTest, EndlessLineEndsTheConnection)
     EXPECT_FALSE(Engine().LoggedIn());
 }
 
+// The keep-alive's exchange is quiet, but an error in it must still reach the log.
+TEST_F(EngineReplyTest, EndlessReplyToAKeepAliveIsStillLogged)
+{
+    LogIn(LoggedInScript().Expect("NOOP").SendEndless());
+    Engine().NoOp();
+    ASSERT_TRUE(Recorder().WaitFor("Disconnect"));
+    EXPECT_FALSE(Recorder().HasLog("NOOP"));
+    EXPECT_EQ(LogColor(Recorder(), "Reply from server too long"), clLogError);
+}
+
 TEST_F(EngineReplyTest, EndlessReplyOfShortLinesEndsTheConnection)
 {
     std::string flood;

@@ -75,29 +75,6 @@ enum class TCommand {
 // A menu's separator in a list of commands.
 constexpr TCommand kSeparator = TCommand::Count;
 
-// What decides whether a command is enabled.
-enum class TEnableRule {
-    Always,
-    // The window sets it: tab counts, the transfer connection, the local folder's top.
-    Manual,
-    RemoteUpOneLevel,
-    RemoteStop,
-    RemoteDisconnect,
-    RemoteDownload,
-    RemoteDelete,
-    RemoteRename,
-    RemoteFolderCommands,
-    RemoteProperties,
-    LocalDelete,
-    LocalRename,
-    LocalUpload,
-    LocalProperties,
-};
-
-// Whether `rule` allows its command under the active views' enabling. Manual commands
-// are not the rules' business: false.
-bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local);
-
 enum TCommandFlag : unsigned {
     cfNone = 0,
     cfCheckable = 1,

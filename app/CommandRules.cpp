@@ -160,3 +160,38 @@ int ToolbarHeightAfterDrag(int current, int newHeight)
         return kToolbarLarge;
     return current;
 }
+
+bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local)
+{
+    switch (rule) {
+    case TEnableRule::Always:
+        return true;
+    case TEnableRule::Manual:
+        return false;
+    case TEnableRule::RemoteUpOneLevel:
+        return remote.UpOneLevel;
+    case TEnableRule::RemoteStop:
+        return remote.Stop;
+    case TEnableRule::RemoteDisconnect:
+        return remote.Disconnect;
+    case TEnableRule::RemoteDownload:
+        return remote.Download;
+    case TEnableRule::RemoteDelete:
+        return remote.Delete;
+    case TEnableRule::RemoteRename:
+        return remote.Rename;
+    case TEnableRule::RemoteFolderCommands:
+        return remote.FolderCommands;
+    case TEnableRule::RemoteProperties:
+        return remote.Properties;
+    case TEnableRule::LocalDelete:
+        return local.Delete;
+    case TEnableRule::LocalRename:
+        return local.Rename;
+    case TEnableRule::LocalUpload:
+        return local.Upload;
+    case TEnableRule::LocalProperties:
+        return local.Properties;
+    }
+    return false;
+}

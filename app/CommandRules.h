@@ -138,3 +138,26 @@ int LocalWidthAfterResize(int width, int oldPanelWidth, int newPanelWidth, int l
 
 // Dragging the toolbar's bar: the toolbar's height after a drag to `newHeight`.
 int ToolbarHeightAfterDrag(int current, int newHeight);
+
+// What decides whether a command is enabled.
+enum class TEnableRule {
+    Always,
+    // The window sets it: tab counts, the transfer connection, the local folder's top.
+    Manual,
+    RemoteUpOneLevel,
+    RemoteStop,
+    RemoteDisconnect,
+    RemoteDownload,
+    RemoteDelete,
+    RemoteRename,
+    RemoteFolderCommands,
+    RemoteProperties,
+    LocalDelete,
+    LocalRename,
+    LocalUpload,
+    LocalProperties,
+};
+
+// Whether `rule` allows its command under the active views' enabling. Manual commands
+// are not the rules' business: false.
+bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local);

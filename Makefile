@@ -10,7 +10,7 @@ CMAKE_WARN := $(if $(CI),-DFERROW_WERROR=ON,)
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build test bench fault-run demo check-sanitize check-tsan fuzz clean \
-        install package package-check
+        install package package-check screenshots
 
 all: build
 
@@ -53,6 +53,12 @@ fault-run: deps $(BUILD)/build.ninja
 demo: deps
 	$(MAKE) build
 	tools/demo.sh $(BUILD)
+
+# Pictures of every window under docs/screens/ (xvfb-run, the demo server); SCREENS=text
+# takes only the scenes whose names contain it.
+screenshots: deps
+	$(MAKE) build
+	tools/screenshots.sh $(BUILD) $(if $(SCREENS),--only $(SCREENS),)
 
 $(BUILD_ASAN)/build.ninja:
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DFERROW_SANITIZE=ON

@@ -7,7 +7,6 @@
 #include "engine/FTPUtils.h"
 #include "platform/Version.h"
 #include "transfers/Transfer.h"
-#include "views/HostView.h"
 #include "views/TreeCombo.h"
 
 #include <QApplication>
@@ -16,7 +15,6 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -43,27 +41,6 @@ int ShowUsage(QApplication &app)
     usage.show();
     QObject::connect(&usage, &QDialog::finished, &app, &QApplication::quit);
     return app.exec();
-}
-
-// FERROW_SCREENSHOT=file.png: once the remote view shows its first listing, the window
-// saves a picture of itself there (for the documentation).
-void ArrangeScreenshot(TfrmMain &window)
-{
-    const QString target = qEnvironmentVariable("FERROW_SCREENSHOT");
-    if (target.isEmpty())
-        return;
-    auto *poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, target] {
-        const THostView *view = window.ActiveHostView();
-        if (!view || !view->Connected() || view->Animating() || view->ItemCount() == 0)
-            return;
-        poll->stop();
-        QTimer::singleShot(1000, &window, [&window, target] {
-            if (!window.grab().save(target))
-                qWarning("Cannot save the screenshot to %s", qPrintable(target));
-        });
-    });
-    poll->start(250);
 }
 
 } // namespace
@@ -101,7 +78,6 @@ int main(int argc, char *argv[])
             result = ShowUsage(app);
         } else {
             QObject::connect(&instance, &TSingleInstance::RaiseRequested, &window, &TfrmMain::BringToFront);
-            ArrangeScreenshot(window);
             window.ShowInStoredState();
             result = app.exec();
             if (result == 0)

@@ -18,52 +18,12 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-build}
 port=${FERROW_DEMO_PORT:-2121}
 demo_root=${FERROW_DEMO_ROOT:-${XDG_RUNTIME_DIR:-/tmp}/ferrow-demo}
-python=/usr/bin/python3   # by path: another python3 on PATH may lack pyftpdlib
-
-server_log=$(mktemp "${TMPDIR:-/tmp}/ferrow-demo-server.XXXXXX")
-server_pid=
-
-stop_server() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-      kill -0 "$server_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    echo "Demo server stopped."
-  fi
-  server_pid=
-  rm -f "$server_log"
-}
-trap stop_server EXIT
+source "$source_dir/tools/demo-server-control.sh"
+trap stop_demo_server EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-"$python" "$source_dir/tools/demo-server.py" --port "$port" "$demo_root" >"$server_log" 2>&1 &
-server_pid=$!
-
-accepts_connections() {
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null
-}
-
-for _ in $(seq 1 600); do   # up to a minute: the tree has a few MiB to write
-  if ! kill -0 "$server_pid" 2>/dev/null; then
-    echo "The demo server did not start:" >&2
-    cat "$server_log" >&2
-    exit 1
-  fi
-  if grep -q '^ready ' "$server_log" && accepts_connections; then
-    break
-  fi
-  sleep 0.1
-done
-if ! accepts_connections; then
-  echo "The demo server does not accept connections on 127.0.0.1:$port:" >&2
-  cat "$server_log" >&2
-  exit 1
-fi
+start_demo_server "$port" "$demo_root"
 
 cat <<EOF
 

@@ -1,7 +1,7 @@
 # Starting and stopping the demo FTP server, for tools/demo.sh and tools/screenshots.sh.
 # Source it; it sets server_pid and server_log.
 #
-#   start_demo_server PORT ROOT    (exits the script with a message when it cannot start)
+#   start_demo_server PORT ROOT [SERVER ARGUMENTS...]    (exits the script with a message when it cannot start)
 #   stop_demo_server
 
 demo_python=/usr/bin/python3   # by path: another python3 on PATH may lack pyftpdlib
@@ -27,8 +27,9 @@ stop_demo_server() {
 
 start_demo_server() {
   local port=$1 root=$2
+  shift 2
   server_log=$(mktemp "${TMPDIR:-/tmp}/ferrow-demo-server.XXXXXX")
-  "$demo_python" "$demo_source_dir/tools/demo-server.py" --port "$port" "$root" >"$server_log" 2>&1 &
+  "$demo_python" "$demo_source_dir/tools/demo-server.py" --port "$port" "$@" "$root" >"$server_log" 2>&1 &
   server_pid=$!
   for _ in $(seq 1 600); do   # up to a minute: the tree has a few MiB to write
     if ! kill -0 "$server_pid" 2>/dev/null; then

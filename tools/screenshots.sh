@@ -28,7 +28,8 @@ if [ ! -x "$program" ]; then
   echo "$program is not built; run make build first." >&2
   exit 1
 fi
-start_demo_server "$port" "$demo_root"
+# Passive ports of its own, so that several runs (and make demo) can go on at once.
+start_demo_server "$port" "$demo_root" --passive-ports "$((port + 1))-$((port + 9))"
 mkdir -p "$out"
 # A fixed screen, font and style, so that the pictures change only when a window does.
 QT_QPA_PLATFORM=xcb QT_STYLE_OVERRIDE=Fusion \

@@ -266,3 +266,19 @@ QString ComposeURL(TURLFields &Fields, TURLKind Kind)
 
     return (Kind == ukHTTP ? QStringLiteral("http://") : QStringLiteral("ftp://")) + url;
 }
+
+QString URLConnectProblem(const TURLParts &Parts)
+{
+    const auto hasControl = [](const QString &text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    };
+    for (const QString *part : {&Parts.UserName, &Parts.Password, &Parts.Host, &Parts.Folder, &Parts.FileName}) {
+        if (hasControl(*part))
+            return QStringLiteral("The URL holds a control character (a line break or NUL, perhaps "
+                                  "escaped with %): it cannot be sent to a server.");
+    }
+    if (Parts.Host.startsWith(u'[') || Parts.Host.count(u':') > 0)
+        return QStringLiteral("IPv6 addresses are not supported: give a host name or an IPv4 address.");
+    return QString();
+}

@@ -64,3 +64,8 @@ QString ComposeURL(TURLFields &Fields, TURLKind Kind);
 // Percent-decoding of "%XX" escapes, bytes read as UTF-8 (Latin-1 when they are not
 // valid UTF-8); a '%' without two hex digits stays as it is.
 QString PercentDecoded(const QString &Text);
+
+// Why the parts of a split URL cannot be connected to; empty when they can. A part that
+// holds a control character (an escape such as "%0D%0A" decodes to one) would put it
+// into a command line, and the engine speaks IPv4 only.
+QString URLConnectProblem(const TURLParts &Parts);

@@ -3,11 +3,11 @@
 #include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
 #include "app/Main.h"
+#include "sites/PasswordForm.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
 #include <QDir>
-#include <QInputDialog>
 #include <QTimer>
 
 TCommandLineRun::TCommandLineRun(TfrmMain &window, TTransferItems &queue)
@@ -35,7 +35,8 @@ void TCommandLineRun::Start(const QStringList &arguments)
         PromptPassword(switches.Password);
     const bool filesGiven = !switches.ReceiveList.isEmpty() || !switches.SendList.isEmpty();
     if (switches.Host.isEmpty()) {
-        // With "ShowManager" the site manager would open here; it is not built yet.
+        if (!FBatch && FWindow.Options().Bool(oiShowManager))
+            FWindow.ConnectClick();
         if (FBatch && filesGiven) {
             FBatch->Failed(QStringLiteral("No host to transfer the files with: give one with -c"),
                            bxNoConnection);
@@ -162,9 +163,6 @@ int TCommandLineRun::ExitCode() const
 
 void TCommandLineRun::PromptPassword(QString &password)
 {
-    bool ok = false;
-    const QString typed =
-        QInputDialog::getText(&FWindow, tr("Password"), tr("Password:"), QLineEdit::Password, QString(), &ok);
-    if (ok)
-        password = typed;
+    if (const std::optional<QString> typed = TdlgPassword::Ask(&FWindow))
+        password = *typed;
 }

@@ -7,6 +7,7 @@
 #include "transfers/Transfer.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -19,6 +20,9 @@ class QTabWidget;
 class TCustomView;
 class TCommandLineRun;
 class TDragBar;
+class TfrmManager;
+class TfrmURL;
+struct TConnectRequest;
 class THostView;
 class TLocalView;
 class TMessageWindow;
@@ -83,6 +87,20 @@ public:
     void AddLastConnection(const QString &siteName);
     // The active remote tab's caption, and through it the window's.
     void SetHostCaption(const QString &caption);
+
+    // MainConnect.cpp: opening connections. Connect and Connect to URL open their
+    // window and return; the connection starts when the user confirms it.
+    void ConnectClick();
+    void ConnectURLClick();
+    void LastConnectionClick(int slot);
+    // Every http:// URL the user opens goes here.
+    void OpenHttpUrl(const QString &url);
+    // Shows a local folder on a tab of its own (or the tab already showing it); false
+    // when the folder does not exist.
+    bool OpenLocalFolder(const QString &path, bool activate);
+    // The site manager and the URL dialog while they are open.
+    TfrmManager *SiteManager() const;
+    TfrmURL *URLForm() const;
 
     // Commands.
     void StopClick();
@@ -149,6 +167,9 @@ private:
     void SetWindowCaption(const QString &tabCaption);
     void PlayEventSound(TOptionId sound) const;
     void DragTopPanel(QPoint delta);
+    void ManagerClosed(int result);
+    void URLFormClosed(int result);
+    void OpenConnection(const TConnectRequest &request);
 
     TTransferItems &FQueue;
     std::unique_ptr<TWindowStateStore> FStore;
@@ -196,4 +217,7 @@ private:
     QLabel *lblStatus1 = nullptr;
     QMenu *mnuLastConnections = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
+    // Open while the user chooses a connection.
+    QPointer<TfrmManager> FManager;
+    QPointer<TfrmURL> FURLForm;
 };

@@ -39,8 +39,14 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
     };
     // Commands without a handler are not built yet and stay disabled.
     return {
-        Row(C::Connect, tr("&Connect")).Keys("Ctrl+Shift+C").Image(S::SP_DriveNetIcon, "network-connect"),
-        Row(C::ConnectURL, tr("Connect to &URL")).Keys("Ctrl+Shift+U").Image(S::SP_DirLinkIcon, "go-jump"),
+        Row(C::Connect, tr("&Connect"))
+            .Keys("Ctrl+Shift+C")
+            .Image(S::SP_DriveNetIcon, "network-connect")
+            .Does(run(&TfrmMain::ConnectClick)),
+        Row(C::ConnectURL, tr("Connect to &URL"))
+            .Keys("Ctrl+Shift+U")
+            .Image(S::SP_DirLinkIcon, "go-jump")
+            .Does(run(&TfrmMain::ConnectURLClick)),
         Row(C::Stop, tr("&Stop"))
             .Keys("Ctrl+Shift+S")
             .Image(S::SP_BrowserStop, "process-stop")
@@ -212,13 +218,12 @@ void TfrmMain::CreateMenus()
         mnuLastSites[i] = mnuLastConnections->addAction(QString());
         mnuLastSites[i]->setData(i);
         mnuLastSites[i]->setVisible(false);
+        connect(mnuLastSites[i], &QAction::triggered, this, [this, i] { LastConnectionClick(i); });
     }
     connect(mnuLastConnections, &QMenu::aboutToShow, this, [this] {
         for (int i = 0; i < TLastConnections::Count; ++i) {
             mnuLastSites[i]->setText(LastConnectionCaption(i, FLastSites.Site(i)));
             mnuLastSites[i]->setVisible(!FLastSites.Site(i).isEmpty());
-            // Connecting to a stored site needs the site manager, which is not built yet.
-            mnuLastSites[i]->setEnabled(false);
         }
     });
     FActions->Fill(file, {kSeparator, C::Exit});
@@ -261,9 +266,12 @@ void TfrmMain::HostNewViewClick()
     const QString account = QString::fromStdString(engine.Account());
     const QString folder = old->GetFolder();
 
+    if (!wasConnected) {
+        NewHostView();
+        ConnectClick();
+        return;
+    }
     THostView *view = NewHostView();
-    if (!wasConnected)
-        return; // would open the site manager, which is not built yet
     SetHostCaption(caption);
     view->Connect(host, port, user, password, account, folder, QString());
 }

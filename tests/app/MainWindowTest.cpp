@@ -46,6 +46,10 @@ protected:
         QStandardPaths::setTestModeEnabled(true);
         ASSERT_TRUE(FFolder.isValid());
         QDir(FFolder.path()).mkdir("local");
+        // The site manager would open at start and wait for an answer.
+        TOptions options;
+        options.SetBool(oiShowManager, false);
+        ASSERT_TRUE(options.Save());
     }
 
     QString RegistryFile() const { return FFolder.filePath("ScrivelFerrow.ini"); }

@@ -1,3 +1,4 @@
+#include "app/Connecting.h"
 #include "app/Main.h"
 #include "sites/Manager.h"
 #include "sites/PasswordForm.h"
@@ -122,6 +123,33 @@ protected:
     TGlobalTransferItems FTransfers;
 };
 
+// Records the steps OpenConnection asks of the window.
+class TRecordingTarget : public TConnectTarget
+{
+public:
+    bool Connected = false;
+    std::optional<QString> Typed;
+    QStringList Steps;
+
+    bool ActiveRemoteConnected() const override { return Connected; }
+    void OpenRemoteTab() override { Steps << "tab"; }
+    void SetRemoteCaption(const QString &caption) override { Steps << "caption " + caption; }
+    std::optional<QString> AskPassword() override
+    {
+        Steps << "prompt";
+        return Typed;
+    }
+    void OpenLocalFolder(const QString &folder, bool activate) override
+    {
+        Steps << QStringLiteral("local %1%2").arg(folder, activate ? " shown" : "");
+    }
+    void ConnectActiveRemote(const TConnectRequest &r) override
+    {
+        Steps << QStringLiteral("connect %1@%2:%3%4 %5").arg(r.UserName, r.Host).arg(r.Port).arg(r.Folder, r.Password);
+    }
+    void AddLastConnection(const QString &siteName) override { Steps << "last " + siteName; }
+};
+
 class ConnectServerTest : public ConnectTest, public ::testing::WithParamInterface<TServerKind>
 {
 };
@@ -194,6 +222,64 @@ TEST_P(ConnectServerTest, SitesLastConnectionsAndURLsEachConnectAndListTheirFold
 
 INSTANTIATE_TEST_SUITE_P(Servers, ConnectServerTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
+
+TEST(ConnectingTest, StepsOfASiteAndOfAURL)
+{
+    TSite site;
+    site.Name = "work";
+    site.Host = " ftp.example.com ";
+    site.Port = 2121;
+    site.UserName = "bob";
+    site.HostFolder = "/in/";
+    site.LocalFolders = {"/tmp/one", "", "/tmp/three"};
+    const std::optional<TConnectRequest> work = SiteConnectRequest(site, "me@example.com");
+    ASSERT_TRUE(work);
+
+    TRecordingTarget target;
+    target.Connected = true;
+    target.Typed = "typed";
+    EXPECT_TRUE(OpenConnection(target, *work, true));
+    EXPECT_EQ(target.Steps, (QStringList{"tab", "caption work", "prompt", "local /tmp/one shown", "local /tmp/three",
+                                         "connect bob@ftp.example.com:2121/in/ typed", "last work"}));
+
+    // Without prompting, no password connects nothing, though the tab is named.
+    TRecordingTarget quiet;
+    EXPECT_FALSE(OpenConnection(quiet, *work, false));
+    EXPECT_EQ(quiet.Steps, QStringList{"caption work"});
+
+    // Anonymous sites log in with the address; URLs never become Last Connections.
+    site.Anonymous = true;
+    TRecordingTarget anonymous;
+    EXPECT_TRUE(OpenConnection(anonymous, *SiteConnectRequest(site, "me@example.com"), true));
+    EXPECT_TRUE(anonymous.Steps.contains("connect anonymous@ftp.example.com:2121/in/ me@example.com"));
+    TURLParts parts;
+    ASSERT_TRUE(SplitURL("ftp://u:p@host:21/dir/", QString(), parts));
+    TRecordingTarget url;
+    EXPECT_TRUE(OpenConnection(url, URLConnectRequest(parts, QString()), true));
+    EXPECT_EQ(url.Steps, (QStringList{"caption host", "connect u@host:21/dir/ p"}));
+
+    site.Host = "  ";
+    EXPECT_FALSE(SiteConnectRequest(site, "me@example.com")) << "a site without a host (a deleted one)";
+    EXPECT_EQ(URLHistoryWith({"ftp://b/", "FTP://A/", "ftp://c/"}, "ftp://a/"),
+              (QStringList{"ftp://a/", "ftp://b/", "ftp://c/"}));
+}
+
+TEST_F(ConnectTest, TheCommandLineAsksForAMissingPasswordWithThePrompt)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(TServerKind::Pyftpdlib);
+    TPyftpdServer server;
+    server.PutFile("a.txt", "a");
+    AnswerNextModalWindow([&server](QWidget &prompt) {
+        auto *dialog = qobject_cast<TdlgPassword *>(&prompt);
+        ASSERT_TRUE(dialog);
+        dialog->editPassword->setText(QString::fromStdString(server.Password()));
+        dialog->btnOK->click();
+    });
+    auto window = MakeWindow({"-c", QStringLiteral("127.0.0.1:%1").arg(server.Port()), "-u",
+                              QString::fromStdString(server.User())});
+    ASSERT_TRUE(WaitForListing(window->ActiveHostView()));
+    window->close();
+}
 
 TEST_F(ConnectTest, ThePasswordPromptConnectsWithItsPasswordOrNotAtAll)
 {

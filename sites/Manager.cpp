@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -20,20 +21,6 @@
 namespace {
 
 constexpr int FieldLength = 512;
-
-// Sets a flag for the lifetime of the object.
-class TUpdating
-{
-public:
-    explicit TUpdating(bool &flag) : FFlag(flag), FBefore(flag) { FFlag = true; }
-    ~TUpdating() { FFlag = FBefore; }
-    TUpdating(const TUpdating &) = delete;
-    TUpdating &operator=(const TUpdating &) = delete;
-
-private:
-    bool &FFlag;
-    const bool FBefore;
-};
 
 QLineEdit *NewEdit(QWidget *parent, int maxLength = FieldLength)
 {
@@ -226,7 +213,7 @@ void TfrmManager::LoadSiteList()
 
 void TfrmManager::FillSiteBox(const QString &selected)
 {
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     cmboSite->clear();
     cmboSite->addItems(FStore.Sites());
     const int index = FStore.IndexOf(selected);
@@ -253,7 +240,7 @@ void TfrmManager::LoadSite(const QString &name)
 
 void TfrmManager::ShowSite(const TSite &site)
 {
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     editHost->setText(site.Host);
     editPort->setText(QString::number(site.Port));
     {
@@ -323,7 +310,7 @@ void TfrmManager::PageChanged(int page)
     if (!tbshtPred || pgctrlMain->widget(page) != tbshtPred)
         return;
     ResetFields();
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     FCurrentSite = pgctrlMain->tabText(pgctrlMain->indexOf(tbshtPred));
     FillSiteBox(FCurrentSite);
     cbAnonymous->setChecked(cbAnonymousPred->isChecked());
@@ -341,7 +328,7 @@ void TfrmManager::btnNewSiteClick()
 
 void TfrmManager::ResetFields()
 {
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     FCurrentSite.clear();
     cmboSite->setCurrentIndex(-1);
     cmboSite->clearEditText();

@@ -7,25 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int URLLength = 512;
-
-class TUpdating
-{
-public:
-    explicit TUpdating(bool &flag) : FFlag(flag), FBefore(flag) { FFlag = true; }
-    ~TUpdating() { FFlag = FBefore; }
-    TUpdating(const TUpdating &) = delete;
-    TUpdating &operator=(const TUpdating &) = delete;
-
-private:
-    bool &FFlag;
-    const bool FBefore;
-};
 
 // Sets the text of an edit the user is not typing in; the one being typed keeps its
 // caret unless its text really changes.
@@ -153,7 +141,7 @@ void TfrmURL::cmboURLChange(const QString &text)
 {
     if (FUpdating)
         return;
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     FValid = SplitURL(text, FAnonymousPassword, FParts);
     if (FValid) {
         TURLFields fields = URLFieldsFromParts(FParts);
@@ -169,7 +157,7 @@ void TfrmURL::editUserNameChange(QLineEdit *edit)
 {
     if (FUpdating)
         return;
-    const TUpdating updating(FUpdating);
+    const QScopedValueRollback updating(FUpdating, true);
     TURLFields fields = Fields();
     TURLKind kind = Kind();
     if (edit)

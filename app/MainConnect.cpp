@@ -17,7 +17,9 @@ namespace {
 class TMainConnectTarget : public TConnectTarget
 {
 public:
-    explicit TMainConnectTarget(TfrmMain &window) : FWindow(window) {}
+    explicit TMainConnectTarget(TfrmMain &window)
+        : FWindow(window)
+    {}
 
     bool ActiveRemoteConnected() const override
     {
@@ -80,7 +82,8 @@ void TfrmMain::ManagerClosed(int result)
         Options().SetText(oiEMail, *eMail);
         Options().Save();
     }
-    if (const std::optional<TConnectRequest> request = SiteConnectRequest(manager->SiteFromFields(), Options().EMail()))
+    if (const std::optional<TConnectRequest> request =
+            SiteConnectRequest(manager->SiteFromFields(), Options().EMail()))
         OpenConnection(*request);
 }
 
@@ -91,7 +94,8 @@ void TfrmMain::LastConnectionClick(int slot)
     // Read as the manager reads it, the file being as the user left it.
     TfrmManager manager(FSitesFileName, {Options().EMail(), Options().Text(oiDefaultDir)});
     manager.LoadSite(FLastSites.Site(slot));
-    if (const std::optional<TConnectRequest> request = SiteConnectRequest(manager.SiteFromFields(), Options().EMail()))
+    if (const std::optional<TConnectRequest> request =
+            SiteConnectRequest(manager.SiteFromFields(), Options().EMail()))
         OpenConnection(*request);
 }
 

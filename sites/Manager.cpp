@@ -161,8 +161,8 @@ void TfrmManager::CreatePresetPage(const TPresetSite &preset)
     // Without a logo of its own the preset shows the program's.
     if (logo.isNull())
         logo = windowIcon().pixmap(64, 64);
-    FTPlogo->setPixmap(logo.scaled(logo.size().boundedTo(QSize(128, 128)), Qt::KeepAspectRatio,
-                                   Qt::SmoothTransformation));
+    FTPlogo->setPixmap(
+        logo.scaled(logo.size().boundedTo(QSize(128, 128)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     FTPlogo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     auto *layout = new QHBoxLayout(tbshtPred);
     layout->addWidget(FTPlogo);
@@ -379,8 +379,9 @@ bool TfrmManager::SaveSite()
     }
     if (!FStore.SaveSite(SiteFromFields())) {
         // The store is all or nothing: the file is as it was.
-        QMessageBox::warning(this, windowTitle(),
-                             tr("Cannot write the sites file %1: the site was not saved.").arg(FStore.FileName()));
+        QMessageBox::warning(
+            this, windowTitle(),
+            tr("Cannot write the sites file %1: the site was not saved.").arg(FStore.FileName()));
         btnDeleteSite->setEnabled(!FStore.Sites().isEmpty());
         return true;
     }
@@ -403,14 +404,15 @@ void TfrmManager::btnDeleteSiteClick()
 {
     if (FStore.Sites().isEmpty())
         return;
-    const auto answer =
-        QMessageBox::question(this, windowTitle(), tr("Are you sure you want to delete the %1 site?").arg(FCurrentSite),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::question(
+        this, windowTitle(), tr("Are you sure you want to delete the %1 site?").arg(FCurrentSite),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     if (!FStore.DeleteSite(FCurrentSite))
-        QMessageBox::warning(this, windowTitle(),
-                             tr("Cannot write the sites file %1: the site was not deleted.").arg(FStore.FileName()));
+        QMessageBox::warning(
+            this, windowTitle(),
+            tr("Cannot write the sites file %1: the site was not deleted.").arg(FStore.FileName()));
     if (FStore.Sites().isEmpty()) {
         FillSiteBox(QString());
         btnNewSiteClick();

@@ -6,7 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TdlgPassword::TdlgPassword(QWidget *parent) : QDialog(parent)
+TdlgPassword::TdlgPassword(QWidget *parent)
+    : QDialog(parent)
 {
     setWindowTitle(tr("Enter a password"));
     auto *layout = new QVBoxLayout(this);

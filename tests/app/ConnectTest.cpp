@@ -53,7 +53,8 @@ protected:
     std::unique_ptr<TfrmMain> MakeWindow(const QStringList &arguments = {})
     {
         auto window = std::make_unique<TfrmMain>(
-            arguments, FTransfers.Queue(), std::make_unique<TWindowStateStore>(FFolder.filePath("ScrivelFerrow.ini")));
+            arguments, FTransfers.Queue(),
+            std::make_unique<TWindowStateStore>(FFolder.filePath("ScrivelFerrow.ini")));
         window->show();
         return window;
     }
@@ -79,7 +80,8 @@ protected:
 
     static bool WaitForListing(const THostView *view)
     {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
+        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; },
+                         30s);
     }
 
     static QStringList Names(const THostView *view)
@@ -145,14 +147,16 @@ public:
     }
     void ConnectActiveRemote(const TConnectRequest &r) override
     {
-        Steps << QStringLiteral("connect %1@%2:%3%4 %5").arg(r.UserName, r.Host).arg(r.Port).arg(r.Folder, r.Password);
+        Steps << QStringLiteral("connect %1@%2:%3%4 %5")
+                     .arg(r.UserName, r.Host)
+                     .arg(r.Port)
+                     .arg(r.Folder, r.Password);
     }
     void AddLastConnection(const QString &siteName) override { Steps << "last " + siteName; }
 };
 
 class ConnectServerTest : public ConnectTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 } // namespace
 
@@ -220,7 +224,8 @@ TEST_P(ConnectServerTest, SitesLastConnectionsAndURLsEachConnectAndListTheirFold
     window->close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, ConnectServerTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, ConnectServerTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
 TEST(ConnectingTest, StepsOfASiteAndOfAURL)
@@ -239,8 +244,9 @@ TEST(ConnectingTest, StepsOfASiteAndOfAURL)
     target.Connected = true;
     target.Typed = "typed";
     EXPECT_TRUE(OpenConnection(target, *work, true));
-    EXPECT_EQ(target.Steps, (QStringList{"tab", "caption work", "prompt", "local /tmp/one shown", "local /tmp/three",
-                                         "connect bob@ftp.example.com:2121/in/ typed", "last work"}));
+    EXPECT_EQ(target.Steps,
+              (QStringList{"tab", "caption work", "prompt", "local /tmp/one shown", "local /tmp/three",
+                           "connect bob@ftp.example.com:2121/in/ typed", "last work"}));
 
     // Without prompting, no password connects nothing, though the tab is named.
     TRecordingTarget quiet;
@@ -355,8 +361,8 @@ TEST_F(ConnectTest, NewViewOfAConnectedTabLogsInAgainToTheSameFolder)
     TPyftpdServer server;
     server.PutFile("sub/inner.txt", "x");
     auto window = MakeWindow({"-c", QStringLiteral("127.0.0.1:%1").arg(server.Port()), "-u",
-                              QString::fromStdString(server.User()), "-p", QString::fromStdString(server.Password()),
-                              "-h", "/sub"});
+                              QString::fromStdString(server.User()), "-p",
+                              QString::fromStdString(server.Password()), "-h", "/sub"});
     THostView *first = window->ActiveHostView();
     ASSERT_TRUE(WaitForListing(first));
     ASSERT_EQ(first->GetFolder(), "/sub/");

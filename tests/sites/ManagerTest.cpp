@@ -118,7 +118,8 @@ TEST_F(ManagerTest, AnEmptyStoreStartsANewSiteAndOKStoresItSorted)
     EXPECT_EQ(beta.Host, "b.example.com");
     EXPECT_EQ(beta.Password, "secret");
     EXPECT_EQ(beta.Notes, (QStringList{"first line", "", "third, with a comma"}));
-    EXPECT_EQ(QFile::permissions(SitesFile()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(QFile::permissions(SitesFile()),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
     // The next opening shows the last site, and picking another loads it.
     TfrmManager again(SitesFile(), Settings);
@@ -243,7 +244,8 @@ TEST_F(ManagerTest, ADamagedFileShowsWhatCanBeReadAndLosesNothingOnSave)
     manager.btnOK->click();
     const TIniFile ini(SitesFile());
     EXPECT_EQ(ini.ReadString("zeta", "Host", QString()), "z.example.com");
-    EXPECT_EQ(ini.ReadString("orphan", "Host", QString()), "o.example.com") << "a site outside the index stays";
+    EXPECT_EQ(ini.ReadString("orphan", "Host", QString()), "o.example.com")
+        << "a site outside the index stays";
     EXPECT_EQ(TSiteStore(SitesFile()).Sites(), (QStringList{"alpha", "beta", "zeta"}));
 }
 
@@ -257,7 +259,8 @@ TEST_F(ManagerTest, APresetFileAddsItsOwnFirstPage)
     ASSERT_TRUE(TSiteStore::SavePresetSite(TSiteStore::PresetFileName(), preset));
     QImage logo(40, 30, QImage::Format_RGB32);
     logo.fill(Qt::darkBlue);
-    ASSERT_TRUE(logo.save(TSiteStore::PresetLogoFileName(), "GIF") || logo.save(TSiteStore::PresetLogoFileName(), "PNG"));
+    ASSERT_TRUE(logo.save(TSiteStore::PresetLogoFileName(), "GIF")
+                || logo.save(TSiteStore::PresetLogoFileName(), "PNG"));
 
     TfrmManager manager(SitesFile(), Settings);
     manager.show();

@@ -296,8 +296,11 @@ TEST_F(ConnectTest, ThePasswordPromptConnectsWithItsPasswordOrNotAtAll)
     window->Options().SetBool(oiPromptForPass, true);
 
     AnswerNextModalWindow([](QWidget &prompt) {
-        ASSERT_TRUE(qobject_cast<TdlgPassword *>(&prompt));
-        qobject_cast<TdlgPassword *>(&prompt)->btnCancel->click();
+        auto *dialog = qobject_cast<TdlgPassword *>(&prompt);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->windowTitle(), "Enter a password");
+        EXPECT_EQ(dialog->editPassword->echoMode(), QLineEdit::Password);
+        dialog->btnCancel->click();
     });
     ConnectToNewSite(*window, "nopass", server, QString(), QString());
     THostView *view = window->ActiveHostView();

@@ -1,5 +1,4 @@
 #include "sites/Manager.h"
-#include "sites/PasswordForm.h"
 
 #include "platform/IniFile.h"
 #include "tests/support/ModalWindows.h"
@@ -279,24 +278,4 @@ TEST_F(ManagerTest, APresetFileAddsItsOwnFirstPage)
     manager.btnOK->click();
     EXPECT_EQ(TSiteStore::LoadPresetSite(TSiteStore::PresetFileName())->Password, "typed");
     EXPECT_EQ(TSiteStore(SitesFile()).LoadSite("Our server")->Host, "preset.example.com");
-}
-
-TEST_F(ManagerTest, PasswordPromptGivesTheTypedTextOrNothing)
-{
-    AnswerNextModalWindow([](QWidget &window) {
-        auto *prompt = qobject_cast<TdlgPassword *>(&window);
-        ASSERT_TRUE(prompt);
-        EXPECT_EQ(prompt->windowTitle(), "Enter a password");
-        EXPECT_EQ(prompt->lblPrompt->text(), "Specify a password to this session:");
-        EXPECT_EQ(prompt->editPassword->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(prompt->editPassword, "s3cret");
-        QTest::keyClick(prompt->editPassword, Qt::Key_Return);
-    });
-    EXPECT_EQ(TdlgPassword::Ask(nullptr), std::optional<QString>("s3cret"));
-
-    AnswerNextModalWindow([](QWidget &window) {
-        QTest::keyClicks(qobject_cast<TdlgPassword *>(&window)->editPassword, "ignored");
-        QTest::keyClick(&window, Qt::Key_Escape);
-    });
-    EXPECT_EQ(TdlgPassword::Ask(nullptr), std::nullopt);
 }

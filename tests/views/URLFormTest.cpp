@@ -165,16 +165,3 @@ TEST_F(URLFormTest, HostileURLsDisableOKWithAReasonAndNeverCrash)
     EXPECT_TRUE(form.btnOK->isEnabled());
     EXPECT_FALSE(form.lblProblem->isVisibleTo(&form));
 }
-
-TEST_F(URLFormTest, AnHttpURLSaysWhatItIsAndCancelForgetsTheParts)
-{
-    TfrmURL form({}, EMail, false);
-    form.show();
-    form.cmboURL->setEditText("http://www.example.com/index.html");
-    EXPECT_TRUE(form.IsHttp());
-    EXPECT_TRUE(form.editUserName->text().isEmpty()) << "no anonymous login for a web page";
-    EXPECT_EQ(form.editPort->text(), "80");
-    form.btnCancel->click();
-    EXPECT_FALSE(form.Valid());
-    EXPECT_TRUE(form.Parts().Host.isEmpty());
-}

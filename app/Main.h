@@ -117,6 +117,8 @@ public:
     // Shows a web page in the internal viewer (an http:// URL of the URL dialog).
     void ShowInViewer(const QUrl &url);
     bool ActivityShown() const;
+    // The top panel's height, as dragging the bar under it sets it.
+    void SetTopPanelHeight(int height);
     void LocalMaskClick();
     void HostMaskClick();
     void LocalEditClick(bool editor);

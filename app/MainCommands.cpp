@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/AboutBox.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/SidePanel.h"
@@ -394,5 +395,5 @@ void TfrmMain::ShowPreferences()
 
 void TfrmMain::ShowAbout()
 {
-    QMessageBox::about(this, tr("About Ferrow"), AboutText());
+    MakeAboutBox(this)->exec();
 }

@@ -209,6 +209,12 @@ bool TfrmMain::ActivityShown() const
     return pnlTop->ActivityPlaying();
 }
 
+void TfrmMain::SetTopPanelHeight(int height)
+{
+    FTopDragStart = pnlTop->height();
+    DragTopPanel(QPoint(0, height - FTopDragStart));
+}
+
 QUrl TfrmMain::RemoteEntryUrl(const QModelIndex &item) const
 {
     const THostView *view = ActiveHostView();

@@ -116,7 +116,9 @@ void TInternalViewer::ShowLocalFile(const QString &path, const QUrl &base)
         ShowFailure(base, tr("The file is too big to be shown."));
         return;
     }
-    ShowPage(DecodePage(file.readAll()), QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    // A fetched copy keeps its server's address, so that its links lead back there.
+    ShowPage(DecodePage(file.readAll()),
+             base.isLocalFile() ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()) : base);
 }
 
 void TInternalViewer::ShowPage(const QString &html, const QUrl &base)
@@ -132,7 +134,7 @@ void TInternalViewer::ShowPage(const QString &html, const QUrl &base)
 
 void TInternalViewer::ShowPicture(const QUrl &picture)
 {
-    ShowPage(QStringLiteral("<img src=\"%1\">").arg(picture.toString(QUrl::FullyEncoded).toHtmlEscaped()),
+    ShowPage(QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>").arg(picture.toString(QUrl::FullyEncoded).toHtmlEscaped()),
              picture);
 }
 

@@ -8,8 +8,7 @@ TFetchedFiles::TFetchedFiles(const TLauncher &launcher, std::function<QString()>
     , FLauncher(launcher)
     , FViewer(std::move(viewer))
     , FEditor(std::move(editor))
-{
-}
+{}
 
 void TFetchedFiles::Handle(THostView *, const QStringList &files, int mode)
 {

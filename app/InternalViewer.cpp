@@ -52,7 +52,8 @@ TInternalViewer::TInternalViewer(QWidget *parent)
     : QTextBrowser(parent)
 {
     setOpenLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) { Navigate(FBase.resolved(link)); });
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl &link) { Navigate(FBase.resolved(link)); });
 }
 
 TInternalViewer::~TInternalViewer()
@@ -126,7 +127,8 @@ void TInternalViewer::ShowPage(const QString &html, const QUrl &base)
     FBase = base;
     FHtml = html;
     document()->clear();
-    if (Qt::mightBeRichText(html) || QFileInfo(base.path()).suffix().toLower().startsWith(QStringLiteral("htm")))
+    if (Qt::mightBeRichText(html)
+        || QFileInfo(base.path()).suffix().toLower().startsWith(QStringLiteral("htm")))
         setHtml(html);
     else
         setPlainText(html);
@@ -134,7 +136,8 @@ void TInternalViewer::ShowPage(const QString &html, const QUrl &base)
 
 void TInternalViewer::ShowPicture(const QUrl &picture)
 {
-    ShowPage(QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>").arg(picture.toString(QUrl::FullyEncoded).toHtmlEscaped()),
+    ShowPage(QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>")
+                 .arg(picture.toString(QUrl::FullyEncoded).toHtmlEscaped()),
              picture);
 }
 
@@ -184,7 +187,8 @@ void TInternalViewer::StartHttp(const QUrl &url)
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     FPageReply = FNetwork->get(request);
-    connect(FPageReply, &QNetworkReply::finished, this, [this, reply = FPageReply] { HttpFinished(reply, true); });
+    connect(FPageReply, &QNetworkReply::finished, this,
+            [this, reply = FPageReply] { HttpFinished(reply, true); });
     UpdateBusy();
 }
 
@@ -210,7 +214,9 @@ void TInternalViewer::HttpFinished(QNetworkReply *reply, bool page)
         FPageReply = nullptr;
         if (failed) {
             ShowFailure(url, reply->errorString());
-        } else if (reply->header(QNetworkRequest::ContentTypeHeader).toString().startsWith(QStringLiteral("image/"))) {
+        } else if (reply->header(QNetworkRequest::ContentTypeHeader)
+                       .toString()
+                       .startsWith(QStringLiteral("image/"))) {
             FHttpCache.insert(url, bytes);
             ShowPicture(url);
         } else {
@@ -233,7 +239,8 @@ void TInternalViewer::StartFtp(const QUrl &url)
 {
     const std::string host = url.host().toStdString();
     const int port = url.port(21);
-    const std::string user = url.userName().isEmpty() ? std::string("anonymous") : url.userName().toStdString();
+    const std::string user =
+        url.userName().isEmpty() ? std::string("anonymous") : url.userName().toStdString();
     const std::string password =
         url.userName().isEmpty() ? FAnonymousPassword.toStdString() : url.password().toStdString();
     const bool reuse = FFTP && FFTP->Connected() && FFTP->Host() == host && FFTP->Port() == port
@@ -264,9 +271,10 @@ void TInternalViewer::StartFtp(const QUrl &url)
     FFTP->SetUserName(user);
     FFTP->SetPassword(password);
     FFTP->SetPassive(TFTPComponent::DefaultPassive);
-    FFtpConnections += FFTP->OnProgress.Connect([this](TFTPComponent *, int phase, bool isFile, std::int64_t) {
-        FFtpArrived = FFtpArrived || (phase == ppEnd && isFile);
-    });
+    FFtpConnections +=
+        FFTP->OnProgress.Connect([this](TFTPComponent *, int phase, bool isFile, std::int64_t) {
+            FFtpArrived = FFtpArrived || (phase == ppEnd && isFile);
+        });
     // One command is queued at a time, so that Idle is that command's last word.
     FFtpConnections += FFTP->OnIdle.Connect([this](TFTPComponent *) { FtpStepDone(); });
     FFtpConnections += FFTP->OnError.Connect(

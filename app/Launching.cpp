@@ -63,8 +63,8 @@ std::vector<TLaunch> LocalEditorLaunches(const QString &editor, const QStringLis
     return {EditorLaunch(editor, paths, ProgramFolderOf(editor))};
 }
 
-TFetchedPlan FetchedFilesPlan(int mode, const QStringList &paths, const QString &viewer, const QString &editor,
-                              const QString &tempFolder)
+TFetchedPlan FetchedFilesPlan(int mode, const QStringList &paths, const QString &viewer,
+                              const QString &editor, const QString &tempFolder)
 {
     TFetchedPlan plan;
     plan.Temporary = mode != fmDownloadNow;
@@ -116,7 +116,9 @@ TEditEntries RemoteEditEntries(bool selected, bool isFolder, const QString &name
 
 QString ViewerStartUrl(const QString &remoteUrl, const QString &localPath, const QString &startPage)
 {
-    const QString url = !remoteUrl.isEmpty() ? remoteUrl : localPath.isEmpty() ? QString() : LocalFileUrl(localPath);
+    const QString url = !remoteUrl.isEmpty()  ? remoteUrl
+                        : localPath.isEmpty() ? QString()
+                                              : LocalFileUrl(localPath);
     if (url.isEmpty() || !IsWebFile(QUrl(url).path()))
         return LocalFileUrl(startPage);
     return url;

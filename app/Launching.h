@@ -42,8 +42,8 @@ struct TFetchedPlan
     bool Temporary = false;        // the copies are deleted at program end
 };
 
-TFetchedPlan FetchedFilesPlan(int mode, const QStringList &paths, const QString &viewer, const QString &editor,
-                              const QString &tempFolder);
+TFetchedPlan FetchedFilesPlan(int mode, const QStringList &paths, const QString &viewer,
+                              const QString &editor, const QString &tempFolder);
 
 // The file kinds the internal viewer shows, and those offered to the HTML editor.
 bool IsWebFile(const QString &name);

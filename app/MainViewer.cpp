@@ -3,6 +3,7 @@
 #include "app/FetchedFiles.h"
 #include "app/InternalViewer.h"
 #include "app/MaskForm.h"
+#include "app/MessageWindow.h"
 #include "app/TopPanel.h"
 #include "engine/FTPComp.h"
 #include "platform/ProgramFolder.h"
@@ -25,8 +26,8 @@
 void TfrmMain::CreateViewerCommands()
 {
     using C = TCommand;
-    FFetchedFiles = new TFetchedFiles(FLauncher, [this] { return ViewerProgram(); }, [this] { return FHtmlEditor; },
-                                      this);
+    FFetchedFiles = new TFetchedFiles(
+        FLauncher, [this] { return ViewerProgram(); }, [this] { return FHtmlEditor; }, this);
     // The Edit with... entries: a submenu in the side's menu and the drop-down of its button.
     for (const TViewSide side : {vsLocal, vsHost}) {
         const bool local = side == vsLocal;
@@ -46,6 +47,15 @@ void TfrmMain::CreateViewerCommands()
 
     popHost = new QMenu(this);
     FActions->Fill(popHost, {C::HostOpen, C::HostViewFile});
+
+    // What's This? answers for the main parts of the window.
+    MessageWindow()->setWhatsThis(tr("The active server view's dialogue with its server: commands in green, "
+                                     "replies in blue, errors in red, Ferrow's own notes in black."));
+    Viewer()->setWhatsThis(tr("The internal viewer: web pages and pictures selected on either side. "
+                              "F10 shows and hides it."));
+    LocalTabs()->setWhatsThis(tr("Folders on this computer. Drag files to the server side to upload them."));
+    HostTabs()->setWhatsThis(tr("Folders on the server. Drag files to the local side to download them; "
+                                "the pop-up menu opens and views files."));
 
     TInternalViewer *viewer = Viewer();
     connect(viewer, &TInternalViewer::DownloadBegin, this, [this] {
@@ -135,7 +145,8 @@ void TfrmMain::LocalEditClick(bool editor)
     QStringList paths;
     for (const QModelIndex &item : view->SelectedItems())
         paths.append(view->GetItemPath(item));
-    FLauncher.StartAll(editor ? LocalEditorLaunches(FHtmlEditor, paths) : LocalNotePadLaunches(ViewerProgram(), paths));
+    FLauncher.StartAll(editor ? LocalEditorLaunches(FHtmlEditor, paths)
+                              : LocalNotePadLaunches(ViewerProgram(), paths));
 }
 
 void TfrmMain::HostFetchClick(int mode)
@@ -170,8 +181,8 @@ void TfrmMain::FileOpened(TCustomView *sender, const QModelIndex &item)
     auto *host = qobject_cast<THostView *>(sender);
     if (!host || host != ActiveHostView())
         return;
-    const TRemotePopupState popup = RemotePopupFor(FRemoteCommands, item.isValid(), host->IsFolder(item),
-                                                   FOptions->Choice(oiHostDblClk));
+    const TRemotePopupState popup =
+        RemotePopupFor(FRemoteCommands, item.isValid(), host->IsFolder(item), FOptions->Choice(oiHostDblClk));
     switch (popup.DefaultEntry) {
     case 0:
         if (popup.Delete)
@@ -249,7 +260,8 @@ void TfrmMain::SetViewerShown(bool shown)
     QString remoteUrl;
     QString localPath;
     TCustomView *focused = FocusedView();
-    if (THostView *host = ActiveHostView(); focused == host && host->SelectedCount() > 0 && host->FocusedItem().isValid())
+    if (THostView *host = ActiveHostView();
+        focused == host && host->SelectedCount() > 0 && host->FocusedItem().isValid())
         remoteUrl = RemoteEntryUrl(host->FocusedItem()).toString();
     else if (TLocalView *local = ActiveLocalView(); focused == local && local->SelectedCount() > 0) {
         const QString path = local->GetItemPath(local->SelectedItems().first());
@@ -278,7 +290,8 @@ void TfrmMain::ViewerFollowSelection(TCustomView *sender)
             url = ViewerSelectionUrl(RemoteEntryUrl(item).toString(), host->GetItemName(item), QString());
     } else if (auto *local = qobject_cast<TLocalView *>(sender); local && local == ActiveLocalView()) {
         if (local->SelectedCount() > 0)
-            url = ViewerSelectionUrl(QString(), QString(), local->GetItemPath(local->SelectedItems().first()));
+            url =
+                ViewerSelectionUrl(QString(), QString(), local->GetItemPath(local->SelectedItems().first()));
     }
     if (url.isEmpty() || QUrl(url) == Viewer()->Location())
         return;

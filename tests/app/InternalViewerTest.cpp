@@ -52,7 +52,10 @@ protected:
         Viewer->resize(500, 300);
         Viewer->show();
     }
-    bool WaitLoaded() { return WaitUntil([this] { return !Viewer->Busy(); }, 30s); }
+    bool WaitLoaded()
+    {
+        return WaitUntil([this] { return !Viewer->Busy(); }, 30s);
+    }
 
     std::unique_ptr<TInternalViewer> Viewer;
 };
@@ -90,15 +93,18 @@ TEST_F(InternalViewerTest, HttpPageAndItsPicturesWithAPlainGet)
     ASSERT_TRUE(WriteAll(root.filePath("pics/dot.png"), PngBytes(Qt::blue)));
     QTemporaryDir logs;
     const QString log = logs.filePath("http.log");
-    TChildProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
-                          root.path().toStdString()},
+    TChildProcess server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                          "--directory", root.path().toStdString()},
                          log.toStdString());
     int port = 0;
-    ASSERT_TRUE(WaitUntil([&] {
-        const auto match = QRegularExpression("port (\\d+)").match(QString::fromUtf8(ReadAll(log)));
-        port = match.hasMatch() ? match.captured(1).toInt() : 0;
-        return port > 0;
-    }, 30s)) << ReadAll(log).toStdString();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto match = QRegularExpression("port (\\d+)").match(QString::fromUtf8(ReadAll(log)));
+            port = match.hasMatch() ? match.captured(1).toInt() : 0;
+            return port > 0;
+        },
+        30s))
+        << ReadAll(log).toStdString();
 
     QSignalSpy begun(Viewer.get(), &TInternalViewer::DownloadBegin);
     QSignalSpy complete(Viewer.get(), &TInternalViewer::DownloadComplete);
@@ -119,8 +125,7 @@ TEST_F(InternalViewerTest, HttpPageAndItsPicturesWithAPlainGet)
 }
 
 class InternalViewerServerTest : public InternalViewerTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 TEST_P(InternalViewerServerTest, RemotePagesAndPicturesAreFetchedIntoThePrivateFolder)
 {
@@ -142,7 +147,8 @@ TEST_P(InternalViewerServerTest, RemotePagesAndPicturesAreFetchedIntoThePrivateF
     EXPECT_TRUE(Viewer->toPlainText().contains("Sample page")) << Viewer->toPlainText().toStdString();
     const QString page = Viewer->FetchedCopy();
     EXPECT_EQ(QFileInfo(page).absolutePath(), TempFolder());
-    EXPECT_EQ(QFileInfo(TempFolder()).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    EXPECT_EQ(QFileInfo(TempFolder()).permissions() & 0x0777,
+              QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
 
     url.setPath("/docs/pic.png");
     Viewer->Navigate(url);
@@ -185,12 +191,15 @@ TEST_F(InternalViewerTest, CopyCutShortByTheProgramEndingIsDeletedToo)
     Viewer->SetAnonymousPassword("guest@example.org");
     Viewer->Navigate(QUrl(QStringLiteral("ftp://127.0.0.1:%1/big.html").arg(server.Port())));
     QString copy;
-    ASSERT_TRUE(WaitUntil([&] {
-        const QStringList copies =
-            QDir(TempFolder()).entryList({"view-*-big.html"}, QDir::Files, QDir::Time);
-        copy = copies.isEmpty() ? QString() : TempFolder() + '/' + copies.first();
-        return !copy.isEmpty() && QFileInfo(copy).size() > 0;
-    }, 30s)) << ::testing::PrintToString(server.ReceivedCommands()) << ::testing::PrintToString(server.Failures());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const QStringList copies =
+                QDir(TempFolder()).entryList({"view-*-big.html"}, QDir::Files, QDir::Time);
+            copy = copies.isEmpty() ? QString() : TempFolder() + '/' + copies.first();
+            return !copy.isEmpty() && QFileInfo(copy).size() > 0;
+        },
+        30s))
+        << ::testing::PrintToString(server.ReceivedCommands()) << ::testing::PrintToString(server.Failures());
     EXPECT_TRUE(Viewer->Busy());
 
     Viewer.reset(); // the main window closes during the fetch

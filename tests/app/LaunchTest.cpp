@@ -1,7 +1,7 @@
 #include "app/FetchedFiles.h"
+#include "app/InternalViewer.h"
 #include "app/Launcher.h"
 #include "app/Main.h"
-#include "app/InternalViewer.h"
 #include "app/MaskForm.h"
 #include "engine/FTPComp.h"
 #include "engine/FTPUtils.h"
@@ -84,7 +84,8 @@ public:
     std::vector<TStart> Starts() const
     {
         std::vector<TStart> starts;
-        for (const QString &name : QDir(FFolder.path()).entryList({"stand in.*"}, QDir::Files, QDir::Time | QDir::Reversed)) {
+        for (const QString &name :
+             QDir(FFolder.path()).entryList({"stand in.*"}, QDir::Files, QDir::Time | QDir::Reversed)) {
             if (name.endsWith(".part"))
                 continue;
             const QByteArray bytes = ReadAll(FFolder.filePath(name));
@@ -133,8 +134,8 @@ TEST(Launcher, AMissingProgramShowsTheErrorAndTheNextStartIsStillMade)
     QString text, caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     AnswerErrorBox(text, caption, icon);
-    const int started = launcher.StartAll({{standIn.Missing(), {"a.txt"}, QDir::tempPath()},
-                                           {standIn.Program(), {"b.txt"}, QDir::tempPath()}});
+    const int started = launcher.StartAll(
+        {{standIn.Missing(), {"a.txt"}, QDir::tempPath()}, {standIn.Program(), {"b.txt"}, QDir::tempPath()}});
     EXPECT_EQ(started, 1);
     EXPECT_EQ(text, "An error occurred when the program was started.");
     EXPECT_EQ(caption, "Ferrow");
@@ -164,7 +165,8 @@ protected:
             copies.append(TempFolder() + "/fetched-" + name);
             idle = false;
             engine.Download(("/" + name).toStdString(), copies.last(), 2);
-            EXPECT_TRUE(WaitUntil([&] { return idle && !engine.Busy() && QFileInfo(copies.last()).size() > 0; }));
+            EXPECT_TRUE(
+                WaitUntil([&] { return idle && !engine.Busy() && QFileInfo(copies.last()).size() > 0; }));
         }
         return copies;
     }
@@ -182,7 +184,8 @@ TEST_P(FetchedFilesTest, EachModeStartsItsProgramWithHostileNamesAsSingleArgumen
     const TStandIn viewer;
     const TStandIn editor;
     const TLauncher launcher(nullptr);
-    TFetchedFiles fetched(launcher, [&] { return viewer.Program(); }, [&] { return editor.Program(); });
+    TFetchedFiles fetched(
+        launcher, [&] { return viewer.Program(); }, [&] { return editor.Program(); });
 
     fetched.Handle(nullptr, copies, fmView);
     ASSERT_TRUE(viewer.WaitForStarts(2));
@@ -209,7 +212,8 @@ TEST_P(FetchedFilesTest, EachModeStartsItsProgramWithHostileNamesAsSingleArgumen
         EXPECT_FALSE(QFileInfo::exists(copy)) << copy.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, FetchedFilesTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, FetchedFilesTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
 // ---- The main window ----
@@ -223,7 +227,8 @@ protected:
         QDir(FFolder.path()).mkdir("local");
         QFile::copy(FERROW_SOURCE_DIR "/packaging/share/welcome.html", FFolder.filePath("welcome.html"));
         QDir(FFolder.path()).mkpath("help");
-        QFile::copy(FERROW_SOURCE_DIR "/packaging/share/help/index.html", FFolder.filePath("help/index.html"));
+        QFile::copy(FERROW_SOURCE_DIR "/packaging/share/help/index.html",
+                    FFolder.filePath("help/index.html"));
     }
     QString LocalFile(const QString &name, const QByteArray &content = "x")
     {
@@ -380,8 +385,9 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
     TFTPComponent::DefaultPassive = true;
     THostView &host = *window->ActiveHostView();
     TLocalView &local = *window->ActiveLocalView();
-    host.Connect(QString::fromStdString(server->Host()), server->Port(), QString::fromStdString(server->User()),
-                 QString::fromStdString(server->Password()), QString(), QString(), QString());
+    host.Connect(QString::fromStdString(server->Host()), server->Port(),
+                 QString::fromStdString(server->User()), QString::fromStdString(server->Password()),
+                 QString(), QString(), QString());
     ASSERT_TRUE(WaitUntil([&] { return host.Connected() && !host.Animating() && host.ItemCount() == 4; }));
 
     // The image preset on the remote side: only pictures and folders, from the cache.
@@ -417,7 +423,8 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
     EXPECT_TRUE(viewer.toPlainText().contains("Local index"));
 
     Select(host, "page.html");
-    EXPECT_TRUE(WaitUntil([&] { return viewer.toPlainText().contains("Remote page"); })) << viewer.toPlainText().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return viewer.toPlainText().contains("Remote page"); }))
+        << viewer.toPlainText().toStdString();
     EXPECT_TRUE(WaitUntil([&] { return !viewer.Busy() && !window->ActivityShown(); }));
 
     window->Command(TCommand::ShowViewer)->trigger();

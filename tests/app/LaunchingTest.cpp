@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -24,7 +24,8 @@ TEST(LaunchCommandLines, EveryPathIsOneArgumentWhateverItHolds)
     EXPECT_EQ(viewer.WorkingFolder, "/home/me/docs");
 
     const QStringList paths{"/t/$(reboot).html", "/t/b c.htm"};
-    EXPECT_THAT(EditorLaunch("/opt/scrivel", paths, "/t").Arguments, ElementsAre("/t/$(reboot).html", "/t/b c.htm"));
+    EXPECT_THAT(EditorLaunch("/opt/scrivel", paths, "/t").Arguments,
+                ElementsAre("/t/$(reboot).html", "/t/b c.htm"));
     EXPECT_EQ(EditorLaunch("/opt/scrivel", {}, "/t"), TLaunch{});
 
     // Local NotePad starts once per file in the viewer's own folder; the editor once.

@@ -180,13 +180,18 @@ QVariant TInternalViewer::loadResource(int type, const QUrl &name)
 
 // ---- http: ----
 
-void TInternalViewer::StartHttp(const QUrl &url)
+QNetworkAccessManager *TInternalViewer::Network()
 {
     if (!FNetwork)
         FNetwork = new QNetworkAccessManager(this);
+    return FNetwork;
+}
+
+void TInternalViewer::StartHttp(const QUrl &url)
+{
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    FPageReply = FNetwork->get(request);
+    FPageReply = Network()->get(request);
     connect(FPageReply, &QNetworkReply::finished, this,
             [this, reply = FPageReply] { HttpFinished(reply, true); });
     UpdateBusy();
@@ -198,7 +203,7 @@ void TInternalViewer::FetchPicture(const QUrl &url)
         if (reply->request().url() == url)
             return;
     }
-    QNetworkReply *reply = FNetwork->get(QNetworkRequest(url));
+    QNetworkReply *reply = Network()->get(QNetworkRequest(url));
     FPictureReplies.insert(reply);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { HttpFinished(reply, false); });
     UpdateBusy();

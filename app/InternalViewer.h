@@ -50,6 +50,8 @@ private:
     void ShowPage(const QString &html, const QUrl &base);
     void ShowPicture(const QUrl &picture);
     void ShowFailure(const QUrl &url, const QString &reason);
+    // Made on first use: a viewer that only ever shows local files opens no network.
+    QNetworkAccessManager *Network();
     void StartHttp(const QUrl &url);
     void HttpFinished(QNetworkReply *reply, bool page);
     void FetchPicture(const QUrl &url);

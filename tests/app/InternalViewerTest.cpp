@@ -118,6 +118,16 @@ TEST_F(InternalViewerTest, HttpPageAndItsPicturesWithAPlainGet)
     EXPECT_GE(begun.count(), 1);
     EXPECT_EQ(begun.count(), complete.count());
 
+    // A local page may show a web server's picture too.
+    const QString local = root.filePath("local.html");
+    const QUrl picture(QStringLiteral("http://127.0.0.1:%1/pics/dot.png").arg(port));
+    ASSERT_TRUE(WriteAll(local, "<p>Local</p><img src=\"" + picture.toEncoded() + "\">"));
+    TInternalViewer fresh;
+    fresh.show();
+    fresh.Navigate(QUrl::fromLocalFile(local));
+    EXPECT_TRUE(WaitUntil([&] { return !ShownPicture(fresh, picture).isNull() && !fresh.Busy(); }, 30s));
+    EXPECT_EQ(ShownPicture(fresh, picture).pixelColor(0, 0), QColor(Qt::blue));
+
     // A page that is not there is reported on the page.
     Viewer->Navigate(QUrl(QStringLiteral("http://127.0.0.1:%1/missing.html").arg(port)));
     ASSERT_TRUE(WaitLoaded());

@@ -69,6 +69,15 @@ enum class TCommand {
     HostSmallIcons,
     HostList,
     HostDetails,
+    // Edit with..., Open and View of files, help.
+    LocalEditNotePad,
+    LocalEditEditor,
+    HostEditNotePad,
+    HostEditEditor,
+    HostOpen,
+    HostViewFile,
+    HelpContents,
+    WhatsThis,
     Count
 };
 

@@ -1,5 +1,6 @@
 #include "app/CommandRules.h"
 
+#include "platform/Version.h"
 #include "views/ViewState.h"
 
 #include <algorithm>
@@ -194,4 +195,13 @@ bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCom
         return local.Properties;
     }
     return false;
+}
+
+QString AboutText()
+{
+    return QStringLiteral("<h3>Ferrow %1</h3><p>A desktop FTP client.</p>"
+                          "<p>Copyright &copy; Velunor Media.<br>Proprietary software: all rights reserved. "
+                          "Licensed to its user for use, not for redistribution.</p>"
+                          "<p>Built with Qt %2.</p>")
+        .arg(QLatin1String(FerrowVersion), QLatin1String(QT_VERSION_STR));
 }

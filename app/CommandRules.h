@@ -161,3 +161,6 @@ enum class TEnableRule {
 // Whether `rule` allows its command under the active views' enabling. Manual commands
 // are not the rules' business: false.
 bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local);
+
+// The About window's text: the program's name, version and licence (rich text).
+QString AboutText();

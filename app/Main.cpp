@@ -233,6 +233,7 @@ THostView *TfrmMain::NewHostView()
     view->SetQuestions(FQuestions.get());
     view->SetViewStyle(old ? old->ViewStyle() : FState.HostViewStyle);
     connect(view, &THostView::LogLineAdded, this, &TfrmMain::HostLog);
+    ConnectViewerAndLaunches(view);
     FHostTabs->Add(view, DisconnectedCaption());
     SetWindowCaption(DisconnectedCaption());
     ViewUpdateState(view, vsIdle, 0);
@@ -246,6 +247,7 @@ TLocalView *TfrmMain::NewLocalView()
     view->SetViewStyle(old ? old->ViewStyle() : FState.LocalViewStyle);
     if (old)
         view->ChangeFolder(old->GetFolder());
+    ConnectViewerAndLaunches(view);
     FLocalTabs->Add(view, QString());
     LocalFolderShown(view);
     return view;
@@ -357,6 +359,8 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
         // Local views report their selection.
         if (sender == ActiveLocalView())
             UpdateLocalCommands(count);
+        if (state == vsStatus)
+            ViewerFollowSelection(sender);
         return;
     }
 
@@ -375,12 +379,16 @@ void TfrmMain::ViewUpdateState(TCustomView *sender, int state, int count)
     }
     if (reaction.Sound)
         PlayEventSound(*reaction.Sound);
+    if (hostSender && hostSender == ActiveHostView())
+        pnlTop->SetActivity(false);
 
     pnlHost->SetBusy(ActiveHostView() && ActiveHostView()->Animating());
     UpdateRemoteCommands();
     if (ActiveLocalView())
         UpdateLocalCommands(ActiveLocalView()->SelectedCount());
 
+    if (state == vsStatus)
+        ViewerFollowSelection(hostSender);
     FRun->StatusReported(hostSender && hostSender == ActiveHostView() ? hostSender : nullptr, state,
                          reaction.CloseWindow);
 }

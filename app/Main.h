@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Actions.h"
+#include "app/Launcher.h"
 #include "app/CommandRules.h"
 #include "app/Options.h"
 #include "app/WindowState.h"
@@ -9,6 +10,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 
@@ -23,6 +25,8 @@ class TDragBar;
 class TfrmManager;
 class TfrmURL;
 struct TConnectRequest;
+class TFetchedFiles;
+class TInternalViewer;
 class THostView;
 class TLocalView;
 class TMessageWindow;
@@ -81,6 +85,7 @@ public:
     int ToolbarHeight() const;
     const TLastConnections &LastConnections() const { return FLastSites; }
     QAction *StopAction() const { return FActions->Action(TCommand::Stop); }
+    QAction *Command(TCommand id) const { return FActions->Action(id); }
 
     THostView *NewHostView();
     TLocalView *NewLocalView();
@@ -123,6 +128,23 @@ public:
     void SetHostViewMaximized(bool maximized);
     void SetLargeToolbar(bool large);
 
+    // MainViewer.cpp: masks, the internal viewer, other programs and help.
+    TInternalViewer *Viewer() const;
+    bool ViewerShown() const;
+    void SetViewerShown(bool shown);
+    // Shows a web page in the internal viewer (an http:// URL of the URL dialog).
+    void ShowInViewer(const QUrl &url);
+    bool ActivityShown() const;
+    // The top panel's height, as dragging the bar under it sets it.
+    void SetTopPanelHeight(int height);
+    void LocalMaskClick();
+    void HostMaskClick();
+    void LocalEditClick(bool editor);
+    void HostFetchClick(int mode);
+    void HelpContentsClick();
+    // The remote view's fetched copies.
+    TFetchedFiles &FetchedFiles() const { return *FFetchedFiles; }
+
     // The status handler of every view and of the progress window.
     void ViewUpdateState(TCustomView *sender, int state, int count);
 
@@ -147,6 +169,15 @@ private:
     void ShowPreferences();
     void ShowAbout();
     TCustomView *FocusedView() const;
+    // MainViewer.cpp.
+    void CreateViewerCommands();
+    void UpdateEditEntries(TViewSide side);
+    void FileOpened(TCustomView *sender, const QModelIndex &item);
+    void ViewerFollowSelection(TCustomView *sender);
+    QUrl RemoteEntryUrl(const QModelIndex &item) const;
+    QString ViewerProgram() const;
+    void ShowHostPopup(const QPoint &globalPos);
+    void ConnectViewerAndLaunches(TCustomView *view);
 
     void FormCreate(const QStringList &arguments);
     void FormShow();
@@ -186,6 +217,8 @@ private:
     std::unique_ptr<TQuestionWindows> FQuestions;
     TScopedConnection FRestartsUnconfirmed;
     TCommandLineRun *FRun = nullptr;
+    TLauncher FLauncher{this};
+    TFetchedFiles *FFetchedFiles = nullptr;
     bool FActivated = false;
     bool FUsageRequested = false;
     bool FShown = false;
@@ -216,6 +249,7 @@ private:
     QLabel *lblStatus0 = nullptr;
     QLabel *lblStatus1 = nullptr;
     QMenu *mnuLastConnections = nullptr;
+    QMenu *popHost = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
     // Open while the user chooses a connection.
     QPointer<TfrmManager> FManager;

@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/AboutBox.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/SidePanel.h"
@@ -13,6 +14,7 @@
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QWhatsThis>
 
 std::vector<TCommandRow> TfrmMain::CommandTable()
 {
@@ -92,7 +94,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Does(run(&TfrmMain::LocalCloseViewClick)),
         Row(C::LocalEdit, tr("E&dit with..."))
             .Button(tr("Edit with..."))
-            .Image(S::SP_FileDialogDetailedView, "document-edit"),
+            .Image(S::SP_FileDialogDetailedView, "document-edit")
+            .Does([](bool) {}), // its menu does the work
         Row(C::LocalRefresh, tr("&Refresh"))
             .Button(tr("Refresh"))
             .Image(S::SP_BrowserReload, "view-refresh")
@@ -110,7 +113,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Enabled(R::LocalDelete),
         Row(C::LocalMask, tr("Mas&k files"))
             .Button(tr("File Mask"))
-            .Image(S::SP_FileDialogContentsView, "view-filter"),
+            .Image(S::SP_FileDialogContentsView, "view-filter")
+            .Does(run(&TfrmMain::LocalMaskClick)),
         Row(C::LocalProperties, tr("P&roperties")).Enabled(R::LocalProperties),
         Row(C::HostUp, tr("Up One Level"))
             .Image(S::SP_FileDialogToParent, "go-up")
@@ -135,7 +139,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::HostEdit, tr("E&dit with..."))
             .Button(tr("Edit with..."))
             .Image(S::SP_FileDialogDetailedView, "document-edit")
-            .Enabled(R::RemoteFolderCommands),
+            .Enabled(R::RemoteFolderCommands)
+            .Does([](bool) {}), // its menu does the work
         Row(C::HostRefresh, tr("&Refresh"))
             .Button(tr("Refresh"))
             .Image(S::SP_BrowserReload, "view-refresh")
@@ -156,7 +161,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::HostMask, tr("Mas&k files"))
             .Button(tr("File Mask"))
             .Image(S::SP_FileDialogContentsView, "view-filter")
-            .Enabled(R::RemoteFolderCommands),
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::HostMaskClick)),
         Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties),
         Row(C::Upload, tr("Upload")).Image(S::SP_ArrowRight, "go-next").Enabled(R::LocalUpload),
         Row(C::Download, tr("Download")).Image(S::SP_ArrowLeft, "go-previous").Enabled(R::RemoteDownload),
@@ -183,12 +189,21 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Button(tr("Show Viewer"))
             .Keys("F10")
             .Image(S::SP_FileDialogInfoView)
-            .With(cfCheckable),
+            .With(cfCheckable)
+            .Does([this](bool shown) { SetViewerShown(shown); }),
         Row(C::ShowTransferInfo, tr("View &Transfers"))
             .Keys("F12")
             .With(cfCheckable | cfChecked)
             .Does([this](bool shown) { ShowTransferInfoChanged(shown); }),
         Row(C::About, tr("&About...")).Does(run(&TfrmMain::ShowAbout)),
+        Row(C::HelpContents, tr("&Help Contents")).Keys("F1").Does(run(&TfrmMain::HelpContentsClick)),
+        Row(C::WhatsThis, tr("&What's This?")).Does([](bool) { QWhatsThis::enterWhatsThisMode(); }),
+        Row(C::LocalEditNotePad, tr("&NotePad")).Enabled(R::Manual).Does([this](bool) { LocalEditClick(false); }),
+        Row(C::LocalEditEditor, tr("&Scrivel")).Enabled(R::Manual).Does([this](bool) { LocalEditClick(true); }),
+        Row(C::HostEditNotePad, tr("&NotePad")).Enabled(R::Manual).Does([this](bool) { HostFetchClick(fmView); }),
+        Row(C::HostEditEditor, tr("&Scrivel")).Enabled(R::Manual).Does([this](bool) { HostFetchClick(fmEdit); }),
+        Row(C::HostOpen, tr("&Open")).Enabled(R::Manual).Does([this](bool) { HostFetchClick(fmOpen); }),
+        Row(C::HostViewFile, tr("&View")).Enabled(R::Manual).Does([this](bool) { HostFetchClick(fmView); }),
         Row(C::LocalLargeIcons, tr("Large Icons"))
             .With(cfCheckable)
             .Does(style(&TfrmMain::SetLocalViewStyle, 0)),
@@ -229,14 +244,16 @@ void TfrmMain::CreateMenus()
     FActions->Fill(file, {kSeparator, C::Exit});
     FActions->Fill(menuBar()->addMenu(tr("&Edit")), {C::Compare, C::SelectAll, C::InvertSelection});
     FActions->Fill(menuBar()->addMenu(tr("&Local")),
-                   {C::LocalRefresh, C::LocalRename, C::LocalDelete, C::LocalProperties});
+                   {C::LocalEdit, C::LocalRefresh, C::LocalRename, C::LocalDelete, C::LocalMask,
+                    C::LocalProperties});
     FActions->Fill(menuBar()->addMenu(tr("&Server")),
                    {C::HostEdit, C::HostRefresh, C::HostNewFolder, C::HostRename, C::HostDelete, C::HostMask,
                     C::HostProperties});
     FActions->Fill(menuBar()->addMenu(tr("&Options")),
                    {C::Preferences, C::ShowTransferManager, C::MaximizeHost, C::ShowLog, C::ShowViewer,
                     C::ShowTransferInfo});
-    FActions->Fill(menuBar()->addMenu(tr("&Help")), {C::About});
+    FActions->Fill(menuBar()->addMenu(tr("&Help")), {C::HelpContents, C::WhatsThis, kSeparator, C::About});
+    CreateViewerCommands();
     FActions->MakeExclusive({C::LocalLargeIcons, C::LocalSmallIcons, C::LocalList, C::LocalDetails});
     FActions->MakeExclusive({C::HostLargeIcons, C::HostSmallIcons, C::HostList, C::HostDetails});
 }
@@ -386,6 +403,5 @@ void TfrmMain::ShowPreferences()
 
 void TfrmMain::ShowAbout()
 {
-    QMessageBox::about(this, tr("About Ferrow"),
-                       tr("Ferrow %1, an FTP client.").arg(QLatin1String(FerrowVersion)));
+    MakeAboutBox(this)->exec();
 }

@@ -106,8 +106,7 @@ void TfrmMain::ConnectURLClick()
         FURLForm->activateWindow();
         return;
     }
-    // The internal viewer is not part of the program yet.
-    FURLForm = new TfrmURL(Options().URLs(), Options().EMail(), false, this);
+    FURLForm = new TfrmURL(Options().URLs(), Options().EMail(), true, this);
     FURLForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(FURLForm, &QDialog::finished, this, &TfrmMain::URLFormClosed);
     FURLForm->open();
@@ -128,10 +127,8 @@ void TfrmMain::URLFormClosed(int result)
 
 void TfrmMain::OpenHttpUrl(const QString &url)
 {
-    QMessageBox::information(this, tr("Ferrow"),
-                             tr("%1 is a web page. Ferrow has no web viewer yet, so it cannot show it; "
-                                "open it in a web browser.")
-                                 .arg(url));
+    // A web page is shown, never connected to as FTP.
+    ShowInViewer(QUrl::fromUserInput(url));
 }
 
 void TfrmMain::OpenConnection(const TConnectRequest &request)

@@ -2,11 +2,16 @@
 
 #include "app/CommandRules.h"
 #include "app/DragBar.h"
+#include "app/InternalViewer.h"
 #include "app/MessageWindow.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QTimer>
 #include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -46,8 +51,17 @@ TTopPanel::TTopPanel(TActionRegistry &actions, std::initializer_list<TCommand> t
     barToolbar->setFixedHeight(kToolbarBar);
     barToolbar->setFrameShape(QFrame::HLine);
     layout->addWidget(barToolbar);
-    reLog = new TMessageWindow(this);
-    layout->addWidget(reLog, 1);
+    pnlMessages = new QStackedWidget(this);
+    reLog = new TMessageWindow(pnlMessages);
+    FViewer = new TInternalViewer(pnlMessages);
+    pnlMessages->addWidget(reLog);
+    pnlMessages->addWidget(FViewer);
+    layout->addWidget(pnlMessages, 1);
+
+    aviActivity->setFixedSize(24, 24);
+    FActivityTimer = new QTimer(this);
+    FActivityTimer->setInterval(100);
+    connect(FActivityTimer, &QTimer::timeout, this, &TTopPanel::DrawActivityFrame);
 
     connect(barToolbar, &TDragBar::DragStarted, this, [this] { FToolbarDragStart = ToolbarHeight(); });
     connect(barToolbar, &TDragBar::Dragged, this, &TTopPanel::DragToolbar);
@@ -60,7 +74,7 @@ int TTopPanel::ToolbarHeight() const
 
 bool TTopPanel::LogShown() const
 {
-    return !reLog->isHidden();
+    return !pnlMessages->isHidden();
 }
 
 void TTopPanel::SetLogShown(bool shown)
@@ -69,11 +83,11 @@ void TTopPanel::SetLogShown(bool shown)
         return;
     FActions.SetChecked(FShowLog, shown);
     if (shown) {
-        reLog->show();
+        pnlMessages->show();
         setFixedHeight(ToolbarHeight() + kToolbarBar + std::max(FRememberedLogHeight, 12));
     } else {
-        FRememberedLogHeight = RememberedLogHeight(reLog->height());
-        reLog->hide();
+        FRememberedLogHeight = RememberedLogHeight(pnlMessages->height());
+        pnlMessages->hide();
         setFixedHeight(ToolbarHeight() + kToolbarBar);
     }
 }
@@ -94,7 +108,7 @@ void TTopPanel::SetLargeToolbar(bool large)
 void TTopPanel::DragTo(int startHeight, int delta, int limit)
 {
     const TTopPanelDrag drag = TopPanelAfterDrag(startHeight, delta, ToolbarHeight(), limit);
-    reLog->setVisible(drag.LogShown);
+    pnlMessages->setVisible(drag.LogShown);
     FActions.SetChecked(FShowLog, drag.LogShown);
     setFixedHeight(drag.Height);
 }
@@ -111,4 +125,50 @@ bool TTopPanel::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::ToolTip && FLargeToolbar)
         return true;
     return QWidget::eventFilter(watched, event);
+}
+
+bool TTopPanel::ViewerShown() const
+{
+    return pnlMessages->currentWidget() == FViewer;
+}
+
+void TTopPanel::SetViewerShown(bool shown)
+{
+    pnlMessages->setCurrentWidget(shown ? static_cast<QWidget *>(FViewer) : reLog);
+    // A viewer squeezed to nothing would show nothing.
+    if (shown && !LogShown())
+        SetLogShown(true);
+}
+
+void TTopPanel::SetActivity(bool playing)
+{
+    if (playing == ActivityPlaying())
+        return;
+    if (playing) {
+        FActivityTimer->start();
+        DrawActivityFrame();
+    } else {
+        FActivityTimer->stop();
+        aviActivity->clear();
+    }
+}
+
+bool TTopPanel::ActivityPlaying() const
+{
+    return FActivityTimer->isActive();
+}
+
+void TTopPanel::DrawActivityFrame()
+{
+    const qreal ratio = devicePixelRatioF();
+    QPixmap frame(aviActivity->size() * ratio);
+    frame.setDevicePixelRatio(ratio);
+    frame.fill(Qt::transparent);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 3, Qt::SolidLine, Qt::RoundCap));
+    FActivityFrame = (FActivityFrame + 1) % 12;
+    painter.drawArc(QRectF(4, 4, 16, 16), -FActivityFrame * 30 * 16, 90 * 16);
+    painter.end();
+    aviActivity->setPixmap(frame);
 }

@@ -7,7 +7,10 @@
 #include <initializer_list>
 
 class QLabel;
+class QStackedWidget;
+class QTimer;
 class TDragBar;
+class TInternalViewer;
 class TMessageWindow;
 
 // The top of the main window: the toolbar, the bar below it that switches it between
@@ -22,6 +25,13 @@ public:
               QWidget *parent = nullptr);
 
     TMessageWindow *MessageWindow() const { return reLog; }
+    // The internal viewer, in the message window's place while it is shown.
+    TInternalViewer *Viewer() const { return FViewer; }
+    bool ViewerShown() const;
+    void SetViewerShown(bool shown);
+    // The activity animation at the toolbar's right end.
+    void SetActivity(bool playing);
+    bool ActivityPlaying() const;
     int ToolbarHeight() const;
     bool LogShown() const;
     void SetLogShown(bool shown);
@@ -36,13 +46,18 @@ protected:
 
 private:
     void DragToolbar(QPoint delta);
+    void DrawActivityFrame();
 
     TActionRegistry &FActions;
     const TCommand FShowLog;
     QWidget *pnlToolbar = nullptr;
     TDragBar *barToolbar = nullptr;
+    QStackedWidget *pnlMessages = nullptr;
     TMessageWindow *reLog = nullptr;
+    TInternalViewer *FViewer = nullptr;
     QLabel *aviActivity = nullptr;
+    QTimer *FActivityTimer = nullptr;
+    int FActivityFrame = 0;
     bool FLargeToolbar = false;
     int FRememberedLogHeight = 0;
     int FToolbarDragStart = 0;

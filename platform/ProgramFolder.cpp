@@ -70,3 +70,13 @@ QString ProgramFilePath(const QString &name)
     const QString folder = ProgramFolder();
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
+
+QString ShippedFilePath(const QString &name)
+{
+    const QString local = ProgramFilePath(name);
+    if (QFileInfo::exists(local))
+        return local;
+    const QString installed =
+        QDir::cleanPath(ExecutableFolder() + QStringLiteral("/../share/ferrow/") + name);
+    return QFileInfo::exists(installed) ? installed : QString();
+}

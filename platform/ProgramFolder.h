@@ -23,3 +23,8 @@ void SetProgramFolderOverride(const QString &folder);
 QString ResolveProgramFolder(const QString &executableFolder);
 // The per-user data folder used when the executable's folder is not writable.
 QString UserProgramFolder();
+
+// A file shipped with the program ("welcome.html", "help/index.html"): the program
+// folder's copy when there is one, else the installed one in "<prefix>/share/ferrow"
+// beside the executable's "bin" folder. Empty when neither exists.
+QString ShippedFilePath(const QString &name);

@@ -97,6 +97,22 @@ def generate_tree(root):
     for n in range(1, 2001):
         write(many, f"file {n:04d}.txt", f"File number {n}.\n")
 
+    # Pages and a picture for the internal viewer.
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo-web", "logo.jpg"), "rb") as logo:
+        write(root, "Web/logo.jpg", logo.read())
+    write(root, "Web/index.html",
+          "<html><head><title>Demo site</title></head><body>\n"
+          "<h1>The demo server's web folder</h1>\n"
+          "<p>This page came over FTP into Ferrow's private temporary folder and is shown by the\n"
+          "internal viewer. Select <b>logo.jpg</b> in the list to see a picture.</p>\n"
+          "<ul><li><a href=\"about.htm\">About this folder</a></li>\n"
+          "<li><a href=\"logo.jpg\">The logo</a></li></ul>\n"
+          "</body></html>\n")
+    write(root, "Web/about.htm",
+          "<html><body><h2>About this folder</h2>\n"
+          "<p>Pages (.html, .htm) and pictures (.gif, .jpg) open in the viewer (F10) when selected.</p>\n"
+          "<p><a href=\"index.html\">Back</a></p></body></html>\n")
+
     # Links that stay inside the served root (pyftpdlib refuses those that leave it).
     os.symlink("readme.txt", os.path.join(root, "link to readme"))
     os.symlink("Documents", os.path.join(root, "link to Documents"))

@@ -52,3 +52,19 @@ QString JoinMaskList(const QStringList &masks)
 {
     return masks.isEmpty() ? QStringLiteral("*.*") : masks.join(QLatin1Char(';'));
 }
+
+QStringList MaskPresets()
+{
+    return {QStringLiteral("Archive Files (*.zip;*.arj;*.a??;*.rar;*.r??;*.z)"),
+            QStringLiteral("Image Files (*.gif;*.jpg;*.bmp;*.png)"),
+            QStringLiteral("HTML Files (*.htm;*.html;*.asp)"), QStringLiteral("All Files (*.*)")};
+}
+
+QString MaskOfPreset(const QString &entry)
+{
+    const QString trimmed = entry.trimmed();
+    const qsizetype open = trimmed.indexOf(QStringLiteral(" ("));
+    if (open < 0 || !trimmed.endsWith(QLatin1Char(')')))
+        return trimmed;
+    return trimmed.mid(open + 2, trimmed.size() - open - 3);
+}

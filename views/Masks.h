@@ -12,3 +12,9 @@ QStringList CommaTextItems(const QString &text);
 QStringList ParseMaskList(const QString &value);
 // The mask list as text: joined with ";", or "*.*" when empty.
 QString JoinMaskList(const QStringList &masks);
+
+// The mask window's preset entries, e.g. "All Files (*.*)".
+QStringList MaskPresets();
+// The mask a preset entry stands for: what stands between " (" and the closing
+// parenthesis; an entry without them is taken as a mask itself.
+QString MaskOfPreset(const QString &entry);

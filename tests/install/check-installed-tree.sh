@@ -22,6 +22,11 @@ fi
 expected="bin/ferrow
 bin/ferrow-ftp
 share/applications/ferrow.desktop
+share/ferrow/help/commands.html
+share/ferrow/help/ferrow.png
+share/ferrow/help/index.html
+share/ferrow/help/windows.html
+share/ferrow/welcome.html
 share/icons/hicolor/128x128/apps/ferrow.png
 share/icons/hicolor/16x16/apps/ferrow.png
 share/icons/hicolor/256x256/apps/ferrow.png
@@ -49,6 +54,11 @@ for size in 16 32 48 64 128 256; do
 done
 
 desktop=$prefix/share/applications/ferrow.desktop
+share/ferrow/help/commands.html
+share/ferrow/help/ferrow.png
+share/ferrow/help/index.html
+share/ferrow/help/windows.html
+share/ferrow/welcome.html
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
 else

@@ -65,8 +65,7 @@ void THostView::CreateListView()
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { ColumnClick(section + 1); });
     list->setEnabled(false);
     SetListView(list);
-    // Renaming in place arrives with the file operations; until then an edit changes
-    // nothing.
+    connect(FModel, &THostListModel::Edited, this, &THostView::ListEdited);
 }
 
 void THostView::ConnectEngine()
@@ -658,6 +657,11 @@ void THostView::FTPProgress(int phase, bool isFile, std::int64_t bytes)
     }
     SetPanelText(3, QString());
     RaiseUpdateState(vsIdle);
+    if (isFile && FFetchMode == 1) {
+        // The file sent by UploadSelected shows once the folder is listed again.
+        FFetchMode = 0;
+        Refresh();
+    }
     if (!isFile || FFetchMode < 2)
         return;
     RaiseUpdateState(vsFileArrived, SelectedCount());
@@ -717,35 +721,3 @@ bool THostView::ListDragOver(const QObject *source) const
     return TCustomView::ListDragOver(source) && Connected();
 }
 
-// ---- File operations: fetches, delete, rename, new folder and properties arrive with
-// the file operations; until then they do nothing and report so. ----
-
-bool THostView::FetchSelected(TCustomView *, int)
-{
-    return false;
-}
-
-bool THostView::UploadSelected(TCustomView *)
-{
-    return false;
-}
-
-bool THostView::CreateFolder(const QString &, bool)
-{
-    return false;
-}
-
-bool THostView::DeleteSelected(bool)
-{
-    return false;
-}
-
-bool THostView::ShowProperties()
-{
-    return false;
-}
-
-bool THostView::RenameItem(const QString &, const QString &)
-{
-    return false;
-}

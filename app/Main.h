@@ -96,6 +96,7 @@ public:
     void HostUpClick();
     void LocalUpClick();
     void HostChangeFolderClick();
+    void HostNewFolderClick();
     void LocalChangeFolderClick();
     void SelectAllClick();
     void InvertSelectionClick();

@@ -6,6 +6,7 @@
 #include "app/ViewTabs.h"
 #include "engine/FTPComp.h"
 #include "platform/Version.h"
+#include "views/FileProperties.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
@@ -138,22 +139,46 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::HostNewFolder, tr("&Create New Folder"))
             .Button(tr("New Folder"))
             .Image(S::SP_FileDialogNewFolder, "folder-new")
-            .Enabled(R::RemoteFolderCommands),
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::HostNewFolderClick)),
         Row(C::HostRename, tr("Rena&me"))
             .Button(tr("Rename"))
             .Image(S::SP_FileIcon, "edit-rename")
-            .Enabled(R::RemoteRename),
+            .Enabled(R::RemoteRename)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Rename)
+                    ActiveHostView()->BeginRename();
+            }),
         Row(C::HostDelete, tr("&Erase"))
             .Button(tr("Delete"))
             .Image(S::SP_TrashIcon, "edit-delete")
-            .Enabled(R::RemoteDelete),
+            .Enabled(R::RemoteDelete)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Delete)
+                    ActiveHostView()->DeleteSelected(true);
+            }),
         Row(C::HostMask, tr("Mas&k files"))
             .Button(tr("File Mask"))
             .Image(S::SP_FileDialogContentsView, "view-filter")
             .Enabled(R::RemoteFolderCommands),
-        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties),
-        Row(C::Upload, tr("Upload")).Image(S::SP_ArrowRight, "go-next").Enabled(R::LocalUpload),
-        Row(C::Download, tr("Download")).Image(S::SP_ArrowLeft, "go-previous").Enabled(R::RemoteDownload),
+        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties).Does([this](bool) {
+            if (ActiveHostView() && FRemoteCommands.Properties)
+                ActiveHostView()->ShowProperties();
+        }),
+        Row(C::Upload, tr("Upload"))
+            .Image(S::SP_ArrowRight, "go-next")
+            .Enabled(R::LocalUpload)
+            .Does([this](bool) {
+                if (ActiveLocalView() && FLocalCommands.Upload)
+                    ActiveLocalView()->TransferTo(ActiveHostView());
+            }),
+        Row(C::Download, tr("Download"))
+            .Image(S::SP_ArrowLeft, "go-previous")
+            .Enabled(R::RemoteDownload)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Download)
+                    ActiveHostView()->TransferTo(ActiveLocalView());
+            }),
         Row(C::Preferences, tr("General &Preferences")).Does(run(&TfrmMain::ShowPreferences)),
         Row(C::ShowTransferManager, tr("View &Transfer Manager"))
             .Button(tr("Show Transfer Manager"))
@@ -320,6 +345,23 @@ void TfrmMain::HostChangeFolderClick()
                               QLineEdit::Normal, current, &ok);
     if (ok && folder != current)
         view->ChangeFolder(folder);
+}
+
+void TfrmMain::HostNewFolderClick()
+{
+    THostView *view = ActiveHostView();
+    if (!view || !FRemoteCommands.FolderCommands)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("Create a new folder"), tr("New Folder to create"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || name.isEmpty())
+        return;
+    if (const QString reason = UnsafeRemoteNameReason(name); !reason.isEmpty()) {
+        QMessageBox::warning(this, tr("Create a new folder"), reason);
+        return;
+    }
+    view->CreateFolder(view->GetFolder() + name, false);
 }
 
 void TfrmMain::LocalChangeFolderClick()

@@ -246,6 +246,7 @@ TLocalView *TfrmMain::NewLocalView()
     view->SetViewStyle(old ? old->ViewStyle() : FState.LocalViewStyle);
     if (old)
         view->ChangeFolder(old->GetFolder());
+    connect(view, &TCustomView::FileOpened, this, [this, view] { LocalFileOpened(view); });
     FLocalTabs->Add(view, QString());
     LocalFolderShown(view);
     return view;

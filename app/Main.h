@@ -143,6 +143,7 @@ private:
     void HostViewClosing(TCustomView *view);
     void HostLog(THostView *sender, const QString &message, const QColor &color);
     void LocalFolderShown(TCustomView *sender);
+    void LocalFileOpened(TCustomView *sender);
     void ShowLocalFolderInCombo();
     void UpdateRemoteCommands();
     void UpdateLocalCommands(int selected);

@@ -364,6 +364,22 @@ void TfrmMain::HostNewFolderClick()
     view->CreateFolder(view->GetFolder() + name, false);
 }
 
+void TfrmMain::LocalFileOpened(TCustomView *sender)
+{
+    // "LocalDblClk": 0 properties, 1 view, 2 upload, 3 open.
+    switch (FOptions->Choice(oiLocalDblClk)) {
+    case 0:
+        sender->ShowProperties();
+        break;
+    case 2:
+        if (THostView *host = ActiveHostView())
+            host->UploadSelected(sender);
+        break;
+    default:
+        break;
+    }
+}
+
 void TfrmMain::LocalChangeFolderClick()
 {
     TLocalView *view = ActiveLocalView();

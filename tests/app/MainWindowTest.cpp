@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
 #include "app/ProgramIcon.h"
+#include "transfers/Confirm.h"
 #include "transfers/Restart.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QScreen>
 #include <QLabel>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QToolButton>
 #include <QCheckBox>
@@ -275,6 +277,45 @@ TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
 
     for (const QLabel *panel : window->statusBar()->findChildren<QLabel *>())
         EXPECT_FALSE(panel->text().startsWith("Logging on")) << "logging on is over";
+    window->close();
+}
+
+TEST_P(MainWindowServerTest, ServerMenuMakesAFolderAndErasesIt)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("keep.txt", "keep");
+    auto window = MakeWindow(ConnectArguments(*server));
+    THostView *view = window->ActiveHostView();
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    const auto shows = [view](const QString &caption) {
+        for (int row = 0; row < view->ItemCount(); ++row) {
+            if (view->GetItemName(view->ListView()->Item(row)) == caption)
+                return row;
+        }
+        return -1;
+    };
+
+    AnswerNextModalWindow([](QWidget &dialog) {
+        auto &input = dynamic_cast<QInputDialog &>(dialog);
+        EXPECT_EQ(input.windowTitle(), "Create a new folder");
+        EXPECT_EQ(input.labelText(), "New Folder to create");
+        input.setTextValue("made");
+        input.accept();
+    });
+    MenuEntry(*window, "&Server", "&Create New Folder")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return shows("made") >= 0 && !view->Animating(); }));
+    EXPECT_TRUE(QFileInfo(server->LocalPath("made")).isDir());
+
+    view->ListView()->ClearSelection();
+    view->ListView()->SelectRow(shows("made"));
+    QAction *erase = MenuEntry(*window, "&Server", "&Erase");
+    ASSERT_TRUE(WaitUntil([&] { return erase->isEnabled(); }));
+    AnswerNextModalWindow([](QWidget &dialog) { dynamic_cast<TfrmConfirm &>(dialog).btnYes->click(); });
+    erase->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !view->Deleting() && !view->Animating() && shows("keep.txt") >= 0 && shows("made") < 0; }));
+    EXPECT_FALSE(QFileInfo::exists(server->LocalPath("made")));
     window->close();
 }
 

@@ -21,6 +21,7 @@ namespace {
 
 constexpr int FillYieldInterval = 200;
 constexpr int SelectTimerMS = 100;
+constexpr int FetchPollMS = 20;
 
 // The wait cursor for as long as the list is being filled.
 class TWaitCursor
@@ -169,6 +170,7 @@ void THostView::Stop()
 {
     FWaitingForFolder = false;
     FFetchQueue.clear();
+    FFetching = false;
     BreakWaits();
     if (FBuildingList)
         FBuildingList = false;
@@ -561,6 +563,8 @@ void THostView::FTPConnect()
 
 void THostView::FTPDisconnect()
 {
+    FFetchQueue.clear();
+    FFetching = false;
     ListView()->setEnabled(false);
     FModel->SetEditable(false);
     FWaitingForFolder = false;
@@ -580,6 +584,11 @@ void THostView::FTPError(int /*code*/, const std::string &text)
     RaiseUpdateState(vsIdle);
     RaiseUpdateState(vsError);
     AddLog(QStringLiteral("Error: ") + DecodeServerText(text), LogColor(clLogError));
+    // A fetched file that failed does not hold up the others.
+    if (FFetching && !FFetchFailing) {
+        FFetchFailing = true;
+        QTimer::singleShot(0, this, &THostView::FetchFailed);
+    }
 }
 
 void THostView::FTPFolderReply(const std::string &folder, int replyType, bool result)
@@ -664,17 +673,44 @@ void THostView::FTPProgress(int phase, bool isFile, std::int64_t bytes)
     }
     if (!isFile || FFetchMode < 2)
         return;
+    FFetching = false;
     RaiseUpdateState(vsFileArrived, SelectedCount());
-    if (FFetchQueue.empty()) {
-        if (IsListened(&THostView::FilesFetched)) {
-            ListView()->setEnabled(true);
-            const int mode = FFetchMode;
-            FFetchMode = 0;
-            emit FilesFetched(this, FFetchedFiles, mode);
-        }
-    } else {
+    FetchNextOrEnd();
+}
+
+void THostView::FetchNextOrEnd()
+{
+    if (!FFetchQueue.empty()) {
         StartNextFetch();
+        return;
     }
+    ListView()->setEnabled(true);
+    // Nothing arrived: there is nothing to open.
+    if (FFetchedFiles.isEmpty() || !IsListened(&THostView::FilesFetched))
+        return;
+    const int mode = FFetchMode;
+    FFetchMode = 0;
+    emit FilesFetched(this, FFetchedFiles, mode);
+}
+
+void THostView::FetchFailed()
+{
+    // The failed download may report more errors; they are all posted once the engine
+    // has finished it.
+    if (FFTP->Busy()) {
+        QTimer::singleShot(FetchPollMS, this, &THostView::FetchFailed);
+        return;
+    }
+    const QPointer<THostView> alive(this);
+    QCoreApplication::sendPostedEvents();
+    if (!alive)
+        return;
+    FFetchFailing = false;
+    if (!FFetching)
+        return;
+    FFetching = false;
+    FFetchedFiles.removeLast();
+    FetchNextOrEnd();
 }
 
 void THostView::FTPRenameSuccessful(const std::string &oldName, const std::string &newName)
@@ -711,6 +747,7 @@ void THostView::StartNextFetch()
     const TFetch fetch = FFetchQueue.front();
     FFetchQueue.erase(FFetchQueue.begin());
     FFetchedFiles.append(fetch.LocalPath);
+    FFetching = true;
     FFTP->Download(fetch.RemotePath, fetch.LocalPath, fetch.TransferType);
 }
 

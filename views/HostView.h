@@ -181,6 +181,8 @@ private:
     void RebuildTreeCombo();
     void AddTreePath(const std::string &path, bool select);
     void StartNextFetch();
+    void FetchNextOrEnd();
+    void FetchFailed();
     void ListEdited(int row, const QString &text);
     // A name the user typed that cannot be sent; says why in the log.
     bool RefusedName(const QString &name);
@@ -227,6 +229,9 @@ private:
         int TransferType = 0;
     };
     int FFetchMode = 0;
+    // A fetched file is on its way; its failure is being dealt with.
+    bool FFetching = false;
+    bool FFetchFailing = false;
     QStringList FFetchedFiles;
     std::vector<TFetch> FFetchQueue;
 };

@@ -174,6 +174,29 @@ TEST_P(HostFileOpsTest, FetchesArriveByteForByteInSelectionOrder)
     EXPECT_EQ(ReadAll(temp.filePath("c.bin")), c);
 }
 
+TEST_P(HostFileOpsTest, AFetchThatFailsDoesNotHoldUpTheOthers)
+{
+    Server->PutFile("a.bin", "a");
+    Server->PutFile("b.bin", "b");
+    Server->PutFile("c.bin", "c");
+    TLocalView local;
+    ASSERT_TRUE(local.ChangeFolderAndWait(LocalDir.path()));
+    Connect();
+    QStringList fetched;
+    QObject::connect(Remote.get(), &THostView::FilesFetched,
+                     [&fetched](THostView *, const QStringList &files, int) { fetched = files; });
+
+    // Gone from the server after the view listed it.
+    ASSERT_TRUE(QFile::remove(Server->LocalPath("b.bin")));
+    Select({"a.bin", "b.bin", "c.bin"});
+    ASSERT_TRUE(Remote->FetchSelected(&local, 2));
+    ASSERT_TRUE(WaitUntil([&] { return !fetched.isEmpty(); }));
+    const QString into = QDir(LocalDir.path()).absolutePath() + '/';
+    EXPECT_THAT(fetched, ElementsAre(into + "a.bin", into + "c.bin"));
+    EXPECT_EQ(ReadAll(into + "c.bin"), "c");
+    EXPECT_TRUE(Remote->ListView()->isEnabled());
+}
+
 TEST_P(HostFileOpsTest, DeletingATreeRemovesFilesBeforeTheirFolderInnermostFirst)
 {
     Server->PutFile("top/f1.txt", "1");

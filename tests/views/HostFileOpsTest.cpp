@@ -353,16 +353,15 @@ TEST_P(HostFileOpsTest, PropertiesChangePermissionsOnlyWhenABoxWasClicked)
     });
     EXPECT_TRUE(Remote->ShowProperties());
     EXPECT_EQ(seen.join(' '), "a.sh,... Properties 2 Files, 0 Folders Multiple Dates 2 2 1 2 0 1 2 0 1");
-    ASSERT_TRUE(WaitUntil([&] { return !Remote->EngineBusy() && ServerMode("b.txt") == 0764; }))
+    ASSERT_TRUE(WaitUntil([&] { return Sent({"SITE"}).size() == 2 && ServerMode("b.txt") == 0764; }))
         << std::oct << ServerMode("b.txt");
     EXPECT_EQ(ServerMode("a.sh"), 0775);
 
     // OK without a click sends nothing.
-    const std::size_t before = Sent({"SITE"}).size();
     AnswerNextModalWindow([](QWidget &window) { dynamic_cast<TfrmProperties &>(window).accept(); });
     Remote->ShowProperties();
     ProcessEventsFor(std::chrono::milliseconds(200));
-    EXPECT_EQ(Sent({"SITE"}).size(), before);
+    EXPECT_EQ(Sent({"SITE"}).size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, HostFileOpsTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),

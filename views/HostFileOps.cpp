@@ -51,7 +51,7 @@ int ExecAndFree(const QPointer<TWindow> &window)
 bool THostView::FetchSelected(TCustomView *local, int mode)
 {
     const QModelIndexList items = SelectedItems();
-    if (!Connected() || items.isEmpty())
+    if (!Connected() || items.isEmpty() || mode < 2 || mode > 5)
         return false;
     QString folder;
     if (mode == 2) {
@@ -120,6 +120,7 @@ bool THostView::DeleteSelected(bool confirm)
             return false;
     }
     FDeleting = true;
+    FDeleteStopped = false;
     DeleteLevel(0);
     if (!alive)
         return true;
@@ -154,7 +155,10 @@ bool THostView::DeleteLevel(int depth)
     }
     const char seperator = SeperatorChar();
     for (const TDeleteEntry &entry : entries) {
-        if (!entry.IsFolder || entry.IsLink || !alive)
+        // Stop or a lost connection ends the whole walk.
+        if (!alive || FDeleteStopped || !Connected())
+            return false;
+        if (!entry.IsFolder || entry.IsLink)
             continue;
         if (!IsSafeServerName(entry.Name) || depth >= MaxDeleteDepth) {
             whole = false;

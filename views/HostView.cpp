@@ -171,6 +171,7 @@ void THostView::Stop()
     FWaitingForFolder = false;
     FFetchQueue.clear();
     FFetching = false;
+    FDeleteStopped = FDeleting;
     BreakWaits();
     if (FBuildingList)
         FBuildingList = false;

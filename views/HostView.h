@@ -218,6 +218,7 @@ private:
     bool FWaitingForFolder = false;
     bool FTransferringSelection = false;
     bool FDeleting = false;
+    bool FDeleteStopped = false;
     int FPreselected = 0;
     QString FLastError;
 

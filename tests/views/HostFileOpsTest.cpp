@@ -278,6 +278,25 @@ TEST_P(HostFileOpsTest, AFolderTheUserMayNotEnterIsNotDeletedFrom)
     EXPECT_THAT(Captions(), ElementsAre("outer"));
 }
 
+TEST_P(HostFileOpsTest, StopEndsTheDeleteWalk)
+{
+    Server->PutFile("top/d1/f.txt", "1");
+    Server->PutFile("top/d2/f.txt", "2");
+    Server->PutFile("top/d3/f.txt", "3");
+    Connect();
+    QObject::connect(Remote.get(), &TCustomView::FileChanging, [this](TCustomView *, const QString &url) {
+        if (url.endsWith("/top/d1/f.txt"))
+            Remote->Stop();
+    });
+
+    Select({"top"});
+    EXPECT_TRUE(Remote->DeleteSelected(false));
+    ASSERT_TRUE(WaitUntil([&] { return !Remote->Deleting() && Shows("/") && !Remote->EngineBusy(); }));
+    EXPECT_TRUE(ServerHas("top/d2/f.txt"));
+    EXPECT_TRUE(ServerHas("top/d3/f.txt"));
+    EXPECT_THAT(Sent({"RMD"}), IsEmpty());
+}
+
 TEST_P(HostFileOpsTest, RenamingInPlaceSendsOnlyANewSafeName)
 {
     Server->PutFile("old.txt", "content");

@@ -48,7 +48,8 @@ void MakeTree(const TTestFtpServer &server, int folders, int files)
 {
     const QByteArray content(1024, 'x');
     for (int folder = 0; folder < folders; ++folder) {
-        const QString path = server.LocalPath(QStringLiteral("tree/d%1").arg(folder, 2, 10, QLatin1Char('0')));
+        const QString path =
+            server.LocalPath(QStringLiteral("tree/d%1").arg(folder, 2, 10, QLatin1Char('0')));
         QDir().mkpath(path);
         for (int file = 0; file < files; ++file) {
             QFile out(QStringLiteral("%1/f%2.bin").arg(path).arg(file, 4, 10, QLatin1Char('0')));
@@ -76,7 +77,7 @@ double DeleteWithFerrow(const TTestFtpServer &server)
                  QString::fromStdString(server.Password()), QString(), QStringLiteral("/"), QString());
     const auto shown = [&view] {
         return view.Connected() && view.FolderBytes() == "/" && view.ListingCache().HasListing("/")
-            && !view.BuildingList() && !view.WaitingForFolder() && !view.EngineBusy();
+               && !view.BuildingList() && !view.WaitingForFolder() && !view.EngineBusy();
     };
     if (!WaitUntil(shown))
         throw std::runtime_error("Ferrow did not show the server's root");
@@ -96,10 +97,11 @@ double DeleteWithFerrow(const TTestFtpServer &server)
 
 double DeleteWithLftp(const TTestFtpServer &server)
 {
-    const QString script = QStringLiteral("set cmd:interactive false; set net:max-retries 1; set ftp:ssl-allow no; "
-                                          "open -u %1,%2 -p %3 127.0.0.1; rm -r /tree")
-                               .arg(QString::fromStdString(server.User()), QString::fromStdString(server.Password()))
-                               .arg(server.Port());
+    const QString script =
+        QStringLiteral("set cmd:interactive false; set net:max-retries 1; set ftp:ssl-allow no; "
+                       "open -u %1,%2 -p %3 127.0.0.1; rm -r /tree")
+            .arg(QString::fromStdString(server.User()), QString::fromStdString(server.Password()))
+            .arg(server.Port());
     const auto start = TClock::now();
     QProcess lftp;
     lftp.start(QStringLiteral("lftp"), {QStringLiteral("-c"), script});

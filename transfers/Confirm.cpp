@@ -8,11 +8,13 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-TfrmConfirm::TfrmConfirm(QWidget *parent) : TQuestionDialog(parent)
+TfrmConfirm::TfrmConfirm(QWidget *parent)
+    : TQuestionDialog(parent)
 {
     imgIcon = new QLabel(this);
     const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    imgIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(size, size));
+    imgIcon->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(size, size));
     imgIcon->setAlignment(Qt::AlignTop);
     lblPrompt = new QLabel(this);
     lblPrompt->setWordWrap(true);

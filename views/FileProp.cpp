@@ -31,7 +31,8 @@ QFrame *Rule(QWidget *parent)
 
 } // namespace
 
-TfrmProperties::TfrmProperties(QWidget *parent) : QDialog(parent)
+TfrmProperties::TfrmProperties(QWidget *parent)
+    : QDialog(parent)
 {
     setModal(true);
     pgctrlMain = new QTabWidget(this);
@@ -51,8 +52,8 @@ TfrmProperties::TfrmProperties(QWidget *parent) : QDialog(parent)
     grid->addWidget(imgIcon, 0, 0);
     grid->addWidget(lblFileName, 0, 1);
     grid->addWidget(Rule(tbshtGeneral), 1, 0, 1, 2);
-    const QString descriptions[] = {QStringLiteral("Type"), QStringLiteral("Location"), QStringLiteral("Size"),
-                                    QStringLiteral("Modified")};
+    const QString descriptions[] = {QStringLiteral("Type"), QStringLiteral("Location"),
+                                    QStringLiteral("Size"), QStringLiteral("Modified")};
     QLabel *const values[] = {lblType, lblLocation, lblSize, lblDate};
     for (int row = 0; row < 4; ++row) {
         grid->addWidget(new QLabel(descriptions[row] + QLatin1Char(':'), tbshtGeneral), row + 2, 0);
@@ -95,9 +96,9 @@ TPermissionBoxes TfrmProperties::Boxes() const
     TPermissionBoxes boxes{};
     for (int box = 0; box < 9; ++box) {
         const Qt::CheckState state = cbPermissions[box]->checkState();
-        boxes[std::size_t(box)] = state == Qt::Checked        ? TBoxState::Checked
-                                  : state == Qt::Unchecked    ? TBoxState::Clear
-                                                              : TBoxState::Mixed;
+        boxes[std::size_t(box)] = state == Qt::Checked     ? TBoxState::Checked
+                                  : state == Qt::Unchecked ? TBoxState::Clear
+                                                           : TBoxState::Mixed;
     }
     return boxes;
 }
@@ -118,8 +119,8 @@ void TfrmProperties::FormShow()
     lblSize->setText(summary.Size);
     lblDate->setText(summary.Date);
     const QIcon icon = summary.FirstIcon && !Icon.isNull()
-                         ? Icon
-                         : QFileIconProvider().icon(QAbstractFileIconProvider::File);
+                           ? Icon
+                           : QFileIconProvider().icon(QAbstractFileIconProvider::File);
     imgIcon->setPixmap(icon.pixmap(IconSize, IconSize));
 
     const bool remote = IsRemote;

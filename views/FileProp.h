@@ -34,7 +34,10 @@ public:
 
     // The boxes as they are now.
     TPermissionBoxes Boxes() const;
-    std::uint32_t PermissionsFor(const TPropertyEntry &entry) const { return AppliedPermissions(entry.Attributes, Boxes()); }
+    std::uint32_t PermissionsFor(const TPropertyEntry &entry) const
+    {
+        return AppliedPermissions(entry.Attributes, Boxes());
+    }
 
     QTabWidget *pgctrlMain = nullptr;
     QWidget *tbshtGeneral = nullptr;

@@ -44,8 +44,8 @@ TPermissionBoxes BoxesOf(const std::vector<TPropertyEntry> &entries)
         for (const TPropertyEntry &entry : entries)
             set += (entry.Attributes & bit) ? 1 : 0;
         boxes[std::size_t(box)] = set == entries.size() ? TBoxState::Checked
-                                  : set == 0             ? TBoxState::Clear
-                                                         : TBoxState::Mixed;
+                                  : set == 0            ? TBoxState::Clear
+                                                        : TBoxState::Mixed;
     }
     return boxes;
 }
@@ -104,7 +104,8 @@ QString UnsafeRemoteNameReason(const QString &name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return QStringLiteral("\"%1\" is not a name a file or folder can have.").arg(name);
-    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n')))
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\r'))
+        || name.contains(QLatin1Char('\n')))
         return QStringLiteral("A name cannot contain a slash or a line break.");
     return QString();
 }

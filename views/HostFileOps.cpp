@@ -79,7 +79,8 @@ bool THostView::FetchSelected(TCustomView *local, int mode)
             TraceFmt("Not fetched: \"%s\"", name.c_str());
             continue;
         }
-        FFetchQueue.push_back({FolderBytes() + name, folder + QFile::decodeName(QByteArray::fromStdString(name)),
+        FFetchQueue.push_back({FolderBytes() + name,
+                               folder + QFile::decodeName(QByteArray::fromStdString(name)),
                                int(ChooseTransferType(Settings(), name))});
     }
     StartNextFetch();

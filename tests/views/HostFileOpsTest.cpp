@@ -61,22 +61,16 @@ protected:
 
     void Connect(const std::string &folder = "/")
     {
-        Remote->Connect(QString::fromStdString(Server->Host()), Server->Port(), QString::fromStdString(Server->User()),
-                        QString::fromStdString(Server->Password()), QString(), QString::fromStdString(folder),
-                        QString());
+        Remote->Connect(QString::fromStdString(Server->Host()), Server->Port(),
+                        QString::fromStdString(Server->User()), QString::fromStdString(Server->Password()),
+                        QString(), QString::fromStdString(folder), QString());
         ASSERT_TRUE(WaitUntil([&] { return Shows(folder); })) << Server->ProtocolLogText().toStdString();
     }
     bool Shows(const std::string &folder) const
     {
         return Remote->Connected() && SameFolder(Remote->FolderBytes(), folder)
-            && Remote->ListingCache().HasListing(folder) && !Remote->BuildingList() && !Remote->WaitingForFolder();
-    }
-    // Lists the shown folder again and waits for it.
-    void Relist()
-    {
-        const std::string folder = Remote->FolderBytes();
-        Remote->Refresh();
-        ASSERT_TRUE(WaitUntil([&] { return Shows(folder) && !Remote->EngineBusy(); }));
+               && Remote->ListingCache().HasListing(folder) && !Remote->BuildingList()
+               && !Remote->WaitingForFolder();
     }
     QStringList Captions() const
     {
@@ -119,15 +113,18 @@ protected:
             confirm.btnYes->click();
         });
         EXPECT_TRUE(Remote->DeleteSelected(true));
-        EXPECT_TRUE(WaitUntil([&] { return !Remote->Deleting() && Shows(Remote->FolderBytes()) && !Remote->EngineBusy(); }));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return !Remote->Deleting() && Shows(Remote->FolderBytes()) && !Remote->EngineBusy(); }));
         return asked;
     }
     bool ServerHas(const QString &relative) const { return QFileInfo::exists(Server->LocalPath(relative)); }
     int ServerMode(const QString &relative) const
     {
-        struct stat info {};
-        return ::stat(QFile::encodeName(Server->LocalPath(relative)).constData(), &info) == 0 ? int(info.st_mode & 0777)
-                                                                                            : -1;
+        struct stat info
+        {};
+        return ::stat(QFile::encodeName(Server->LocalPath(relative)).constData(), &info) == 0
+                   ? int(info.st_mode & 0777)
+                   : -1;
     }
 
     QTemporaryDir LocalDir;
@@ -136,7 +133,7 @@ protected:
     QStringList TempCopies;
 };
 
-TEST_P(HostFileOpsTest, FetchesArriveByteForByteInSelectionOrder)
+TEST_P(HostFileOpsTest, FetchesAndUploadNowMoveFilesByteForByte)
 {
     const QByteArray a = Pattern(300 * 1024 + 5, 1);
     const QByteArray c = Pattern(1000, 2);
@@ -148,8 +145,9 @@ TEST_P(HostFileOpsTest, FetchesArriveByteForByteInSelectionOrder)
     ASSERT_TRUE(local.ChangeFolderAndWait(LocalDir.path()));
     Connect();
     std::vector<std::pair<QStringList, int>> fetched;
-    QObject::connect(Remote.get(), &THostView::FilesFetched,
-                     [&fetched](THostView *, const QStringList &files, int mode) { fetched.emplace_back(files, mode); });
+    QObject::connect(
+        Remote.get(), &THostView::FilesFetched,
+        [&fetched](THostView *, const QStringList &files, int mode) { fetched.emplace_back(files, mode); });
 
     // A folder in the selection is not fetched as a file.
     Select({"c.bin", "sub", "a.bin"});
@@ -172,6 +170,20 @@ TEST_P(HostFileOpsTest, FetchesArriveByteForByteInSelectionOrder)
     EXPECT_EQ(fetched[1].second, 3);
     EXPECT_EQ(ReadAll(temp.filePath("a.bin")), a);
     EXPECT_EQ(ReadAll(temp.filePath("c.bin")), c);
+
+    // Upload now sends the first selected local file and shows it.
+    const QByteArray up = Pattern(70 * 1024 + 3, 5);
+    ASSERT_TRUE(WriteAll(into + "up.bin", up));
+    ASSERT_TRUE(WaitUntil([&] { return local.ItemCount() == 3; }));
+    local.ListView()->ClearSelection();
+    for (int row = 0; row < local.ItemCount(); ++row) {
+        if (local.GetItemName(local.ListView()->Item(row)) == "up.bin")
+            local.ListView()->SelectRow(row);
+    }
+    ASSERT_TRUE(Remote->UploadSelected(&local));
+    ASSERT_TRUE(WaitUntil([&] { return Captions().contains("up.bin") && !Remote->EngineBusy(); }));
+    EXPECT_EQ(ReadAll(Server->LocalPath("up.bin")), up);
+    EXPECT_EQ(fetched.size(), 2u) << "an upload reports no fetch";
 }
 
 TEST_P(HostFileOpsTest, AFetchThatFailsDoesNotHoldUpTheOthers)
@@ -235,7 +247,8 @@ TEST_P(HostFileOpsTest, ALinkToAFolderIsDeletedAsALinkNotItsContents)
     Connect();
 
     Select({"ln", "holder"});
-    EXPECT_EQ(DeleteConfirmed(), "Confirm Multiple File Delete | Are you sure you want to delete these 2 items?");
+    EXPECT_EQ(DeleteConfirmed(),
+              "Confirm Multiple File Delete | Are you sure you want to delete these 2 items?");
     EXPECT_THAT(Sent({"DELE", "RMD"}), ElementsAre("DELE /ln", "DELE /holder/ln2", "RMD /holder"));
     EXPECT_FALSE(QFileInfo(Server->LocalPath("ln")).isSymLink());
     EXPECT_FALSE(ServerHas("holder"));
@@ -319,7 +332,8 @@ TEST_P(HostFileOpsTest, RenamingInPlaceSendsOnlyANewSafeName)
     EXPECT_EQ(Remote->LastError(), "A name cannot contain a slash or a line break.");
 
     editTo("new name.txt");
-    ASSERT_TRUE(WaitUntil([&] { return Captions() == QStringList{"new name.txt"}; })) << Captions().join(',').toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return Captions() == QStringList{"new name.txt"}; }))
+        << Captions().join(',').toStdString();
     EXPECT_EQ(ReadAll(Server->LocalPath("new name.txt")), "content");
     EXPECT_FALSE(ServerHas("old.txt"));
 
@@ -353,7 +367,8 @@ TEST_P(HostFileOpsTest, PropertiesChangePermissionsOnlyWhenABoxWasClicked)
     QString single;
     AnswerNextModalWindow([&single](QWidget &window) {
         auto &properties = dynamic_cast<TfrmProperties &>(window);
-        single = properties.windowTitle() + " | " + properties.lblSize->text() + " | " + properties.lblLocation->text();
+        single = properties.windowTitle() + " | " + properties.lblSize->text() + " | "
+                 + properties.lblLocation->text();
         properties.accept();
     });
     EXPECT_TRUE(Remote->ShowProperties());
@@ -383,7 +398,8 @@ TEST_P(HostFileOpsTest, PropertiesChangePermissionsOnlyWhenABoxWasClicked)
     EXPECT_EQ(Sent({"SITE"}).size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, HostFileOpsTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, HostFileOpsTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
 TEST(HostFileOps, NothingHappensWithoutAConnectionOrASelection)

@@ -37,19 +37,22 @@ void SaveProperties(TScreenContext &c, const QStringList &captions, const QStrin
 
 } // namespace
 
-static const TScreenScene RemotePropertiesOne{"remote-properties-one-file", [](TScreenContext &c) {
-    SaveProperties(c, {QStringLiteral("medium.bin")}, QStringLiteral("remote-properties-one-file"));
-}};
+static const TScreenScene RemotePropertiesOne{
+    "remote-properties-one-file", [](TScreenContext &c) {
+        SaveProperties(c, {QStringLiteral("medium.bin")}, QStringLiteral("remote-properties-one-file"));
+    }};
 
-static const TScreenScene RemotePropertiesMixed{"remote-properties-mixed", [](TScreenContext &c) {
-    SaveProperties(c, {QStringLiteral("readme.txt"), QStringLiteral("large.bin"), QStringLiteral("Nested")},
-                   QStringLiteral("remote-properties-mixed"));
-}};
+static const TScreenScene RemotePropertiesMixed{
+    "remote-properties-mixed", [](TScreenContext &c) {
+        SaveProperties(c,
+                       {QStringLiteral("readme.txt"), QStringLiteral("large.bin"), QStringLiteral("Nested")},
+                       QStringLiteral("remote-properties-mixed"));
+    }};
 
 static const TScreenScene RemoteDeleteQuestion{"remote-delete-question", [](TScreenContext &c) {
-    TfrmConfirm window(&c.MainWindow());
-    window.ItemCount = 1;
-    window.ItemName = QStringLiteral("Nested");
-    window.ItemIsFolder = true;
-    c.Save(window, QStringLiteral("remote-delete-question"));
-}};
+                                                   TfrmConfirm window(&c.MainWindow());
+                                                   window.ItemCount = 1;
+                                                   window.ItemName = QStringLiteral("Nested");
+                                                   window.ItemIsFolder = true;
+                                                   c.Save(window, QStringLiteral("remote-delete-question"));
+                                               }};

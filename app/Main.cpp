@@ -15,6 +15,7 @@
 #include "transfers/QuestionWindows.h"
 #include "transfers/TranMan.h"
 #include "transfers/TransferProgress.h"
+#include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 #include "views/TreeCombo.h"
@@ -233,6 +234,8 @@ THostView *TfrmMain::NewHostView()
     view->SetQuestions(FQuestions.get());
     view->SetViewStyle(old ? old->ViewStyle() : FState.HostViewStyle);
     connect(view, &THostView::LogLineAdded, this, &TfrmMain::HostLog);
+    connect(view->ListView(), &TFileList::ContextMenuRequested, this, &TfrmMain::ShowHostPopup);
+    connect(view, &TCustomView::FileOpened, this, &TfrmMain::HostFileOpened);
     FHostTabs->Add(view, DisconnectedCaption());
     SetWindowCaption(DisconnectedCaption());
     ViewUpdateState(view, vsIdle, 0);

@@ -15,6 +15,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class TRemotePopup;
 class QTabWidget;
 class TCustomView;
 class TCommandLineRun;
@@ -144,6 +145,11 @@ private:
     void HostLog(THostView *sender, const QString &message, const QColor &color);
     void LocalFolderShown(TCustomView *sender);
     void LocalFileOpened(TCustomView *sender);
+    // The remote list's pop-up, made on first use; its entries follow the active view.
+    TRemotePopup &HostPopup();
+    void CreateHostPopup();
+    void ShowHostPopup(const QPoint &globalPos);
+    void HostFileOpened();
     void ShowLocalFolderInCombo();
     void UpdateRemoteCommands();
     void UpdateLocalCommands(int selected);
@@ -197,5 +203,6 @@ private:
     QLabel *lblStatus0 = nullptr;
     QLabel *lblStatus1 = nullptr;
     QMenu *mnuLastConnections = nullptr;
+    TRemotePopup *popHost = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
 };

@@ -2,6 +2,7 @@
 
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
+#include "app/RemotePopup.h"
 #include "app/SidePanel.h"
 #include "app/ViewTabs.h"
 #include "engine/FTPComp.h"
@@ -362,6 +363,51 @@ void TfrmMain::HostNewFolderClick()
         return;
     }
     view->CreateFolder(view->GetFolder() + name, false);
+}
+
+TRemotePopup &TfrmMain::HostPopup()
+{
+    if (!popHost)
+        CreateHostPopup();
+    const THostView *view = ActiveHostView();
+    const QModelIndex focused = view ? view->FocusedItem() : QModelIndex();
+    popHost->Apply(RemotePopupFor(FRemoteCommands, focused.isValid(), view && view->IsFolder(focused),
+                                  FOptions->Choice(oiHostDblClk)));
+    return *popHost;
+}
+
+void TfrmMain::CreateHostPopup()
+{
+    popHost = new TRemotePopup(this);
+    const auto fetch = [this](int mode) {
+        return [this, mode] {
+            if (ActiveHostView())
+                ActiveHostView()->FetchSelected(ActiveLocalView(), mode);
+        };
+    };
+    connect(popHost->mnuOpen, &QAction::triggered, this, fetch(3));
+    connect(popHost->mnuView, &QAction::triggered, this, fetch(4));
+    connect(popHost->mnuDownloadNow, &QAction::triggered, this, fetch(2));
+    connect(popHost->mnuDownload, &QAction::triggered, FActions->Action(TCommand::Download), &QAction::trigger);
+    connect(popHost->mnuRename, &QAction::triggered, FActions->Action(TCommand::HostRename), &QAction::trigger);
+    connect(popHost->mnuDelete, &QAction::triggered, FActions->Action(TCommand::HostDelete), &QAction::trigger);
+    connect(popHost->mnuNewFolder, &QAction::triggered, this, &TfrmMain::HostNewFolderClick);
+    connect(popHost->mnuProperties, &QAction::triggered, this, [this] {
+        if (ActiveHostView())
+            ActiveHostView()->ShowProperties();
+    });
+}
+
+void TfrmMain::ShowHostPopup(const QPoint &globalPos)
+{
+    HostPopup().popup(globalPos);
+}
+
+void TfrmMain::HostFileOpened()
+{
+    // An entry disabled at this moment does nothing.
+    if (QAction *entry = HostPopup().DefaultEntry(); entry->isEnabled())
+        entry->trigger();
 }
 
 void TfrmMain::LocalFileOpened(TCustomView *sender)

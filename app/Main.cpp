@@ -15,6 +15,7 @@
 #include "transfers/QuestionWindows.h"
 #include "transfers/TranMan.h"
 #include "transfers/TransferProgress.h"
+#include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 #include "views/TreeCombo.h"

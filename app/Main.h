@@ -18,6 +18,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class TRemotePopup;
 class QTabWidget;
 class TCustomView;
 class TCommandLineRun;
@@ -119,6 +120,7 @@ public:
     void HostUpClick();
     void LocalUpClick();
     void HostChangeFolderClick();
+    void HostNewFolderClick();
     void LocalChangeFolderClick();
     void SelectAllClick();
     void InvertSelectionClick();
@@ -176,7 +178,6 @@ private:
     void ViewerFollowSelection(TCustomView *sender);
     QUrl RemoteEntryUrl(const QModelIndex &item) const;
     QString ViewerProgram() const;
-    void ShowHostPopup(const QPoint &globalPos);
     void ConnectViewerAndLaunches(TCustomView *view);
 
     void FormCreate(const QStringList &arguments);
@@ -191,6 +192,11 @@ private:
     void HostViewClosing(TCustomView *view);
     void HostLog(THostView *sender, const QString &message, const QColor &color);
     void LocalFolderShown(TCustomView *sender);
+    // The remote list's pop-up, made on first use; its entries follow the active view.
+    TRemotePopup &HostPopup();
+    void CreateHostPopup();
+    void ShowHostPopup(const QPoint &globalPos);
+    void HostFileOpened();
     void ShowLocalFolderInCombo();
     void UpdateRemoteCommands();
     void UpdateLocalCommands(int selected);
@@ -249,7 +255,7 @@ private:
     QLabel *lblStatus0 = nullptr;
     QLabel *lblStatus1 = nullptr;
     QMenu *mnuLastConnections = nullptr;
-    QMenu *popHost = nullptr;
+    TRemotePopup *popHost = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
     // Open while the user chooses a connection.
     QPointer<TfrmManager> FManager;

@@ -3,10 +3,12 @@
 #include "app/AboutBox.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
+#include "app/RemotePopup.h"
 #include "app/SidePanel.h"
 #include "app/ViewTabs.h"
 #include "engine/FTPComp.h"
 #include "platform/Version.h"
+#include "views/FileProperties.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
@@ -149,23 +151,47 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::HostNewFolder, tr("&Create New Folder"))
             .Button(tr("New Folder"))
             .Image(S::SP_FileDialogNewFolder, "folder-new")
-            .Enabled(R::RemoteFolderCommands),
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::HostNewFolderClick)),
         Row(C::HostRename, tr("Rena&me"))
             .Button(tr("Rename"))
             .Image(S::SP_FileIcon, "edit-rename")
-            .Enabled(R::RemoteRename),
+            .Enabled(R::RemoteRename)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Rename)
+                    ActiveHostView()->BeginRename();
+            }),
         Row(C::HostDelete, tr("&Erase"))
             .Button(tr("Delete"))
             .Image(S::SP_TrashIcon, "edit-delete")
-            .Enabled(R::RemoteDelete),
+            .Enabled(R::RemoteDelete)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Delete)
+                    ActiveHostView()->DeleteSelected(true);
+            }),
         Row(C::HostMask, tr("Mas&k files"))
             .Button(tr("File Mask"))
             .Image(S::SP_FileDialogContentsView, "view-filter")
             .Enabled(R::RemoteFolderCommands)
             .Does(run(&TfrmMain::HostMaskClick)),
-        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties),
-        Row(C::Upload, tr("Upload")).Image(S::SP_ArrowRight, "go-next").Enabled(R::LocalUpload),
-        Row(C::Download, tr("Download")).Image(S::SP_ArrowLeft, "go-previous").Enabled(R::RemoteDownload),
+        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties).Does([this](bool) {
+            if (ActiveHostView() && FRemoteCommands.Properties)
+                ActiveHostView()->ShowProperties();
+        }),
+        Row(C::Upload, tr("Upload"))
+            .Image(S::SP_ArrowRight, "go-next")
+            .Enabled(R::LocalUpload)
+            .Does([this](bool) {
+                if (ActiveLocalView() && FLocalCommands.Upload)
+                    ActiveLocalView()->TransferTo(ActiveHostView());
+            }),
+        Row(C::Download, tr("Download"))
+            .Image(S::SP_ArrowLeft, "go-previous")
+            .Enabled(R::RemoteDownload)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Download)
+                    ActiveHostView()->TransferTo(ActiveLocalView());
+            }),
         Row(C::Preferences, tr("General &Preferences")).Does(run(&TfrmMain::ShowPreferences)),
         Row(C::ShowTransferManager, tr("View &Transfer Manager"))
             .Button(tr("Show Transfer Manager"))
@@ -345,6 +371,68 @@ void TfrmMain::HostChangeFolderClick()
                               QLineEdit::Normal, current, &ok);
     if (ok && folder != current)
         view->ChangeFolder(folder);
+}
+
+void TfrmMain::HostNewFolderClick()
+{
+    THostView *view = ActiveHostView();
+    if (!view || !FRemoteCommands.FolderCommands)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("Create a new folder"), tr("New Folder to create"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || name.isEmpty())
+        return;
+    if (const QString reason = UnsafeRemoteNameReason(name); !reason.isEmpty()) {
+        QMessageBox::warning(this, tr("Create a new folder"), reason);
+        return;
+    }
+    view->CreateFolder(view->GetFolder() + name, false);
+}
+
+TRemotePopup &TfrmMain::HostPopup()
+{
+    if (!popHost)
+        CreateHostPopup();
+    const THostView *view = ActiveHostView();
+    const QModelIndex focused = view ? view->FocusedItem() : QModelIndex();
+    popHost->Apply(RemotePopupFor(FRemoteCommands, focused.isValid(), view && view->IsFolder(focused),
+                                  FOptions->Choice(oiHostDblClk)));
+    return *popHost;
+}
+
+void TfrmMain::CreateHostPopup()
+{
+    popHost = new TRemotePopup(this);
+    const auto fetch = [this](int mode) {
+        return [this, mode] {
+            if (ActiveHostView())
+                ActiveHostView()->FetchSelected(ActiveLocalView(), mode);
+        };
+    };
+    connect(popHost->mnuOpen, &QAction::triggered, this, fetch(3));
+    connect(popHost->mnuView, &QAction::triggered, this, fetch(4));
+    connect(popHost->mnuDownloadNow, &QAction::triggered, this, fetch(2));
+    connect(popHost->mnuDownload, &QAction::triggered, FActions->Action(TCommand::Download), &QAction::trigger);
+    connect(popHost->mnuRename, &QAction::triggered, FActions->Action(TCommand::HostRename), &QAction::trigger);
+    connect(popHost->mnuDelete, &QAction::triggered, FActions->Action(TCommand::HostDelete), &QAction::trigger);
+    connect(popHost->mnuNewFolder, &QAction::triggered, this, &TfrmMain::HostNewFolderClick);
+    connect(popHost->mnuProperties, &QAction::triggered, this, [this] {
+        if (ActiveHostView())
+            ActiveHostView()->ShowProperties();
+    });
+}
+
+void TfrmMain::ShowHostPopup(const QPoint &globalPos)
+{
+    HostPopup().popup(globalPos);
+}
+
+void TfrmMain::HostFileOpened()
+{
+    // An entry disabled at this moment does nothing.
+    if (QAction *entry = HostPopup().DefaultEntry(); entry->isEnabled())
+        entry->trigger();
 }
 
 void TfrmMain::LocalChangeFolderClick()

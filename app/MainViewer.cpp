@@ -45,9 +45,6 @@ void TfrmMain::CreateViewerCommands()
         }
     }
 
-    popHost = new QMenu(this);
-    FActions->Fill(popHost, {C::HostOpen, C::HostViewFile});
-
     // What's This? answers for the main parts of the window.
     MessageWindow()->setWhatsThis(tr("The active server view's dialogue with its server: commands in green, "
                                      "replies in blue, errors in red, Ferrow's own notes in black."));
@@ -75,25 +72,6 @@ void TfrmMain::ConnectViewerAndLaunches(TCustomView *view)
         connect(host, &THostView::FilesFetched, FFetchedFiles, &TFetchedFiles::Handle);
         connect(host->ListView(), &TFileList::ContextMenuRequested, this, &TfrmMain::ShowHostPopup);
     }
-}
-
-void TfrmMain::ShowHostPopup(const QPoint &globalPos)
-{
-    const THostView *view = ActiveHostView();
-    if (!view || !FOptions)
-        return;
-    const QModelIndex item = view->FocusedItem();
-    const TRemotePopupState popup =
-        RemotePopupFor(FRemoteCommands, item.isValid(), item.isValid() && view->IsFolder(item),
-                       FOptions->Choice(oiHostDblClk));
-    FActions->SetEnabled(TCommand::HostOpen, popup.Open);
-    FActions->SetEnabled(TCommand::HostViewFile, popup.View);
-    for (const auto &[entry, id] : {std::pair{1, TCommand::HostViewFile}, std::pair{3, TCommand::HostOpen}}) {
-        QFont font = FActions->Action(id)->font();
-        font.setBold(popup.DefaultEntry == entry);
-        FActions->Action(id)->setFont(font);
-    }
-    popHost->popup(globalPos);
 }
 
 QString TfrmMain::ViewerProgram() const
@@ -170,7 +148,7 @@ void TfrmMain::FileOpened(TCustomView *sender, const QModelIndex &item)
             break;
         case 2:
             if (ActiveHostView() && ActiveHostView()->Connected())
-                local->TransferTo(ActiveHostView());
+                ActiveHostView()->UploadSelected(local);
             break;
         default:
             FLauncher.Open(path);
@@ -178,29 +156,9 @@ void TfrmMain::FileOpened(TCustomView *sender, const QModelIndex &item)
         }
         return;
     }
-    auto *host = qobject_cast<THostView *>(sender);
-    if (!host || host != ActiveHostView())
-        return;
-    const TRemotePopupState popup =
-        RemotePopupFor(FRemoteCommands, item.isValid(), host->IsFolder(item), FOptions->Choice(oiHostDblClk));
-    switch (popup.DefaultEntry) {
-    case 0:
-        if (popup.Delete)
-            host->ShowProperties();
-        break;
-    case 1:
-        if (popup.View)
-            HostFetchClick(fmView);
-        break;
-    case 2:
-        if (popup.Download)
-            host->TransferTo(ActiveLocalView());
-        break;
-    default:
-        if (popup.Open)
-            HostFetchClick(fmOpen);
-        break;
-    }
+    // A remote double-click does what the pop-up's default entry does.
+    if (sender == ActiveHostView())
+        HostFileOpened();
 }
 
 // ---------------------------------------------------------------- the internal viewer

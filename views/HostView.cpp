@@ -21,6 +21,7 @@ namespace {
 
 constexpr int FillYieldInterval = 200;
 constexpr int SelectTimerMS = 100;
+constexpr int FetchPollMS = 20;
 
 // The wait cursor for as long as the list is being filled.
 class TWaitCursor
@@ -65,8 +66,7 @@ void THostView::CreateListView()
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { ColumnClick(section + 1); });
     list->setEnabled(false);
     SetListView(list);
-    // Renaming in place arrives with the file operations; until then an edit changes
-    // nothing.
+    connect(FModel, &THostListModel::Edited, this, &THostView::ListEdited);
 }
 
 void THostView::ConnectEngine()
@@ -170,6 +170,8 @@ void THostView::Stop()
 {
     FWaitingForFolder = false;
     FFetchQueue.clear();
+    FFetching = false;
+    FDeleteStopped = FDeleting;
     BreakWaits();
     if (FBuildingList)
         FBuildingList = false;
@@ -562,6 +564,8 @@ void THostView::FTPConnect()
 
 void THostView::FTPDisconnect()
 {
+    FFetchQueue.clear();
+    FFetching = false;
     ListView()->setEnabled(false);
     FModel->SetEditable(false);
     FWaitingForFolder = false;
@@ -581,6 +585,11 @@ void THostView::FTPError(int /*code*/, const std::string &text)
     RaiseUpdateState(vsIdle);
     RaiseUpdateState(vsError);
     AddLog(QStringLiteral("Error: ") + DecodeServerText(text), LogColor(clLogError));
+    // A fetched file that failed does not hold up the others.
+    if (FFetching && !FFetchFailing) {
+        FFetchFailing = true;
+        QTimer::singleShot(0, this, &THostView::FetchFailed);
+    }
 }
 
 void THostView::FTPFolderReply(const std::string &folder, int replyType, bool result)
@@ -658,19 +667,51 @@ void THostView::FTPProgress(int phase, bool isFile, std::int64_t bytes)
     }
     SetPanelText(3, QString());
     RaiseUpdateState(vsIdle);
+    if (isFile && FFetchMode == 1) {
+        // The file sent by UploadSelected shows once the folder is listed again.
+        FFetchMode = 0;
+        Refresh();
+    }
     if (!isFile || FFetchMode < 2)
         return;
+    FFetching = false;
     RaiseUpdateState(vsFileArrived, SelectedCount());
-    if (FFetchQueue.empty()) {
-        if (IsListened(&THostView::FilesFetched)) {
-            ListView()->setEnabled(true);
-            const int mode = FFetchMode;
-            FFetchMode = 0;
-            emit FilesFetched(this, FFetchedFiles, mode);
-        }
-    } else {
+    FetchNextOrEnd();
+}
+
+void THostView::FetchNextOrEnd()
+{
+    if (!FFetchQueue.empty()) {
         StartNextFetch();
+        return;
     }
+    ListView()->setEnabled(true);
+    // Nothing arrived: there is nothing to open.
+    if (FFetchedFiles.isEmpty() || !IsListened(&THostView::FilesFetched))
+        return;
+    const int mode = FFetchMode;
+    FFetchMode = 0;
+    emit FilesFetched(this, FFetchedFiles, mode);
+}
+
+void THostView::FetchFailed()
+{
+    // The failed download may report more errors; they are all posted once the engine
+    // has finished it.
+    if (FFTP->Busy()) {
+        QTimer::singleShot(FetchPollMS, this, &THostView::FetchFailed);
+        return;
+    }
+    const QPointer<THostView> alive(this);
+    QCoreApplication::sendPostedEvents();
+    if (!alive)
+        return;
+    FFetchFailing = false;
+    if (!FFetching)
+        return;
+    FFetching = false;
+    FFetchedFiles.removeLast();
+    FetchNextOrEnd();
 }
 
 void THostView::FTPRenameSuccessful(const std::string &oldName, const std::string &newName)
@@ -707,6 +748,7 @@ void THostView::StartNextFetch()
     const TFetch fetch = FFetchQueue.front();
     FFetchQueue.erase(FFetchQueue.begin());
     FFetchedFiles.append(fetch.LocalPath);
+    FFetching = true;
     FFTP->Download(fetch.RemotePath, fetch.LocalPath, fetch.TransferType);
 }
 
@@ -717,35 +759,3 @@ bool THostView::ListDragOver(const QObject *source) const
     return TCustomView::ListDragOver(source) && Connected();
 }
 
-// ---- File operations: fetches, delete, rename, new folder and properties arrive with
-// the file operations; until then they do nothing and report so. ----
-
-bool THostView::FetchSelected(TCustomView *, int)
-{
-    return false;
-}
-
-bool THostView::UploadSelected(TCustomView *)
-{
-    return false;
-}
-
-bool THostView::CreateFolder(const QString &, bool)
-{
-    return false;
-}
-
-bool THostView::DeleteSelected(bool)
-{
-    return false;
-}
-
-bool THostView::ShowProperties()
-{
-    return false;
-}
-
-bool THostView::RenameItem(const QString &, const QString &)
-{
-    return false;
-}

@@ -20,6 +20,7 @@ class QTimer;
 class TFTPComponent;
 class THostListModel;
 class TTransferItems;
+class TfrmProperties;
 struct TTransferSettings;
 
 // The view of one folder on one FTP server. It owns one engine for its whole life and
@@ -106,8 +107,14 @@ public:
     char SeperatorChar() const { return char(Seperator().toLatin1()); }
 
     // ---- File operations (fetch, upload now) ----
+    // Fetches the selected files one at a time through this view's engine: mode 2 into
+    // local's folder, 3 to 5 into the private temporary folder. Folders are not fetched.
     bool FetchSelected(TCustomView *local, int mode);
     bool UploadSelected(TCustomView *local);
+    // A delete is walking through the folders it removes.
+    bool Deleting() const { return FDeleting; }
+    // Gives the properties window the selected entries, in list order.
+    void DescribeSelection(TfrmProperties &window) const;
 
     // ---- TCustomView ----
     QString GetFolder() const override;
@@ -174,6 +181,14 @@ private:
     void RebuildTreeCombo();
     void AddTreePath(const std::string &path, bool select);
     void StartNextFetch();
+    void FetchNextOrEnd();
+    void FetchFailed();
+    void ListEdited(int row, const QString &text);
+    // A name the user typed that cannot be sent; says why in the log.
+    bool RefusedName(const QString &name);
+    bool DeleteLevel(int depth);
+    bool EnterToDelete(const std::string &folder);
+    void ReturnTo(const std::string &folder);
     void SubmitTransfer(TCustomView &source, TCustomView &destination, TTransferDirection direction);
     // Ends every ChangeFolderAndWait in progress.
     void BreakWaits() { TEventLoopWait::BreakWaits(this, FolderWait); }
@@ -202,6 +217,8 @@ private:
     bool FBuildingList = false;
     bool FWaitingForFolder = false;
     bool FTransferringSelection = false;
+    bool FDeleting = false;
+    bool FDeleteStopped = false;
     int FPreselected = 0;
     QString FLastError;
 
@@ -213,6 +230,9 @@ private:
         int TransferType = 0;
     };
     int FFetchMode = 0;
+    // A fetched file is on its way; its failure is being dealt with.
+    bool FFetching = false;
+    bool FFetchFailing = false;
     QStringList FFetchedFiles;
     std::vector<TFetch> FFetchQueue;
 };

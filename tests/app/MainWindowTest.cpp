@@ -1,6 +1,8 @@
 #include "app/Main.h"
 #include "app/MessageWindow.h"
 #include "app/ProgramIcon.h"
+#include "app/RemotePopup.h"
+#include "transfers/Confirm.h"
 #include "transfers/Restart.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
@@ -12,12 +14,14 @@
 #include "views/LoclView.h"
 #include "views/TreeCombo.h"
 
+#include <QDir>
 #include <QFile>
 #include <QIcon>
 #include <QApplication>
 #include <QStatusBar>
 #include <QScreen>
 #include <QLabel>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QToolButton>
 #include <QCheckBox>
@@ -279,6 +283,78 @@ TEST_P(MainWindowServerTest, DownloadedFilesShowAsTheyAreOnDisk)
 
     for (const QLabel *panel : window->statusBar()->findChildren<QLabel *>())
         EXPECT_FALSE(panel->text().startsWith("Logging on")) << "logging on is over";
+    window->close();
+}
+
+TEST_P(MainWindowServerTest, ServerMenuMakesAFolderAndErasesIt)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("keep.txt", "keep");
+    auto window = MakeWindow(ConnectArguments(*server));
+    THostView *view = window->ActiveHostView();
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    const auto shows = [view](const QString &caption) {
+        for (int row = 0; row < view->ItemCount(); ++row) {
+            if (view->GetItemName(view->ListView()->Item(row)) == caption)
+                return row;
+        }
+        return -1;
+    };
+
+    AnswerNextModalWindow([](QWidget &dialog) {
+        auto &input = dynamic_cast<QInputDialog &>(dialog);
+        EXPECT_EQ(input.windowTitle(), "Create a new folder");
+        EXPECT_EQ(input.labelText(), "New Folder to create");
+        input.setTextValue("made");
+        input.accept();
+    });
+    MenuEntry(*window, "&Server", "&Create New Folder")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return shows("made") >= 0 && !view->Animating(); }));
+    EXPECT_TRUE(QFileInfo(server->LocalPath("made")).isDir());
+
+    view->ListView()->ClearSelection();
+    view->ListView()->SelectRow(shows("made"));
+    QAction *erase = MenuEntry(*window, "&Server", "&Erase");
+    ASSERT_TRUE(WaitUntil([&] { return erase->isEnabled(); }));
+    AnswerNextModalWindow([](QWidget &dialog) { dynamic_cast<TfrmConfirm &>(dialog).btnYes->click(); });
+    erase->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !view->Deleting() && !view->Animating() && shows("keep.txt") >= 0 && shows("made") < 0; }));
+    EXPECT_FALSE(QFileInfo::exists(server->LocalPath("made")));
+    window->close();
+}
+
+TEST_P(MainWindowServerTest, DoubleClickDownloadsAndThePopupFetchesNow)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(GetParam());
+    auto server = StartTestServer(GetParam());
+    server->PutFile("a.txt", "alpha");
+    auto window = MakeWindow(ConnectArguments(*server) << "-l" << LocalFolder());
+    THostView *view = window->ActiveHostView();
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    view->ListView()->SelectRow(0);
+    view->ListView()->SetCurrentItem(view->ListView()->Item(0));
+    ASSERT_TRUE(WaitUntil([&] { return window->RemoteCommands().Download; }));
+    const QString local = QDir(LocalFolder()).filePath("a.txt");
+
+    // "HostDblClk" is Download by default.
+    view->ListDblClick(Qt::NoModifier);
+    ASSERT_TRUE(WaitUntil([&] { return FTransfers.Queue().Count() == 1 && FTransfers.Queue().IsIdle(); }));
+    EXPECT_EQ(ReadAll(local), "alpha");
+
+    ASSERT_TRUE(QFile::remove(local));
+    emit view->ListView()->ContextMenuRequested(window->mapToGlobal(QPoint(10, 10)));
+    auto *popup = window->findChild<TRemotePopup *>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->defaultAction(), popup->mnuDownload);
+    EXPECT_TRUE(popup->mnuDownloadNow->isEnabled());
+    EXPECT_TRUE(popup->mnuOpen->isEnabled());
+    popup->close();
+    popup->mnuDownloadNow->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return ReadAll(local) == "alpha"; }));
+    EXPECT_EQ(FTransfers.Queue().Count(), 1) << "fetched by the view's own engine, not queued";
     window->close();
 }
 

@@ -1,5 +1,6 @@
 // The overwrite and restart questions as real windows, offscreen.
 
+#include "transfers/Confirm.h"
 #include "transfers/Overwrt.h"
 #include "transfers/QuestionWindows.h"
 #include "transfers/Restart.h"
@@ -75,6 +76,32 @@ TEST(QuestionWindows, OverwriteButtonsGiveTheirModalResults)
     escaped.show();
     QTest::keyClick(&escaped, Qt::Key_Escape);
     EXPECT_EQ(escaped.result(), 7) << "Escape presses the cancel button";
+}
+
+TEST(QuestionWindows, DeleteQuestionNamesWhatGoesAndOnlyYesLetsItGo)
+{
+    const auto asked = [](int count, const QString &name, bool folder) {
+        TfrmConfirm window;
+        window.ItemCount = count;
+        window.ItemName = name;
+        window.ItemIsFolder = folder;
+        window.show();
+        return window.windowTitle() + " | " + window.lblPrompt->text();
+    };
+    EXPECT_EQ(asked(1, "a.txt", false), "Confirm File Delete | Are you sure you want to delete a.txt?");
+    EXPECT_EQ(asked(1, "pub", true),
+              "Confirm Folder Delete | Are you sure you want to remove the folder pub and all its contents?");
+    EXPECT_EQ(asked(3, "pub", true), "Confirm Multiple File Delete | Are you sure you want to delete these 3 items?");
+
+    TfrmConfirm window;
+    window.show();
+    EXPECT_FALSE(window.btnYesToAll->isVisible());
+    EXPECT_TRUE(window.btnNo->isDefault());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(window.result(), 7) << "Escape answers No";
+    window.show();
+    window.btnYes->click();
+    EXPECT_EQ(window.result(), 6);
 }
 
 TEST(QuestionWindows, RestartAsksForTheFileAndReportsDontShowAgain)

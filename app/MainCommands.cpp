@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/CompareForm.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/SidePanel.h"
@@ -57,7 +58,9 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Does([this](bool) { FQueue.DisconnectAll(); }),
         Row(C::DisconnectTransferButton, tr("Disconnect")).Image(S::SP_DialogCancelButton),
         Row(C::Exit, tr("&Exit")).Keys("Alt+F4").Does([this](bool) { close(); }),
-        Row(C::Compare, tr("&Compare Folders")).Enabled(R::RemoteFolderCommands),
+        Row(C::Compare, tr("&Compare Folders"))
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::CompareClick)),
         Row(C::SelectAll, tr("Select &All"))
             .Keys("Ctrl+A")
             .With(cfWidgetShortcut)
@@ -374,6 +377,15 @@ void TfrmMain::ShowPreferences()
 {
     if (TfrmOptions(*FOptions, this).Edit())
         FQueue.SetSettings(FOptions->TransferSettings());
+}
+
+void TfrmMain::CompareClick()
+{
+    if (!ActiveLocalView() || !ActiveHostView() || !FRemoteCommands.FolderCommands)
+        return;
+    TfrmCompareOptions options(this);
+    if (options.exec() == QDialog::Accepted)
+        CompareViewFolders(*ActiveLocalView(), *ActiveHostView(), options.Settings());
 }
 
 void TfrmMain::ShowAbout()

@@ -124,6 +124,7 @@ public:
     void LocalChangeFolderClick();
     void SelectAllClick();
     void InvertSelectionClick();
+    void CompareClick();
     void SetHostViewStyle(int style);
     void SetLocalViewStyle(int style);
     void SetLogShown(bool shown);

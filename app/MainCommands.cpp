@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "app/AboutBox.h"
+#include "app/CompareForm.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/RemotePopup.h"
@@ -67,7 +68,9 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Does([this](bool) { FQueue.DisconnectAll(); }),
         Row(C::DisconnectTransferButton, tr("Disconnect")).Image(S::SP_DialogCancelButton),
         Row(C::Exit, tr("&Exit")).Keys("Alt+F4").Does([this](bool) { close(); }),
-        Row(C::Compare, tr("&Compare Folders")).Enabled(R::RemoteFolderCommands),
+        Row(C::Compare, tr("&Compare Folders"))
+            .Enabled(R::RemoteFolderCommands)
+            .Does(run(&TfrmMain::CompareClick)),
         Row(C::SelectAll, tr("Select &All"))
             .Keys("Ctrl+A")
             .With(cfWidgetShortcut)
@@ -485,8 +488,20 @@ void TfrmMain::ShowTransferInfoChanged(bool shown)
 
 void TfrmMain::ShowPreferences()
 {
-    if (TfrmOptions(*FOptions, this).Edit())
+    TfrmOptions form(*FOptions, this);
+    connect(&form, &TfrmOptions::HelpRequested, this, &TfrmMain::HelpContentsClick);
+    if (form.Edit())
         FQueue.SetSettings(FOptions->TransferSettings());
+}
+
+void TfrmMain::CompareClick()
+{
+    if (!ActiveLocalView() || !ActiveHostView() || !FRemoteCommands.FolderCommands)
+        return;
+    TfrmCompareOptions options(this);
+    connect(&options, &TfrmCompareOptions::HelpRequested, this, &TfrmMain::HelpContentsClick);
+    if (options.exec() == QDialog::Accepted)
+        CompareViewFolders(*ActiveLocalView(), *ActiveHostView(), options.Settings());
 }
 
 void TfrmMain::ShowAbout()

@@ -18,6 +18,8 @@
 namespace {
 
 constexpr int AnyNumber = INT_MAX;
+// The engine holds the time-out in milliseconds in an int.
+constexpr int MaxTimeoutSeconds = INT_MAX / 1000;
 constexpr int OptionsFileMode = 0600;
 constexpr int FallbackTimeoutSeconds = 120;
 constexpr int FallbackRetries = 3;
@@ -29,42 +31,78 @@ const QString URLKey = QStringLiteral("URL");
 
 // Viewer and LogFile take their defaults from the system (DefaultValue).
 constexpr std::array<TOptionDescriptor, OptionCount> Descriptors = {{
-    {oiEMail, "General", "EMail", otText, 0, "", 0, 0},
-    {oiViewer, "General", "Viewer", otText, 0, nullptr, 0, 0},
-    {oiLogFile, "General", "LogFile", otText, 0, nullptr, 0, 0},
-    {oiLogToFile, "General", "LogToFile", otBoolean, 0, nullptr, 0, 1},
-    {oiShowToolTips, "General", "ShowToolTips", otBoolean, 1, nullptr, 0, 1},
-    {oiDefaultDir, "General", "DefaultDir", otText, 0, "", 0, 0},
-    {oiNoXferOlder, "Advanced", "NoXferOlder", otBoolean, 0, nullptr, 0, 1},
-    {oiASCIIOnView, "Advanced", "ASCIIOnView", otBoolean, 1, nullptr, 0, 1},
-    {oiPreserveTimeStamp, "Advanced", "PreserveTimeStamp", otBoolean, 1, nullptr, 0, 1},
-    {oiConfirmRestarts, "Advanced", "ConfirmRestarts", otBoolean, 1, nullptr, 0, 1},
-    {oiConfirmLowerCase, "Advanced", "ConfirmLowerCase", otBoolean, 0, nullptr, 0, 1},
-    {oiConfirmOverwrites, "Advanced", "ConfirmOverwrites", otBoolean, 1, nullptr, 0, 1},
-    {oiTryToResume, "Advanced", "TryToResume", otChoice, 1, nullptr, 0, 2},
-    {oiLocalDblClk, "Advanced", "LocalDblClk", otChoice, 3, nullptr, 0, 3},
-    {oiHostDblClk, "Advanced", "HostDblClk", otChoice, 2, nullptr, 0, 3},
-    {oiShowManager, "Connection", "ShowManager", otBoolean, 1, nullptr, 0, 1},
-    {oiPromptForPass, "Connection", "PromptForPass", otBoolean, 1, nullptr, 0, 1},
-    {oiPing, "Connection", "Ping", otBoolean, 1, nullptr, 0, 1},
-    {oiUsePASV, "Connection", "UsePASV", otBoolean, 0, nullptr, 0, 1},
-    {oiRetries, "Connection", "Retries", otNumber, 3, nullptr, 0, AnyNumber},
-    {oiInfiniteRetry, "Connection", "InfiniteRetry", otBoolean, 0, nullptr, 0, 1},
-    {oiTimeout, "Connection", "Timeout", otNumber, 90, nullptr, 1, AnyNumber},
-    {oiTransferMode, "Connection", "TransferMode", otChoice, 0, nullptr, 0, 4},
-    {oiFirewallEnabled, "Firewall", "Enabled", otBoolean, 0, nullptr, 0, 1},
-    {oiFirewallType, "Firewall", "Type", otChoice, 0, nullptr, 0, 3},
-    {oiFirewallHost, "Firewall", "Host", otText, 0, "", 0, 0},
-    {oiFirewallPort, "Firewall", "Port", otText, 0, "21", 0, 0},
-    {oiFirewallUser, "Firewall", "User", otText, 0, "", 0, 0},
-    {oiFirewallPassword, "Firewall", "Password", otText, 0, "", 0, 0},
-    {oiSoundsEnabled, "Sounds", "Enabled", otBoolean, 0, nullptr, 0, 1},
-    {oiConnectSuccessSound, "Sounds", "ConnectSuccess", otText, 0, "", 0, 0},
-    {oiConnectFailureSound, "Sounds", "ConnectFailure", otText, 0, "", 0, 0},
-    {oiDisconnectSound, "Sounds", "Disconnect", otText, 0, "", 0, 0},
-    {oiEndOfFileSound, "Sounds", "EndOfFile", otText, 0, "", 0, 0},
-    {oiEndOfTotalSound, "Sounds", "EndOfTotal", otText, 0, "", 0, 0},
-    {oiErrorSound, "Sounds", "Error", otText, 0, "", 0, 0},
+    {oiEMail, "General", "EMail", otText, 0, "", 0, 0,
+     "EMail Address:", nullptr},
+    {oiViewer, "General", "Viewer", otText, 0, nullptr, 0, 0,
+     "Text Viewer:", nullptr},
+    {oiLogFile, "General", "LogFile", otText, 0, nullptr, 0, 0,
+     "Log Filename:", nullptr},
+    {oiLogToFile, "General", "LogToFile", otBoolean, 0, nullptr, 0, 1,
+     "Description of all actions in a log file", nullptr},
+    {oiShowToolTips, "General", "ShowToolTips", otBoolean, 1, nullptr, 0, 1,
+     "Show Tool Tips", nullptr},
+    {oiDefaultDir, "General", "DefaultDir", otText, 0, "", 0, 0,
+     "Default Directory:", nullptr},
+    {oiNoXferOlder, "Advanced", "NoXferOlder", otBoolean, 0, nullptr, 0, 1,
+     "Don't tranfer older or same-aged files", nullptr},
+    {oiASCIIOnView, "Advanced", "ASCIIOnView", otBoolean, 1, nullptr, 0, 1,
+     "Transfer ASCII on view", nullptr},
+    {oiPreserveTimeStamp, "Advanced", "PreserveTimeStamp", otBoolean, 1, nullptr, 0, 1,
+     "Preserve date and time on downloaded files", nullptr},
+    {oiConfirmRestarts, "Advanced", "ConfirmRestarts", otBoolean, 1, nullptr, 0, 1,
+     "Confirm recoveries", nullptr},
+    {oiConfirmLowerCase, "Advanced", "ConfirmLowerCase", otBoolean, 0, nullptr, 0, 1,
+     "Force uploaded filenames to lowercase", nullptr},
+    {oiConfirmOverwrites, "Advanced", "ConfirmOverwrites", otBoolean, 1, nullptr, 0, 1,
+     "Confirm file overwrites", nullptr},
+    {oiTryToResume, "Advanced", "TryToResume", otChoice, 1, nullptr, 0, 2,
+     " Type of recoveries for failed tranfers ", "None|Binary files|All files"},
+    {oiLocalDblClk, "Advanced", "LocalDblClk", otChoice, 3, nullptr, 0, 3,
+     " Double click action (local) ", "&Properties|&View|&Upload|&Open"},
+    {oiHostDblClk, "Advanced", "HostDblClk", otChoice, 2, nullptr, 0, 3,
+     " Double click action (host) ", "P&roperties|V&iew|&Download|O&pen"},
+    {oiShowManager, "Connection", "ShowManager", otBoolean, 1, nullptr, 0, 1,
+     "View the session manager on startup", nullptr},
+    {oiPromptForPass, "Connection", "PromptForPass", otBoolean, 1, nullptr, 0, 1,
+     "Ask for password if none is specified", nullptr},
+    {oiPing, "Connection", "Ping", otBoolean, 1, nullptr, 0, 1,
+     "Stay connected with the server", nullptr},
+    {oiUsePASV, "Connection", "UsePASV", otBoolean, 0, nullptr, 0, 1,
+     "Use passive mode (PASV) for transfers", nullptr},
+    {oiRetries, "Connection", "Retries", otNumber, 3, nullptr, 0, AnyNumber,
+     "Try to reconnect %1 times", nullptr},
+    {oiInfiniteRetry, "Connection", "InfiniteRetry", otBoolean, 0, nullptr, 0, 1,
+     "until connected", nullptr},
+    {oiTimeout, "Connection", "Timeout", otNumber, 90, nullptr, 1, MaxTimeoutSeconds,
+     "Timeout after %1 seconds", nullptr},
+    {oiTransferMode, "Connection", "TransferMode", otChoice, 0, nullptr, 0, 4,
+     "Default transfer mode", "A&uto|ASC&II|&Binary|&EBCDIC|&Local"},
+    {oiFirewallEnabled, "Firewall", "Enabled", otBoolean, 0, nullptr, 0, 1,
+     "Activate Firewalls", nullptr},
+    {oiFirewallType, "Firewall", "Type", otChoice, 0, nullptr, 0, 3,
+     " Type ", "&Site|&Proxy|User with &login|User without l&ogin"},
+    {oiFirewallHost, "Firewall", "Host", otText, 0, "", 0, 0,
+     "Host:", nullptr},
+    {oiFirewallPort, "Firewall", "Port", otText, 0, "21", 0, 0,
+     "Port:", nullptr},
+    {oiFirewallUser, "Firewall", "User", otText, 0, "", 0, 0,
+     "User ID:", nullptr},
+    {oiFirewallPassword, "Firewall", "Password", otText, 0, "", 0, 0,
+     "Password:", nullptr},
+    {oiSoundsEnabled, "Sounds", "Enabled", otBoolean, 0, nullptr, 0, 1,
+     "Activate sounds", nullptr},
+    {oiConnectSuccessSound, "Sounds", "ConnectSuccess", otText, 0, "", 0, 0,
+     "Connection success:", nullptr},
+    {oiConnectFailureSound, "Sounds", "ConnectFailure", otText, 0, "", 0, 0,
+     "Connection failure:", nullptr},
+    {oiDisconnectSound, "Sounds", "Disconnect", otText, 0, "", 0, 0,
+     "Disconnection:", nullptr},
+    {oiEndOfFileSound, "Sounds", "EndOfFile", otText, 0, "", 0, 0,
+     "End of transfer:", nullptr},
+    {oiEndOfTotalSound, "Sounds", "EndOfTotal", otText, 0, "", 0, 0,
+     "End of all transfers:", nullptr},
+    {oiErrorSound, "Sounds", "Error", otText, 0, "", 0, 0,
+     "Error in the transfer:", nullptr},
 }};
 
 constexpr bool DescriptorsInIdOrder()
@@ -158,6 +196,13 @@ const std::array<TOptionDescriptor, OptionCount> &OptionDescriptors()
 const TOptionDescriptor &OptionDescriptor(TOptionId id)
 {
     return Descriptors.at(id);
+}
+
+QString OptionFieldName(TOptionId id)
+{
+    QString caption = QString::fromLatin1(OptionDescriptor(id).Label).trimmed();
+    caption.remove(u'&');
+    return caption.replace(QStringLiteral("%1"), QStringLiteral("..."));
 }
 
 // ---- Defaults ----
@@ -262,9 +307,16 @@ void TOptions::Load()
 
 std::optional<QString> TOptions::ValidationError() const
 {
-    for (const TOptionId id : {oiRetries, oiTimeout}) {
-        if (!StrictInteger(Text(id)))
-            return QStringLiteral("'%1' is not a valid integer value").arg(Text(id));
+    for (const TOptionDescriptor &d : Descriptors) {
+        if (d.Type != otNumber)
+            continue;
+        const QString text = Text(d.Id);
+        const std::optional<int> value = StrictInteger(text);
+        if (!value)
+            return QStringLiteral("%1: '%2' is not a valid integer value").arg(OptionFieldName(d.Id), text);
+        if (*value < d.Min || *value > d.Max)
+            return QStringLiteral("%1: '%2' is not a value from %3 to %4")
+                .arg(OptionFieldName(d.Id), text, QString::number(d.Min), QString::number(d.Max));
     }
     return std::nullopt;
 }

@@ -78,6 +78,9 @@ struct TOptionDescriptor
     const char *DefaultText; // otText
     int Min;                 // otChoice, otNumber: the smallest usable value
     int Max;
+    // The caption of its control; a number's caption holds %1 where its edit stands.
+    const char *Label;
+    const char *Items; // otChoice: the radio items, separated by '|'
 };
 
 // The descriptors, in the order of the file and of the window's pages.
@@ -119,8 +122,9 @@ public:
     // of the file are added to the history unless already there.
     void Load();
     // Writes every option, the extension list and the URL history. Nothing is written
-    // when a number is not a whole number ("'%s' is not a valid integer value") or the
-    // file cannot be written; the message is then returned in errorMessage.
+    // when a number is not a whole number ("'%s' is not a valid integer value") or lies
+    // outside its range, or the file cannot be written; the message, which names the
+    // field, is then returned in errorMessage.
     bool Save(QString *errorMessage = nullptr) const;
     // Writes the "URLs" section alone (at program end).
     bool SaveURLs(QString *errorMessage = nullptr) const;
@@ -181,6 +185,9 @@ private:
     QStringList FExtensions;
     QStringList FURLs;
 };
+
+// The option's caption as a message names it: "Timeout after ... seconds".
+QString OptionFieldName(TOptionId id);
 
 // Whole decimal number as the strict conversion on saving accepts it.
 std::optional<int> StrictInteger(const QString &text);

@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <memory>
+#include <utility>
 #include <sys/resource.h>
 
 namespace {
@@ -285,15 +286,23 @@ TEST_F(OptionsTest, NumbersThatAreNotWholeNumbersAreRefusedOnSave)
         options.SetBool(oiUsePASV, true);
         QString error;
         EXPECT_FALSE(options.Save(&error)) << text;
-        EXPECT_EQ(error, QString("'%1' is not a valid integer value").arg(text));
+        EXPECT_EQ(error, QString("Try to reconnect ... times: '%1' is not a valid integer value").arg(text));
         EXPECT_EQ(ReadFile(), before);
     }
     TOptions timeout(OptionsFile());
     timeout.SetText(oiTimeout, "ninety");
     QString error;
     EXPECT_FALSE(timeout.Save(&error));
-    EXPECT_EQ(error, "'ninety' is not a valid integer value");
+    EXPECT_EQ(error, "Timeout after ... seconds: 'ninety' is not a valid integer value");
     EXPECT_EQ(ReadFile(), before);
+
+    for (const auto &[id, text] : {std::pair{oiRetries, "-1"}, std::pair{oiTimeout, "0"}, std::pair{oiTimeout, "2147484"}}) {
+        TOptions outOfRange(OptionsFile());
+        outOfRange.SetText(id, text);
+        EXPECT_FALSE(outOfRange.Save(&error)) << text;
+        EXPECT_TRUE(error.startsWith(OptionFieldName(id) + ": '" + text + "' is not a value from")) << qPrintable(error);
+        EXPECT_EQ(ReadFile(), before);
+    }
 
     EXPECT_EQ(StrictInteger(" 42 "), 42);
     EXPECT_EQ(StrictInteger("-3"), -3);

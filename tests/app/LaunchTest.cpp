@@ -162,7 +162,8 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return idle; }));
         QStringList copies;
         for (const QString &name : names) {
-            copies.append(TempFolder() + "/fetched-" + name);
+            // The temporary folder is shared with every other test process of this user.
+            copies.append(TempFolder() + "/fetched-" + QString::fromStdString(KindName(GetParam())) + "-" + name);
             idle = false;
             engine.Download(("/" + name).toStdString(), copies.last(), 2);
             EXPECT_TRUE(

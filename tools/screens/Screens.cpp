@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThread>
@@ -26,6 +27,24 @@ std::vector<const TScreenScene *> &Scenes()
 {
     static std::vector<const TScreenScene *> scenes;
     return scenes;
+}
+
+// A local folder like a user's, so that the pictures show no build tree.
+QString MakeLocalSamples(const QString &folder)
+{
+    const QDir root(folder);
+    root.mkpath(QStringLiteral("Photos"));
+    root.mkpath(QStringLiteral("Reports"));
+    root.mkpath(QStringLiteral("Website"));
+    const std::pair<const char *, qsizetype> files[] = {
+        {"notes.txt", 1200}, {"budget 2026.csv", 48000}, {"index.html", 5300}, {"logo.png", 23000},
+        {"holiday.jpg", 1800000}};
+    for (const auto &[name, size] : files) {
+        QFile file(root.filePath(QString::fromUtf8(name)));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(size, 'x'));
+    }
+    return folder;
 }
 
 } // namespace
@@ -92,7 +111,8 @@ TfrmMain &TScreenContext::MainWindow()
     if (d->Window)
         return *d->Window;
     const QStringList arguments{QStringLiteral("-c"), QStringLiteral("%1:%2").arg(FHost).arg(FPort),
-                                QStringLiteral("-u"), FUser, QStringLiteral("-p"), FPassword};
+                                QStringLiteral("-u"), FUser, QStringLiteral("-p"), FPassword,
+                                QStringLiteral("-l"), MakeLocalSamples(d->ProgramFolder.filePath(QStringLiteral("My files")))};
     d->Window = std::make_unique<TfrmMain>(arguments, Queue());
     d->Window->resize(1100, 720);
     d->Window->show();

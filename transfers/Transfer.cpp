@@ -668,8 +668,12 @@ void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatu
         else
             UnindexItem(item);
     }
-    if (item.FStatus == tsPending)
+    if (item.FStatus == tsPending) {
         FPendingHint = 0;
+        // Re-submitted: the run it joins or begins ends for the watchers too.
+        if (!IsActive(oldStatus))
+            FRunOpen = true;
+    }
     OnItemStatusChanged.Raise(*this, item);
     // A pending item cancelled or failed without running has no end to collect.
     if (oldStatus == tsPending && !IsActive(item.FStatus))

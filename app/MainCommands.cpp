@@ -6,6 +6,8 @@
 #include "app/ViewTabs.h"
 #include "engine/FTPComp.h"
 #include "platform/Version.h"
+#include "transfers/TranMan.h"
+#include "transfers/TransferProgress.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
@@ -54,7 +56,11 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::DisconnectTransfer, tr("Disconnect Transfer Connection"))
             .Enabled(R::Manual)
             .With(cfStartsDisabled)
-            .Does([this](bool) { FQueue.DisconnectAll(); }),
+            .Does([this](bool) {
+                if (FProgressWindow)
+                    FProgressWindow->CancelClick();
+                FQueue.DisconnectAll();
+            }),
         Row(C::DisconnectTransferButton, tr("Disconnect")).Image(S::SP_DialogCancelButton),
         Row(C::Exit, tr("&Exit")).Keys("Alt+F4").Does([this](bool) { close(); }),
         Row(C::Compare, tr("&Compare Folders")).Enabled(R::RemoteFolderCommands),

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int FrameMS = 60;
-constexpr int IconSize = 32;
+constexpr int IconSize = 40;
 
 } // namespace
 
@@ -43,7 +43,7 @@ bool TCopyAnimation::Playing() const
 
 QSize TCopyAnimation::sizeHint() const
 {
-    return {IconSize * 8, IconSize + 12};
+    return {IconSize * 8, IconSize + 16};
 }
 
 void TCopyAnimation::paintEvent(QPaintEvent *)

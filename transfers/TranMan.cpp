@@ -19,11 +19,11 @@ const QString RowMimeType = QStringLiteral("application/x-ferrow-transfer-row");
 QIcon StatusIcon(TTransferStatus status)
 {
     static const QStyle::StandardPixmap pixmaps[TransferStatusCount] = {
-        QStyle::SP_MediaPause,         // pending
-        QStyle::SP_MediaPlay,          // in progress
+        QStyle::SP_BrowserReload,      // pending
+        QStyle::SP_ArrowForward,       // in progress
         QStyle::SP_DialogApplyButton,  // done
         QStyle::SP_DialogCancelButton, // cancelled
-        QStyle::SP_MessageBoxCritical, // failed
+        QStyle::SP_MessageBoxWarning,  // failed
     };
     return QApplication::style()->standardIcon(pixmaps[status]);
 }
@@ -263,11 +263,13 @@ TfrmTransferMngr::TfrmTransferMngr(TTransferItems &queue, TfrmTransfer &progress
     lvTransfer->setObjectName(QStringLiteral("lvTransfer"));
     lvTransfer->setModel(FModel);
     layout->addWidget(lvTransfer);
-    // Widths follow the captions; the list is still empty here.
+    // At least the captions' widths; paths and the running status need more.
     QHeaderView *header = lvTransfer->horizontalHeader();
     header->resizeSections(QHeaderView::ResizeToContents);
+    const int widths[TTransferListModel::ColumnCount] = {150, 80, 240, 110, 90};
     for (int column = 0; column < TTransferListModel::ColumnCount; ++column)
-        header->resizeSection(column, std::max(header->sectionSize(column), 90));
+        header->resizeSection(column, std::max(header->sectionSize(column), widths[column]));
+    lvTransfer->verticalHeader()->setDefaultSectionSize(lvTransfer->fontMetrics().height() + 8);
 
     mnupopTransfer = new QMenu(this);
     CancelMnuItm = mnupopTransfer->addAction(tr("&Cancel"), this, &TfrmTransferMngr::CancelClick);
@@ -279,7 +281,7 @@ TfrmTransferMngr::TfrmTransferMngr(TTransferItems &queue, TfrmTransfer &progress
         mnupopTransfer->popup(lvTransfer->viewport()->mapToGlobal(position));
     });
     connect(lvTransfer, &TTransferListView::RowDropped, this, &TfrmTransferMngr::DropSelectedRow);
-    resize(640, 280);
+    resize(840, 300);
 }
 
 void TfrmTransferMngr::PreparePopup(int row)

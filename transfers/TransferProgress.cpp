@@ -38,8 +38,9 @@ QLabel *NewLabel(QWidget *parent, const char *name, Qt::Alignment alignment = Qt
     auto *label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setAlignment(alignment | Qt::AlignVCenter);
-    // Long names must not widen the window.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // The figures on the right take what they need; a long name on the left is cut.
+    label->setSizePolicy(alignment & Qt::AlignRight ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                         QSizePolicy::Fixed);
     return label;
 }
 
@@ -116,7 +117,6 @@ void TfrmTransfer::CreateControls()
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
     grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
 
     aviTransfer = new TCopyAnimation(pnlProgress);
     aviTransfer->setObjectName(QStringLiteral("aviTransfer"));

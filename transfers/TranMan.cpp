@@ -47,6 +47,8 @@ TTransferListModel::TTransferListModel(TTransferItems &queue, QObject *parent)
         [this](TTransferItems &, TTransferItem &item) { ItemChanged(item, colStatus, colStatus); });
     FQueueConnections += FQueue.OnItemSizeChanged.Connect(
         [this](TTransferItems &, TTransferItem &item) { ItemChanged(item, colSize, colSize); });
+    FQueueConnections +=
+        FQueue.OnItemRemoved.Connect([this](TTransferItems &, TTransferItem &item) { ItemRemoved(item); });
 }
 
 void TTransferListModel::AddPendingRows()
@@ -184,6 +186,20 @@ void TTransferListModel::MoveRow(int from, int to)
     endMoveRows();
 }
 
+void TTransferListModel::ItemRemoved(const TTransferItem &item)
+{
+    std::erase(FNewRows, &item);
+    const int row = RowOf(&item);
+    if (row < 0)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    FRowOf.erase(&item);
+    FRows.erase(FRows.begin() + row);
+    for (std::size_t later = std::size_t(row); later < FRows.size(); ++later)
+        FRowOf[FRows[later]] = int(later);
+    endRemoveRows();
+}
+
 void TTransferListModel::ItemChanged(const TTransferItem &item, int firstColumn, int lastColumn)
 {
     const int row = RowOf(&item);
@@ -294,7 +310,8 @@ void TfrmTransferMngr::PreparePopup(int row)
 
 void TfrmTransferMngr::CancelClick()
 {
-    TTransferItem *item = FClickedItem;
+    // The item may have left the queue while the pop-up was open.
+    TTransferItem *item = FModel->RowOf(FClickedItem) >= 0 ? FClickedItem : nullptr;
     if (!item || !CanCancelTransfer(item->Status()))
         return;
     if (item->Status() == tsInProgress && item == FProgress.CurrentItem())
@@ -305,7 +322,7 @@ void TfrmTransferMngr::CancelClick()
 
 void TfrmTransferMngr::ResubmitClick()
 {
-    TTransferItem *item = FClickedItem;
+    TTransferItem *item = FModel->RowOf(FClickedItem) >= 0 ? FClickedItem : nullptr;
     if (!item)
         return;
     if (item->Status() == tsCancelled)

@@ -49,6 +49,7 @@ public:
 
 private:
     void ItemChanged(const TTransferItem &item, int firstColumn, int lastColumn);
+    void ItemRemoved(const TTransferItem &item);
 
     TTransferItems &FQueue;
     TScopedConnections FQueueConnections;

@@ -685,6 +685,7 @@ void TTransferItems::Remove(TTransferItem &item)
     const int index = IndexOf(&item);
     if (index < 0)
         return;
+    OnItemRemoved.Raise(*this, item);
     if (FEndingItem == &item)
         FEndingItem = nullptr;
     // Its watches go with it.

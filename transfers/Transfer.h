@@ -282,6 +282,8 @@ public:
     TTransferItemEvent OnItemProgress;
     // The engine reported another size for a download: the manager's Size column follows.
     TTransferItemEvent OnItemSizeChanged;
+    // An item leaves the queue because it is being freed; raised before it goes.
+    TTransferItemEvent OnItemRemoved;
     // A run is over: items were added, and now none is pending, running or ending, and
     // no submitter holds the run open. Raised once per run.
     TTransferQueueEvent OnRunEnded;

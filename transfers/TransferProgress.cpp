@@ -85,6 +85,10 @@ TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
         EndRun();
         FEndReported = false;
     });
+    FQueueConnections += FQueue.OnItemRemoved.Connect([this](TTransferItems &, TTransferItem &item) {
+        if (&item == FCurrentItem)
+            FCurrentItem = nullptr;
+    });
     FQueueConnections += FQueue.OnConnect.Connect([this](TFTPComponent *) { emit TransferConnected(true); });
     FQueueConnections +=
         FQueue.OnDisconnect.Connect([this](TFTPComponent *) { emit TransferConnected(false); });

@@ -369,4 +369,12 @@ TEST(TransferManagerTest, RowsMoveWithTheirItemsAndOnlyThisListsRowsDrop)
     EXPECT_FALSE(windows.Drag(0, 2, &text));
     EXPECT_EQ(QueueNames(queue), windows.RowNames());
     EXPECT_EQ(windows.RowNames(), (std::vector<std::string>{"B", "D", "C", "A"}));
+
+    // An item freed while it waits takes its row along; the pop-up on it does nothing.
+    windows.Manager.PreparePopup(1);
+    delete queue.Items(1);
+    windows.Manager.CancelMenuItem()->trigger();
+    EXPECT_EQ(windows.RowNames(), (std::vector<std::string>{"B", "C", "A"}));
+    EXPECT_EQ(windows.RowText(2, TTransferListModel::colFile), "A");
+    EXPECT_EQ(QueueNames(queue), windows.RowNames());
 }

@@ -16,6 +16,8 @@ constexpr int IconSize = 40;
 TCopyAnimation::TCopyAnimation(QWidget *parent)
     : QWidget(parent)
     , FTimer(new QTimer(this))
+    , FFolder(style()->standardIcon(QStyle::SP_DirIcon))
+    , FPage(style()->standardIcon(QStyle::SP_FileIcon))
 {
     FTimer->setInterval(FrameMS);
     connect(FTimer, &QTimer::timeout, this, [this] {
@@ -49,13 +51,11 @@ QSize TCopyAnimation::sizeHint() const
 void TCopyAnimation::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
-    const QIcon page = style()->standardIcon(QStyle::SP_FileIcon);
     const int top = height() - IconSize;
     const int left = 4;
     const int right = width() - IconSize - 4;
-    folder.paint(&painter, left, top, IconSize, IconSize);
-    folder.paint(&painter, right, top, IconSize, IconSize);
+    FFolder.paint(&painter, left, top, IconSize, IconSize);
+    FFolder.paint(&painter, right, top, IconSize, IconSize);
     if (!Playing())
         return;
     // The page rises out of the left folder and falls into the right one.
@@ -63,5 +63,5 @@ void TCopyAnimation::paintEvent(QPaintEvent *)
     const int pageSize = IconSize * 3 / 4;
     const int x = left + int(t * (right - left));
     const int y = top - int(std::sin(t * M_PI) * 10) + (IconSize - pageSize) / 2;
-    page.paint(&painter, x + (IconSize - pageSize) / 2, y, pageSize, pageSize);
+    FPage.paint(&painter, x + (IconSize - pageSize) / 2, y, pageSize, pageSize);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
 
 class QTimer;
@@ -26,5 +27,7 @@ protected:
 
 private:
     QTimer *FTimer = nullptr;
+    QIcon FFolder;
+    QIcon FPage;
     int FFrame = 0;
 };

@@ -15,6 +15,7 @@
 namespace {
 
 const QString RowMimeType = QStringLiteral("application/x-ferrow-transfer-row");
+constexpr int ChangeIntervalMS = 250;
 
 QIcon StatusIcon(TTransferStatus status)
 {
@@ -36,17 +37,21 @@ TTransferListModel::TTransferListModel(TTransferItems &queue, QObject *parent)
     : QAbstractTableModel(parent)
     , FQueue(queue)
 {
+    FChangeTimer = new QTimer(this);
+    FChangeTimer->setSingleShot(true);
+    FChangeTimer->setInterval(ChangeIntervalMS);
+    connect(FChangeTimer, &QTimer::timeout, this, &TTransferListModel::ShowChangedRows);
     FQueueConnections += FQueue.OnItemAdded.Connect([this](TTransferItems &, TTransferItem &item) {
         if (FNewRows.empty())
             QTimer::singleShot(0, this, &TTransferListModel::AddPendingRows);
         FNewRows.push_back(&item);
     });
     FQueueConnections += FQueue.OnItemStatusChanged.Connect(
-        [this](TTransferItems &, TTransferItem &item) { ItemChanged(item, colFile, colStatus); });
-    FQueueConnections += FQueue.OnItemProgress.Connect(
-        [this](TTransferItems &, TTransferItem &item) { ItemChanged(item, colStatus, colStatus); });
+        [this](TTransferItems &, TTransferItem &item) { ItemChanged(item); });
+    FQueueConnections +=
+        FQueue.OnItemProgress.Connect([this](TTransferItems &, TTransferItem &item) { ItemChanged(item); });
     FQueueConnections += FQueue.OnItemSizeChanged.Connect(
-        [this](TTransferItems &, TTransferItem &item) { ItemChanged(item, colSize, colSize); });
+        [this](TTransferItems &, TTransferItem &item) { ItemChanged(item); });
     FQueueConnections +=
         FQueue.OnItemRemoved.Connect([this](TTransferItems &, TTransferItem &item) { ItemRemoved(item); });
 }
@@ -200,11 +205,26 @@ void TTransferListModel::ItemRemoved(const TTransferItem &item)
     endRemoveRows();
 }
 
-void TTransferListModel::ItemChanged(const TTransferItem &item, int firstColumn, int lastColumn)
+void TTransferListModel::ItemChanged(const TTransferItem &item)
 {
     const int row = RowOf(&item);
-    if (row >= 0)
-        emit dataChanged(index(row, firstColumn), index(row, lastColumn));
+    if (row < 0)
+        return;
+    FFirstChanged = FFirstChanged < 0 ? row : std::min(FFirstChanged, row);
+    FLastChanged = std::max(FLastChanged, row);
+    if (!FChangeTimer->isActive())
+        FChangeTimer->start();
+}
+
+void TTransferListModel::ShowChangedRows()
+{
+    if (FFirstChanged < 0)
+        return;
+    const int first = std::min(FFirstChanged, rowCount() - 1);
+    const int last = std::min(FLastChanged, rowCount() - 1);
+    FFirstChanged = FLastChanged = -1;
+    if (first >= 0 && last >= first)
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
 }
 
 // ---- TTransferListView ----

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QMenu;
+class QTimer;
 class QAction;
 class TfrmTransfer;
 
@@ -48,7 +49,10 @@ public:
     void AddPendingRows();
 
 private:
-    void ItemChanged(const TTransferItem &item, int firstColumn, int lastColumn);
+    // Rows show changes a few times a second: a queue of small files changes many
+    // rows a second, and repainting for each would slow the queue down.
+    void ItemChanged(const TTransferItem &item);
+    void ShowChangedRows();
     void ItemRemoved(const TTransferItem &item);
 
     TTransferItems &FQueue;
@@ -56,6 +60,9 @@ private:
     std::vector<TTransferItem *> FRows;
     std::unordered_map<const TTransferItem *, int> FRowOf;
     std::vector<TTransferItem *> FNewRows;
+    QTimer *FChangeTimer = nullptr;
+    int FFirstChanged = -1;
+    int FLastChanged = -1;
 };
 
 // The list: its rows can be dragged onto other rows of the same list.

@@ -125,7 +125,8 @@ void TfrmMain::CreateLongLivedWindows()
     FQueue.SetHost(this);
     MessageWindow()->SetLogFileProvider([this] { return FOptions->LogFile(); });
 
-    auto *progress = new TfrmTransfer(FQueue);
+    FProgressWindow = std::make_unique<TfrmTransfer>(FQueue);
+    TfrmTransfer *progress = FProgressWindow.get();
     const auto report = [this](int state) {
         ViewUpdateState(nullptr, state, ActiveHostView() ? ActiveHostView()->SelectedCount() : 0);
     };
@@ -133,11 +134,11 @@ void TfrmMain::CreateLongLivedWindows()
     connect(progress, &TfrmTransfer::AllTransferred, this, [report] { report(vsAllTransferred); });
     connect(progress, &TfrmTransfer::TransferConnected, this,
             [this](bool connected) { FActions->SetEnabled(TCommand::DisconnectTransfer, connected); });
-    connect(progress, &TfrmTransfer::StatusText, this, &TfrmMain::SetStatusText);
     connect(progress, &TfrmTransfer::TransferError, this,
             [this](const QString &text) { MessageWindow()->AddLine(text, Qt::red); });
-    FProgressWindow.reset(progress);
-    FTransferManager = std::make_unique<TfrmTransferMngr>(FQueue);
+    FTransferManager = std::make_unique<TfrmTransferMngr>(FQueue, *progress);
+    connect(FTransferManager.get(), &TfrmTransferMngr::VisibilityChanged, this,
+            [this](bool shown) { FActions->Action(TCommand::ShowTransferManager)->setChecked(shown); });
 }
 
 // ---------------------------------------------------------------- layout

@@ -34,6 +34,8 @@ class TMessageWindow;
 class TQuestionWindows;
 class TSidePanel;
 class TTopPanel;
+class TfrmTransfer;
+class TfrmTransferMngr;
 class TViewsPanel;
 class TTreeCombo;
 class TViewTabs;
@@ -86,7 +88,9 @@ public:
     int ToolbarHeight() const;
     const TLastConnections &LastConnections() const { return FLastSites; }
     QAction *StopAction() const { return FActions->Action(TCommand::Stop); }
-    QAction *Command(TCommand id) const { return FActions->Action(id); }
+    QAction *Action(TCommand command) const { return FActions->Action(command); }
+    TfrmTransfer *ProgressWindow() const { return FProgressWindow.get(); }
+    TfrmTransferMngr *TransferManager() const { return FTransferManager.get(); }
 
     THostView *NewHostView();
     TLocalView *NewLocalView();
@@ -238,8 +242,8 @@ private:
 
     // The long-lived windows, created after this one in this order.
     std::unique_ptr<TOptions> FOptions;
-    std::unique_ptr<QWidget> FProgressWindow;
-    std::unique_ptr<QWidget> FTransferManager;
+    std::unique_ptr<TfrmTransfer> FProgressWindow;
+    std::unique_ptr<TfrmTransferMngr> FTransferManager;
 
     TActionRegistry *FActions = nullptr;
     // Freed first: the views' last reports must not reach a window that is half gone.

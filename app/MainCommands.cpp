@@ -10,6 +10,8 @@
 #include "engine/FTPComp.h"
 #include "platform/Version.h"
 #include "views/FileProperties.h"
+#include "transfers/TranMan.h"
+#include "transfers/TransferProgress.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
@@ -65,7 +67,11 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
         Row(C::DisconnectTransfer, tr("Disconnect Transfer Connection"))
             .Enabled(R::Manual)
             .With(cfStartsDisabled)
-            .Does([this](bool) { FQueue.DisconnectAll(); }),
+            .Does([this](bool) {
+                if (FProgressWindow)
+                    FProgressWindow->CancelClick();
+                FQueue.DisconnectAll();
+            }),
         Row(C::DisconnectTransferButton, tr("Disconnect")).Image(S::SP_DialogCancelButton),
         Row(C::Exit, tr("&Exit")).Keys("Alt+F4").Does([this](bool) { close(); }),
         Row(C::Compare, tr("&Compare Folders"))

@@ -497,6 +497,7 @@ TTransferSettings TOptions::TransferSettings() const
     settings.TryToResume = Choice(oiTryToResume);
     settings.ConfirmRestarts = Bool(oiConfirmRestarts);
     settings.ConfirmOverwrites = Bool(oiConfirmOverwrites);
+    settings.PreserveTimeStamp = Bool(oiPreserveTimeStamp);
     settings.FirewallEnabled = Bool(oiFirewallEnabled);
     settings.FirewallType = Choice(oiFirewallType);
     settings.FirewallHost = Text(oiFirewallHost).toStdString();

@@ -1,12 +1,19 @@
 // The transfer queue against its peers: many small downloads from one folder of a local
 // vsftpd (pyftpdlib when vsftpd cannot run here), by the queue, by lftp's mirror (with its
-// defaults, and pipelined) and by one curl process reusing its connection; then the
-// queue's memory per waiting item.
+// defaults, and pipelined) and by one curl process reusing its connection; the queue also
+// with its progress window and transfer manager, hidden and shown; then the queue's
+// memory per waiting item, and the cost of the manager's rows as the queue grows.
 
 #include "tests/support/FtpServers.h"
 #include "transfers/Transfer.h"
 
 #include <QCoreApplication>
+#ifdef FERROW_BENCH_WINDOWS
+#include "transfers/TranMan.h"
+#include "transfers/TransferProgress.h"
+
+#include <QApplication>
+#endif
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,7 +21,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
 #include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,12 +73,40 @@ struct TResult
     double FilesPerSecond() const { return Seconds > 0 ? Files / Seconds : 0; }
 };
 
-TResult RunQueue(const TTestFtpServer &server, const QString &localDir)
+// The progress window and the transfer manager watching a queue, as the program has them.
+enum class TWindows { None, Hidden, Shown };
+
+#ifdef FERROW_BENCH_WINDOWS
+struct TQueueWindows
+{
+    TQueueWindows(TTransferItems &queue, bool shown)
+        : Progress(queue)
+        , Manager(queue, Progress)
+    {
+        if (shown) {
+            Progress.show();
+            Manager.show();
+        }
+    }
+    TfrmTransfer Progress;
+    TfrmTransferMngr Manager;
+};
+#else
+struct TQueueWindows
+{
+    TQueueWindows(TTransferItems &, bool) {}
+};
+#endif
+
+TResult RunQueue(const TTestFtpServer &server, const QString &localDir, TWindows windows = TWindows::None)
 {
     TTransferItems queue;
     TTransferSettings settings;
     settings.Passive = true;
     queue.SetSettings(settings);
+    std::optional<TQueueWindows> watching;
+    if (windows != TWindows::None)
+        watching.emplace(queue, windows == TWindows::Shown);
     std::string dest = QDir(localDir).absolutePath().toStdString() + '/';
 
     QElapsedTimer timer;
@@ -197,11 +235,117 @@ void MeasureMemory()
     queue.reset();
 }
 
+#ifdef FERROW_BENCH_WINDOWS
+// A port that takes connections and never answers: the queue's first item waits there
+// for its welcome, and every item after it stays pending.
+class TSilentPort
+{
+public:
+    TSilentPort()
+    {
+        FSocket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (FSocket >= 0 && ::bind(FSocket, reinterpret_cast<sockaddr *>(&address), length) == 0
+            && ::listen(FSocket, 4) == 0 && ::getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+            FPort = ntohs(address.sin_port);
+    }
+    ~TSilentPort()
+    {
+        if (FSocket >= 0)
+            ::close(FSocket);
+    }
+    TSilentPort(const TSilentPort &) = delete;
+    TSilentPort &operator=(const TSilentPort &) = delete;
+    int Port() const { return FPort; }
+
+private:
+    int FSocket = -1;
+    int FPort = 0;
+};
+
+// Rows of the shown transfer manager: the time to add one as the queue grows, and its
+// memory beside the queue's own.
+void MeasureManagerRows()
+{
+    constexpr int Total = 100000;
+    constexpr int Chunk = 1000;
+    TSilentPort silent;
+    if (silent.Port() == 0) {
+        std::printf("Transfer manager rows: no silent port\n");
+        return;
+    }
+    const auto makeItem = [&silent](int i) {
+        auto item = std::make_unique<TTransferItem>();
+        item->Host = "127.0.0.1";
+        item->Port = silent.Port();
+        item->UserName = "someuser";
+        item->Password = "some-password";
+        item->SourceFolder = "/pub/releases/2024/source/";
+        item->DestFolder = "/home/someuser/Downloads/releases/";
+        item->Name = QStringLiteral("package-%1.tar.gz").arg(i, 6, 10, QLatin1Char('0')).toStdString();
+        item->Size = 123456789;
+        return item;
+    };
+    // Heap per item of a queue alone and of a queue with the manager shown; the time of
+    // each chunk of adds, with the events that make and paint the rows.
+    const auto fill = [&](bool withWindows, std::vector<double> *chunkSeconds) {
+        auto queue = std::make_unique<TTransferItems>();
+        std::optional<TQueueWindows> windows;
+        if (withWindows)
+            windows.emplace(*queue, true);
+        QCoreApplication::processEvents();
+        malloc_trim(0);
+        const std::size_t before = mallinfo2().uordblks;
+        QElapsedTimer timer;
+        for (int i = 0; i < Total; i += Chunk) {
+            timer.start();
+            for (int j = i; j < i + Chunk; ++j) {
+                auto item = makeItem(j);
+                queue->Add(item);
+            }
+            QCoreApplication::processEvents();
+            if (chunkSeconds)
+                chunkSeconds->push_back(double(timer.nsecsElapsed()) / 1e9);
+        }
+        const double perItem = double(mallinfo2().uordblks - before) / Total;
+        windows.reset();
+        queue.reset();
+        return perItem;
+    };
+    const double queueOnly = fill(false, nullptr);
+    std::vector<double> chunks;
+    const double withManager = fill(true, &chunks);
+    // The three chunks that end at 10,000 and at 100,000 items.
+    const auto perRow = [&chunks](int endingAt) {
+        const int last = endingAt / Chunk - 1;
+        return Median({chunks[std::size_t(last - 2)], chunks[std::size_t(last - 1)], chunks[std::size_t(last)]})
+               / Chunk * 1e6;
+    };
+    const double at10k = perRow(10000);
+    const double at100k = perRow(Total);
+    std::printf("Transfer manager shown, %d items added in chunks of %d: %.2f us/row at 10,000, %.2f us/row at "
+                "100,000; ratio %.2f (target <= 1.5: %s)\n",
+                Total, Chunk, at10k, at100k, at100k / at10k, at100k / at10k <= 1.5 ? "met" : "MISSED");
+    std::printf("Transfer manager memory: %.0f bytes/row beside the queue's %.0f bytes/item\n",
+                withManager - queueOnly, queueOnly);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+#ifdef FERROW_BENCH_WINDOWS
+    // The windows are measured as real widgets, without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     TFTPComponent::RetryCount = 1;
 
     std::unique_ptr<TTestFtpServer> server;
@@ -226,7 +370,7 @@ int main(int argc, char **argv)
     std::printf("Transfer queue: %d files of %d bytes from %s on 127.0.0.1, one at a time; "
                 "median of %d interleaved runs\n",
                 FileCount, FileSize, server->KindName().c_str(), Runs);
-    std::vector<double> queueRates, lftpRates, pipelinedRates, curlRates;
+    std::vector<double> queueRates, lftpRates, pipelinedRates, curlRates, hiddenRates, shownRates;
     bool complete = true;
     // Creating a file costs far more for half a minute after many were deleted (the file
     // system skips recently freed inodes), so nothing is deleted before the last run.
@@ -253,9 +397,13 @@ int main(int argc, char **argv)
             [&] { record(RunLftp(*server, dir("lftp"), false), lftpRates); },
             [&] { record(RunLftp(*server, dir("lftp-pipelined"), true), pipelinedRates); },
             [&] { record(RunCurl(*server, dir("curl")), curlRates); },
+#ifdef FERROW_BENCH_WINDOWS
+            [&] { record(RunQueue(*server, dir("windows-hidden"), TWindows::Hidden), hiddenRates); },
+            [&] { record(RunQueue(*server, dir("windows-shown"), TWindows::Shown), shownRates); },
+#endif
         };
         // FERROW_BENCH_CLIENT=N runs only client N (0 the queue, 1 lftp, 2 pipelined lftp,
-        // 3 curl), for profiling it.
+        // 3 curl, 4 the queue with its windows hidden, 5 shown), for profiling it.
         const int only =
             qEnvironmentVariableIsSet("FERROW_BENCH_CLIENT") ? qEnvironmentVariableIntValue("FERROW_BENCH_CLIENT") : -1;
         for (std::size_t i = 0; i < std::size(clients); ++i) {
@@ -264,8 +412,10 @@ int main(int argc, char **argv)
                 clients[client]();
         }
         const auto last = [](const std::vector<double> &rates) { return rates.empty() ? 0.0 : rates.back(); };
-        std::printf("  run %d: Ferrow %.1f, lftp %.1f, lftp pipelined %.1f, curl %.1f files/s\n", run + 1,
-                    last(queueRates), last(lftpRates), last(pipelinedRates), last(curlRates));
+        std::printf("  run %d: Ferrow %.1f (windows hidden %.1f, shown %.1f), lftp %.1f, lftp pipelined %.1f, "
+                    "curl %.1f files/s\n",
+                    run + 1, last(queueRates), last(hiddenRates), last(shownRates), last(lftpRates),
+                    last(pipelinedRates), last(curlRates));
     }
     const double queueRate = Median(queueRates);
     std::printf("  Ferrow queue:        %7.1f files/s%s\n", queueRate, complete ? "" : "  (files missing!)");
@@ -284,8 +434,25 @@ int main(int argc, char **argv)
     report("lftp mirror:", "lftp", lftpRates, true);
     report("lftp, pipelined:", "pipelined lftp", pipelinedRates, false);
     report("curl, one process:", "curl", curlRates, false);
+#ifdef FERROW_BENCH_WINDOWS
+    // The windows must cost the queue nothing a user would notice.
+    if (!hiddenRates.empty() && !shownRates.empty()) {
+        const double hidden = Median(hiddenRates);
+        const double shown = Median(shownRates);
+        const double lftp = Median(lftpRates);
+        std::printf("  Ferrow, windows hidden: %7.1f files/s\n", hidden);
+        std::printf("  Ferrow, windows shown:  %7.1f files/s   shown / hidden: %.2fx (target >= 0.95: %s)", shown,
+                    shown / hidden, shown >= 0.95 * hidden ? "met" : "MISSED");
+        if (!lftpRates.empty())
+            std::printf("   shown / lftp: %.2fx (target >= 1.00: %s)", shown / lftp, shown >= lftp ? "met" : "MISSED");
+        std::printf("\n");
+    }
+#endif
 
     server.reset();
     MeasureMemory();
+#ifdef FERROW_BENCH_WINDOWS
+    MeasureManagerRows();
+#endif
     return 0;
 }

@@ -122,6 +122,11 @@ std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
     return quotient > max ? max : quotient < min ? min : std::int64_t(quotient);
 }
 
+int TransferPercent(std::int64_t done, std::int64_t total)
+{
+    return int(std::clamp<std::int64_t>(MulDiv(100, done, total), 0, 100));
+}
+
 std::uint64_t SteadyTickCount()
 {
     using namespace std::chrono;
@@ -161,7 +166,7 @@ std::uint64_t TTransferItem::ElapsedTicks() const
 
 int TTransferItem::PercentDone() const
 {
-    return int(std::clamp<std::int64_t>(MulDiv(100, FBytesDone, Size - RestartOffset), 0, 100));
+    return TransferPercent(FBytesDone, Size - RestartOffset);
 }
 
 void TTransferItem::SetStatus(TTransferStatus newStatus)
@@ -663,8 +668,12 @@ void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatu
         else
             UnindexItem(item);
     }
-    if (item.FStatus == tsPending)
+    if (item.FStatus == tsPending) {
         FPendingHint = 0;
+        // Re-submitted: the run it joins or begins ends for the watchers too.
+        if (!IsActive(oldStatus))
+            FRunOpen = true;
+    }
     OnItemStatusChanged.Raise(*this, item);
     // A pending item cancelled or failed without running has no end to collect.
     if (oldStatus == tsPending && !IsActive(item.FStatus))
@@ -676,6 +685,7 @@ void TTransferItems::Remove(TTransferItem &item)
     const int index = IndexOf(&item);
     if (index < 0)
         return;
+    OnItemRemoved.Raise(*this, item);
     if (FEndingItem == &item)
         FEndingItem = nullptr;
     // Its watches go with it.
@@ -739,7 +749,7 @@ std::uint64_t TTransferItems::ElapsedTicks() const
 
 int TTransferItems::PercentDone() const
 {
-    return int(std::clamp<std::int64_t>(MulDiv(100, FBytesDone, FBytesDone + FBytesRemaining), 0, 100));
+    return TransferPercent(FBytesDone, FBytesDone + FBytesRemaining);
 }
 
 bool TTransferItems::IsIdle() const

@@ -21,7 +21,6 @@
 
 class QObject;
 class QTimer;
-class QTreeWidgetItem;
 class TTransferItems;
 
 enum TTransferStatus : std::uint8_t {
@@ -44,6 +43,9 @@ QString DisplayText(const std::string &bytes);
 
 // a * b / c rounded half away from zero, without overflow; -1 when c is 0.
 std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c);
+
+// 100 * done / total rounded, within 0..100; 0 when total is 0.
+int TransferPercent(std::int64_t done, std::int64_t total);
 
 // Milliseconds of a steady clock; the queue's default tick source.
 std::uint64_t SteadyTickCount();
@@ -88,8 +90,6 @@ public:
     TTransferItem(const TTransferItem &) = delete;
     TTransferItem &operator=(const TTransferItem &) = delete;
 
-    // The item's row in the transfer manager; set by the manager, not owned.
-    QTreeWidgetItem *ListItem = nullptr;
     std::string Host;
     int Port = 21;
     std::string UserName;
@@ -282,6 +282,8 @@ public:
     TTransferItemEvent OnItemProgress;
     // The engine reported another size for a download: the manager's Size column follows.
     TTransferItemEvent OnItemSizeChanged;
+    // An item leaves the queue because it is being freed; raised before it goes.
+    TTransferItemEvent OnItemRemoved;
     // A run is over: items were added, and now none is pending, running or ending, and
     // no submitter holds the run open. Raised once per run.
     TTransferQueueEvent OnRunEnded;

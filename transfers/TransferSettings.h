@@ -24,6 +24,7 @@ struct TTransferSettings
     int TryToResume = 1;            // 0 none, 1 binary files, 2 all files
     bool ConfirmRestarts = true;    // "ConfirmRestarts"
     bool ConfirmOverwrites = true;  // "ConfirmOverwrites"
+    bool PreserveTimeStamp = true;  // "PreserveTimeStamp": downloads keep the server's date
 
     // The "Firewall" section.
     bool FirewallEnabled = false;

@@ -289,12 +289,12 @@ TEST_F(MainWindowLaunchTest, LocalEditEntriesDoubleClickViewAndOpenStartTheirPro
 
     // Edit with NotePad: the viewer program in its own folder; Scrivel: the editor.
     Select(local, "a.txt; rm -rf ~");
-    QMenu *edit = window->Command(TCommand::LocalEdit)->menu();
+    QMenu *edit = window->Action(TCommand::LocalEdit)->menu();
     ASSERT_TRUE(edit);
     emit edit->aboutToShow();
-    EXPECT_TRUE(window->Command(TCommand::LocalEditNotePad)->isEnabled());
-    EXPECT_FALSE(window->Command(TCommand::LocalEditEditor)->isEnabled()); // ".txt; rm -rf ~" is no web file
-    window->Command(TCommand::LocalEditNotePad)->trigger();
+    EXPECT_TRUE(window->Action(TCommand::LocalEditNotePad)->isEnabled());
+    EXPECT_FALSE(window->Action(TCommand::LocalEditEditor)->isEnabled()); // ".txt; rm -rf ~" is no web file
+    window->Action(TCommand::LocalEditNotePad)->trigger();
     ASSERT_TRUE(Viewer.WaitForStarts(1));
     EXPECT_THAT(Viewer.Starts()[0].Arguments, ElementsAre(hostile));
     EXPECT_EQ(Viewer.Starts()[0].Folder, QFileInfo(Viewer.Program()).absolutePath());
@@ -302,8 +302,8 @@ TEST_F(MainWindowLaunchTest, LocalEditEntriesDoubleClickViewAndOpenStartTheirPro
 
     Select(local, "page.html");
     emit edit->aboutToShow();
-    EXPECT_TRUE(window->Command(TCommand::LocalEditEditor)->isEnabled());
-    window->Command(TCommand::LocalEditEditor)->trigger();
+    EXPECT_TRUE(window->Action(TCommand::LocalEditEditor)->isEnabled());
+    window->Action(TCommand::LocalEditEditor)->trigger();
     ASSERT_TRUE(editor.WaitForStarts(1));
     EXPECT_THAT(editor.Starts()[0].Arguments, ElementsAre(page));
 
@@ -325,7 +325,7 @@ TEST_F(MainWindowLaunchTest, LocalEditEntriesDoubleClickViewAndOpenStartTheirPro
     QString text, caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     AnswerErrorBox(text, caption, icon);
-    window->Command(TCommand::LocalEditNotePad)->trigger();
+    window->Action(TCommand::LocalEditNotePad)->trigger();
     EXPECT_EQ(text, "An error occurred when the program was started.");
 }
 
@@ -334,19 +334,19 @@ TEST_F(MainWindowLaunchTest, WithoutAnEditorTheEditorEntriesAreOff)
     LocalFile("page.html");
     const auto window = MakeWindow();
     Select(*window->ActiveLocalView(), "page.html");
-    emit window->Command(TCommand::LocalEdit)->menu()->aboutToShow();
-    EXPECT_TRUE(window->Command(TCommand::LocalEditNotePad)->isEnabled());
-    EXPECT_FALSE(window->Command(TCommand::LocalEditEditor)->isEnabled());
-    emit window->Command(TCommand::HostEdit)->menu()->aboutToShow();
-    EXPECT_FALSE(window->Command(TCommand::HostEditNotePad)->isEnabled());
-    EXPECT_FALSE(window->Command(TCommand::HostEditEditor)->isEnabled());
+    emit window->Action(TCommand::LocalEdit)->menu()->aboutToShow();
+    EXPECT_TRUE(window->Action(TCommand::LocalEditNotePad)->isEnabled());
+    EXPECT_FALSE(window->Action(TCommand::LocalEditEditor)->isEnabled());
+    emit window->Action(TCommand::HostEdit)->menu()->aboutToShow();
+    EXPECT_FALSE(window->Action(TCommand::HostEditNotePad)->isEnabled());
+    EXPECT_FALSE(window->Action(TCommand::HostEditEditor)->isEnabled());
 }
 
 TEST_F(MainWindowLaunchTest, HelpContentsAndAbout)
 {
     const auto window = MakeWindow();
     const TUrlRecorder opened("file");
-    window->Command(TCommand::HelpContents)->trigger();
+    window->Action(TCommand::HelpContents)->trigger();
     EXPECT_THAT(opened.Urls, ElementsAre(QUrl::fromLocalFile(FFolder.filePath("help/index.html"))));
 
     QString text;
@@ -354,7 +354,7 @@ TEST_F(MainWindowLaunchTest, HelpContentsAndAbout)
         text = qobject_cast<QMessageBox *>(&box)->text();
         box.close();
     });
-    window->Command(TCommand::About)->trigger();
+    window->Action(TCommand::About)->trigger();
     EXPECT_TRUE(text.contains(QStringLiteral("Ferrow %1").arg(FerrowVersion))) << text.toStdString();
     EXPECT_TRUE(text.contains("rights reserved"));
 }
@@ -398,28 +398,28 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
     // The image preset on the remote side: only pictures and folders, from the cache.
     QString prompt;
     PickMaskPreset(1, prompt);
-    window->Command(TCommand::HostMask)->trigger();
+    window->Action(TCommand::HostMask)->trigger();
     EXPECT_EQ(prompt, "Enter a mask for the host directory:");
     EXPECT_EQ(host.GetMask(), "*.gif;*.jpg;*.bmp;*.png");
     EXPECT_EQ(host.ItemCount(), 2); // docs, pic.gif
     PickMaskPreset(3, prompt);
-    window->Command(TCommand::HostMask)->trigger();
+    window->Action(TCommand::HostMask)->trigger();
     EXPECT_EQ(host.ItemCount(), 4);
     EXPECT_EQ(host.PanelText(0), "*.*");
 
     PickMaskPreset(1, prompt);
-    window->Command(TCommand::LocalMask)->trigger();
+    window->Action(TCommand::LocalMask)->trigger();
     EXPECT_EQ(prompt, "Enter a mask for the local directory:");
     EXPECT_EQ(local.GetMask(), "*.gif;*.jpg;*.bmp;*.png");
     EXPECT_TRUE(WaitUntil([&] { return local.ItemCount() == 1; }));
     PickMaskPreset(3, prompt);
-    window->Command(TCommand::LocalMask)->trigger();
+    window->Action(TCommand::LocalMask)->trigger();
     EXPECT_TRUE(WaitUntil([&] { return local.ItemCount() == 3; }));
 
     // Shown, the viewer opens the welcome page; then follows the selection.
-    window->Command(TCommand::ShowViewer)->trigger();
+    window->Action(TCommand::ShowViewer)->trigger();
     EXPECT_TRUE(window->ViewerShown());
-    EXPECT_TRUE(window->Command(TCommand::ShowViewer)->isChecked());
+    EXPECT_TRUE(window->Action(TCommand::ShowViewer)->isChecked());
     TInternalViewer &viewer = *window->Viewer();
     EXPECT_TRUE(viewer.toPlainText().contains("Welcome to Ferrow"));
     Select(local, "index.html");
@@ -432,7 +432,7 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
         << viewer.toPlainText().toStdString();
     EXPECT_TRUE(WaitUntil([&] { return !viewer.Busy() && !window->ActivityShown(); }));
 
-    window->Command(TCommand::ShowViewer)->trigger();
+    window->Action(TCommand::ShowViewer)->trigger();
     EXPECT_FALSE(window->ViewerShown());
     window->close();
 }

@@ -4,6 +4,8 @@
 #include "app/RemotePopup.h"
 #include "transfers/Confirm.h"
 #include "transfers/Restart.h"
+#include "transfers/TranMan.h"
+#include "transfers/TransferProgress.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -355,6 +357,61 @@ TEST_P(MainWindowServerTest, DoubleClickDownloadsAndThePopupFetchesNow)
     popup->mnuDownloadNow->trigger();
     ASSERT_TRUE(WaitUntil([&] { return ReadAll(local) == "alpha"; }));
     EXPECT_EQ(FTransfers.Queue().Count(), 1) << "fetched by the view's own engine, not queued";
+    window->close();
+}
+
+TEST_F(MainWindowTest, TransferWindowsFollowTheirCommandsDuringARealDownload)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(TServerKind::Pyftpdlib);
+    TPyftpdServer server;
+    server.PutFile("one.bin", Pattern(64 * 1024, 1));
+    server.PutFile("two.bin", Pattern(32 * 1024, 2));
+    auto window = MakeWindow(ConnectArguments(server) << "-r" << "*.bin" << "-l" << LocalFolder());
+    THostView *view = window->ActiveHostView();
+    view->SetTransferTarget(window.get(), [&](TCustomView *) -> TCustomView * { return window->ActiveLocalView(); });
+    TfrmTransfer *progress = window->ProgressWindow();
+    TfrmTransferMngr *manager = window->TransferManager();
+    QAction *showManager = window->Action(TCommand::ShowTransferManager);
+    QAction *showTransfers = window->Action(TCommand::ShowTransferInfo);
+    QAction *disconnect = window->Action(TCommand::DisconnectTransfer);
+    EXPECT_EQ(showManager->shortcut(), QKeySequence("Ctrl+G"));
+    EXPECT_EQ(showTransfers->shortcut(), QKeySequence("F12"));
+    EXPECT_TRUE(showTransfers->isChecked());
+    window->show();
+
+    showManager->trigger();
+    EXPECT_TRUE(manager->isVisible());
+    bool progressShown = false;
+    TScopedConnection watch = FTransfers.Queue().OnItemProgress.Connect(
+        [&](TTransferItems &, TTransferItem &) { progressShown = progressShown || progress->isVisible(); });
+    ASSERT_TRUE(WaitForListing(view));
+    TTransferItems &queue = FTransfers.Queue();
+    ASSERT_TRUE(WaitUntil([&] { return queue.Count() == 2 && queue.IsIdle() && !progress->isVisible(); }));
+    EXPECT_TRUE(progressShown) << "the progress window shows while files arrive";
+    EXPECT_EQ(queue.CountOf(tsDone), 2);
+    ASSERT_TRUE(WaitUntil([&] { return manager->Model().rowCount() == 2; }));
+    EXPECT_EQ(manager->Model().index(1, TTransferListModel::colStatus).data().toString(), "Done");
+    EXPECT_TRUE(disconnect->isEnabled()) << "the queue's connection stays open";
+
+    // The close box hides the manager and pops the toolbar button up.
+    manager->close();
+    EXPECT_FALSE(showManager->isChecked());
+    for (const QToolButton *button : ButtonsOf(*window, showManager))
+        EXPECT_FALSE(button->isChecked());
+    showManager->trigger();
+    EXPECT_TRUE(manager->isVisible());
+    showManager->trigger();
+    EXPECT_FALSE(manager->isVisible());
+
+    // Checking View Transfers shows the window only while there is work.
+    showTransfers->trigger();
+    EXPECT_FALSE(showTransfers->isChecked());
+    showTransfers->trigger();
+    EXPECT_FALSE(progress->isVisible());
+
+    disconnect->trigger();
+    EXPECT_EQ(queue.EngineCount(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !disconnect->isEnabled(); }));
     window->close();
 }
 

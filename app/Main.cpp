@@ -631,6 +631,11 @@ void TfrmMain::ShowProgressWindow()
         FProgressWindow->show();
 }
 
+void TfrmMain::StartActivity()
+{
+    pnlTop->SetActivity(true);
+}
+
 void TfrmMain::ShowMessage(const QString &text)
 {
     if (FRun->Unattended()) {

@@ -161,6 +161,7 @@ public:
     bool ShowTransferInfo() const override;
     void ShowProgressWindow() override;
     void ShowMessage(const QString &text) override;
+    void StartActivity() override;
 
 protected:
     void showEvent(QShowEvent *event) override;

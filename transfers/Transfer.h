@@ -63,6 +63,8 @@ public:
     // The main window's check for showing transfer information.
     virtual bool ShowTransferInfo() const = 0;
     virtual void ShowProgressWindow() = 0;
+    // Starts the main window's activity animation; nothing when it already plays.
+    virtual void StartActivity() = 0;
     // A modal notice with an OK button.
     virtual void ShowMessage(const QString &text) = 0;
 };

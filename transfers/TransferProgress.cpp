@@ -226,6 +226,8 @@ void TfrmTransfer::UpdateDisplay(const TTransferItem &item)
 {
     FLastDisplay = QDateTime::currentMSecsSinceEpoch();
     FDisplayTimer->stop();
+    if (TTransferHost *host = FQueue.Host())
+        host->StartActivity();
     const TProgressTexts texts = ProgressTexts(ProgressFigures(FQueue, item));
     lblFileName->setText(texts.FileName);
     lblCurrentBytes->setText(texts.CurrentBytes);

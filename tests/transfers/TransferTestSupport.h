@@ -29,11 +29,13 @@ public:
     QStringList Messages;
     bool TransferInfoChecked = false;
     int ProgressWindowShown = 0;
+    int ActivityStarted = 0;
 
     void SetApplicationTitle(const QString &title) override { Titles << title; }
     void SetStatusText(const QString &text) override { StatusTexts << text; }
     bool ShowTransferInfo() const override { return TransferInfoChecked; }
     void ShowProgressWindow() override { ++ProgressWindowShown; }
+    void StartActivity() override { ++ActivityStarted; }
     void ShowMessage(const QString &text) override { Messages << text; }
 };
 

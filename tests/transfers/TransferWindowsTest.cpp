@@ -296,6 +296,7 @@ TEST_P(TransferWindowsTest, ReSubmitOfACancelledItemCompletes)
     EXPECT_TRUE(longForm.match(captions.last()).hasMatch()) << captions.last().toStdString();
     EXPECT_TRUE(Host.Titles.contains(captions[captions.size() - 2]))
         << "the taskbar follows one update later";
+    EXPECT_GT(Host.ActivityStarted, 0) << "every display update keeps the main window's animation going";
     EXPECT_FALSE(QFileInfo::exists(LocalPath("later.bin")));
 
     manager.PreparePopup(0);

@@ -37,6 +37,7 @@ public:
     void SetStatusText(const QString &) override {}
     bool ShowTransferInfo() const override { return false; }
     void ShowProgressWindow() override {}
+    void StartActivity() override {}
     void ShowMessage(const QString &text) override { Messages << text; }
 };
 

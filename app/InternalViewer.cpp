@@ -12,6 +12,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <QTextDocument>
 
@@ -58,6 +59,9 @@ TInternalViewer::TInternalViewer(QWidget *parent)
 
 TInternalViewer::~TInternalViewer()
 {
+    // The owner may be half destroyed already (the viewer goes with its window's children):
+    // stopping here must not report to it.
+    const QSignalBlocker quiet(this);
     Stop();
 }
 

@@ -2,6 +2,7 @@
 #include "app/InternalViewer.h"
 #include "app/Launcher.h"
 #include "app/Main.h"
+#include "app/RemotePopup.h"
 #include "app/MaskForm.h"
 #include "engine/FTPComp.h"
 #include "engine/FTPUtils.h"
@@ -440,3 +441,45 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
 } // namespace
 
 #include "LaunchTest.moc"
+
+// The whole path of a remote file the user views or opens: the pop-up's entry, the view's
+// fetch into the private folder, the program started with the copy as one argument.
+TEST_F(MainWindowLaunchTest, RemoteViewAndOpenFetchACopyAndHandItToTheirPrograms)
+{
+    FERROW_SKIP_UNLESS_AVAILABLE(TServerKind::Vsftpd);
+    const auto server = StartTestServer(TServerKind::Vsftpd);
+    const QString hostile = "$(reboot) a.txt";
+    server->PutFile(hostile, "remote notes\n");
+    const auto window = MakeWindow();
+    THostView &host = *window->ActiveHostView();
+    host.Connect(QString::fromStdString(server->Host()), server->Port(),
+                 QString::fromStdString(server->User()), QString::fromStdString(server->Password()),
+                 QString(), QString(), QString());
+    ASSERT_TRUE(WaitUntil([&] { return host.Connected() && !host.Animating() && host.ItemCount() == 1; }));
+    const auto popup = [&] {
+        Select(host, hostile);
+        emit host.ListView()->ContextMenuRequested(window->mapToGlobal(QPoint(10, 10)));
+        auto *menu = window->findChild<TRemotePopup *>();
+        EXPECT_NE(menu, nullptr);
+        menu->close();
+        return menu;
+    };
+
+    popup()->mnuView->trigger();
+    ASSERT_TRUE(Viewer.WaitForStarts(1));
+    const TStart start = Viewer.Starts()[0];
+    ASSERT_EQ(start.Arguments.size(), 1);
+    const QString copy = start.Arguments[0];
+    EXPECT_EQ(QFileInfo(copy).absolutePath(), TempFolder());
+    EXPECT_EQ(QFileInfo(copy).fileName(), hostile);
+    EXPECT_EQ(ReadAll(copy), "remote notes\n");
+
+    const TUrlRecorder opened("file");
+    popup()->mnuOpen->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !opened.Urls.isEmpty(); }));
+    EXPECT_EQ(opened.Urls[0], QUrl::fromLocalFile(copy));
+
+    window->close();
+    DeleteTempFiles(); // what the program does as it ends
+    EXPECT_FALSE(QFileInfo::exists(copy));
+}

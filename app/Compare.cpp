@@ -109,7 +109,7 @@ bool Marked(const TCompareEntry &entry, const TCompareEntry *twin, const TCompar
 std::vector<int> Mark(const std::vector<TCompareEntry> &side, const std::vector<std::uint64_t> &sideHashes,
                       const TCaptionIndex &other, const TCompareSettings &settings)
 {
-    constexpr std::size_t Ahead = 8;
+    constexpr std::size_t Ahead = 16;
     std::vector<int> marked;
     for (std::size_t row = 0; row < side.size(); ++row) {
         if (row + Ahead < side.size())

@@ -2,6 +2,7 @@
 
 #include "engine/Trace.h"
 #include "transfers/CopyAnimation.h"
+#include "transfers/LogColor.h"
 #include "transfers/TransferDisplay.h"
 
 #include <QDateTime>
@@ -26,12 +27,6 @@ constexpr int MaxLogLines = 800;
 constexpr int LogFlushMS = 200;
 constexpr int DisplayIntervalMS = 100;
 constexpr int WindowWidth = 420;
-
-// An engine colour (0x00BBGGRR).
-QColor LogLineColor(TColor color)
-{
-    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
-}
 
 QLabel *NewLabel(QWidget *parent, const char *name, Qt::Alignment alignment = Qt::AlignLeft)
 {
@@ -95,11 +90,11 @@ TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
     FQueueConnections += FQueue.OnError.Connect([this](TFTPComponent *, int, const std::string &desc) {
         const QString text = DisplayText(desc);
         emit TransferError(QStringLiteral("Transfer Thread Error: ") + text);
-        AddLogLine(text, LogLineColor(clLogError));
+        AddLogLine(text, LogColor(clLogError));
     });
     FQueueConnections +=
         FQueue.OnLog.Connect([this](TFTPComponent *, const std::string &message, TColor color) {
-            AddLogLine(DisplayText(message), LogLineColor(color));
+            AddLogLine(DisplayText(message), LogColor(color));
         });
 
     ResetDisplay();
@@ -257,7 +252,7 @@ void TfrmTransfer::ItemStarted(TTransferItem &item)
 {
     FCurrentItem = &item;
     FEndReported = false;
-    AddLogLine(QString(), LogLineColor(clLogInfo));
+    AddLogLine(QString(), LogColor(clLogInfo));
     TraceFmt("...transfering next file: %s", item.Name.c_str());
     // The item starts again once its engine has logged on; only then can it be stopped.
     const bool loggedOn = item.Engine() && item.Engine()->LoggedIn();

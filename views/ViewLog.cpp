@@ -6,8 +6,3 @@ void TViewLog::Add(const QString &text, const QColor &color)
     while (FLines.size() > std::size_t(MaxLines))
         FLines.pop_front();
 }
-
-QColor LogColor(TColor color)
-{
-    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FTPComp.h"
+#include "transfers/LogColor.h"
 
 #include <QColor>
 #include <QString>
@@ -27,6 +28,3 @@ public:
 private:
     std::deque<TViewLogLine> FLines;
 };
-
-// An engine colour (0x00BBGGRR) as a QColor.
-QColor LogColor(TColor color);

@@ -11,6 +11,9 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QPixmap>
+#include <QScreen>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThread>
@@ -139,6 +142,28 @@ bool TScreenContext::Save(QWidget &window, const QString &name)
         return false;
     }
     std::printf("saved %s (%dx%d)\n", qPrintable(path), window.width(), window.height());
+    return true;
+}
+
+bool TScreenContext::SavePopup(QWidget &window, QMenu &popup, QPoint at, const QString &name)
+{
+    if (!window.isVisible())
+        window.show();
+    // The grab is of the screen, so the whole window must be on it.
+    window.move(0, 0);
+    window.raise();
+    Settle();
+    popup.popup(window.mapToGlobal(at));
+    Settle();
+    const QRect area = window.frameGeometry().united(popup.geometry());
+    const QPixmap picture = window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    popup.hide();
+    const QString path = FOutFolder.filePath(name + QStringLiteral(".png"));
+    if (!picture.save(path, "PNG")) {
+        Fail(QStringLiteral("cannot save %1").arg(path));
+        return false;
+    }
+    std::printf("saved %s (%dx%d)\n", qPrintable(path), area.width(), area.height());
     return true;
 }
 

@@ -10,12 +10,14 @@
 //   }};
 
 #include <QDir>
+#include <QPoint>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 
+class QMenu;
 class QWidget;
 class TfrmMain;
 class TTransferItems;
@@ -46,6 +48,9 @@ public:
     // Shows `window` if it is hidden, lets it lay out and paint, and saves its picture
     // as NAME.png in the output folder. False (and a message) when it cannot be saved.
     bool Save(QWidget &window, const QString &name);
+    // Opens `popup` at `at` (a point of `window`), saves the screen area covering the
+    // window and the menu as NAME.png, and closes the menu.
+    bool SavePopup(QWidget &window, QMenu &popup, QPoint at, const QString &name);
     // Processes events until `ready` holds or `limit` passes; false on the limit.
     bool WaitUntil(const std::function<bool()> &ready,
                    std::chrono::milliseconds limit = std::chrono::seconds(30));

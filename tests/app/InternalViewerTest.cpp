@@ -2,6 +2,7 @@
 
 #include "engine/FTPComp.h"
 #include "engine/FTPUtils.h"
+#include "tests/support/DefaultPassiveGuard.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ScriptedServer.h"
@@ -197,7 +198,7 @@ TEST_F(InternalViewerTest, CopyCutShortByTheProgramEndingIsDeletedToo)
                                .Answer("RETR /big.html", "150 Here it comes")
                                .DataSend("<html><body>the first part")
                                .Hang());
-    TFTPComponent::DefaultPassive = true;
+    const TDefaultPassiveGuard passive;
     Viewer->SetAnonymousPassword("guest@example.org");
     Viewer->Navigate(QUrl(QStringLiteral("ftp://127.0.0.1:%1/big.html").arg(server.Port())));
     QString copy;

@@ -8,6 +8,7 @@
 #include "engine/FTPUtils.h"
 #include "platform/Registry.h"
 #include "platform/Version.h"
+#include "tests/support/DefaultPassiveGuard.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -388,7 +389,7 @@ TEST_F(MainWindowLaunchTest, MasksOnBothSidesAndTheViewerFollowingTheSelection)
     LocalFile("data.bin");
     LocalFile("photo.png");
     const auto window = MakeWindow();
-    TFTPComponent::DefaultPassive = true;
+    const TDefaultPassiveGuard passive;
     THostView &host = *window->ActiveHostView();
     TLocalView &local = *window->ActiveLocalView();
     host.Connect(QString::fromStdString(server->Host()), server->Port(),

@@ -7,6 +7,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QLabel>
+#include <QDateTime>
 #include <QLocale>
 
 TfrmLocalProperties::TfrmLocalProperties(const QStringList &paths, const QStringList &types,
@@ -36,8 +37,12 @@ void TfrmLocalProperties::showEvent(QShowEvent *event)
     TfrmProperties::showEvent(event);
     // A local folder has a path of its own all the way up, and a file its time of day.
     lblLocation->setText(QDir::toNativeSeparators(FFolder));
-    if (Entries.size() == 1)
-        lblDate->setText(QLocale().toString(Entries.front().Date.ToDateTime(), QLocale::LongFormat));
+    if (Entries.size() == 1) {
+        const QDateTime modified = Entries.front().Date.ToDateTime();
+        lblDate->setText(QLocale().toString(modified.date(), QLocale::LongFormat) + QLatin1Char(' ')
+                         + QLocale().toString(modified.time(), QLocale::ShortFormat));
+    }
+    adjustSize();
 }
 
 QStringList TfrmLocalProperties::ApplyPermissions() const

@@ -229,9 +229,11 @@ bool PasteEntry(const QString &source, const QString &folder, const QString &nam
     }
     const QString partPath = QDir(folder).filePath(part);
     if (!RemoveEntry(target))
-        return fail(QStringLiteral("\"%1\" could not be replaced; the pasted entry is \"%2\".").arg(target, partPath));
+        return fail(QStringLiteral("\"%1\" could not be replaced; the pasted entry is \"%2\".")
+                        .arg(target, partPath));
     if (!QFile::rename(partPath, target))
-        return fail(QStringLiteral("The pasted entry is \"%1\"; it could not be renamed to \"%2\".").arg(partPath, name));
+        return fail(QStringLiteral("The pasted entry is \"%1\"; it could not be renamed to \"%2\".")
+                        .arg(partPath, name));
     return true;
 }
 
@@ -273,7 +275,8 @@ bool SetLocalPermissions(const QString &path, std::uint32_t permissions, QString
     struct stat status {};
     if (::lstat(name.constData(), &status) != 0 || S_ISLNK(status.st_mode)) {
         if (error)
-            *error = QStringLiteral("The permissions of \"%1\" were not changed: it is a link or gone.").arg(path);
+            *error =
+                QStringLiteral("The permissions of \"%1\" were not changed: it is a link or gone.").arg(path);
         return false;
     }
     mode_t mode = status.st_mode & 07000;

@@ -3,11 +3,11 @@
 #include "engine/FTPTypes.h"
 #include "views/LocalFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QLabel>
-#include <QDateTime>
 #include <QLocale>
 
 TfrmLocalProperties::TfrmLocalProperties(const QStringList &paths, const QStringList &types,

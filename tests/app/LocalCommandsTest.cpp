@@ -65,8 +65,9 @@ protected:
 
     void OpenWindow(const QStringList &arguments = {})
     {
-        Window = std::make_unique<TfrmMain>(arguments + QStringList{"-l", Path("src")}, FTransfers.Queue(),
-                                            std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
+        Window =
+            std::make_unique<TfrmMain>(arguments + QStringList{"-l", Path("src")}, FTransfers.Queue(),
+                                       std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
         Window->show();
         View = Window->ActiveLocalView();
         ASSERT_NE(View, nullptr);
@@ -82,10 +83,7 @@ protected:
         };
     }
 
-    void Show(const QString &relative)
-    {
-        ASSERT_TRUE(View->ChangeFolderAndWait(Path(relative)));
-    }
+    void Show(const QString &relative) { ASSERT_TRUE(View->ChangeFolderAndWait(Path(relative))); }
     // Selects exactly these names of the shown folder.
     void Select(const QStringList &names)
     {
@@ -122,7 +120,8 @@ QStringList Captions(const QMenu &menu)
     QStringList captions;
     for (const QAction *entry : menu.actions()) {
         if (!entry->isSeparator())
-            captions << entry->text() + (entry->shortcut().isEmpty() ? "" : " " + entry->shortcut().toString());
+            captions << entry->text()
+                            + (entry->shortcut().isEmpty() ? "" : " " + entry->shortcut().toString());
     }
     return captions;
 }
@@ -138,9 +137,9 @@ TEST_F(LocalCommandsTest, ClipboardCopiesAndMovesTreesByKeysAndMenu)
             menu = entry->menu();
     }
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(Captions(*menu),
-              (QStringList{"E&dit with...", "&Refresh F5", "&Create New Folder", "Rena&me F2", "&Erase Del",
-                           "Mas&k files", "&Cut Ctrl+X", "Co&py Ctrl+C", "&Paste Ctrl+V", "P&roperties Alt+Enter"}));
+    EXPECT_EQ(Captions(*menu), (QStringList{"E&dit with...", "&Refresh F5", "&Create New Folder",
+                                            "Rena&me F2", "&Erase Del", "Mas&k files", "&Cut Ctrl+X",
+                                            "Co&py Ctrl+C", "&Paste Ctrl+V", "P&roperties Alt+Enter"}));
     EXPECT_FALSE(Local(TCommand::LocalCopy)->isEnabled()) << "nothing selected";
     EXPECT_FALSE(Local(TCommand::LocalPaste)->isEnabled()) << "nothing on the clipboard";
 
@@ -151,7 +150,8 @@ TEST_F(LocalCommandsTest, ClipboardCopiesAndMovesTreesByKeysAndMenu)
     EXPECT_TRUE(Local(TCommand::LocalPaste)->isEnabled());
     Show("dst");
     QTest::keyClick(List(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), (QStringList{"c.bin", "tree"}));
+    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              (QStringList{"c.bin", "tree"}));
     EXPECT_EQ(ReadAll(Path("dst/c.bin")), Pattern(70000, 1));
     EXPECT_EQ(ReadAll(Path("dst/tree/a.bin")), Pattern(5000, 2));
     EXPECT_EQ(ReadAll(Path("dst/tree/deep/b.txt")), "deep");
@@ -176,7 +176,8 @@ TEST_F(LocalCommandsTest, ClipboardCopiesAndMovesTreesByKeysAndMenu)
     Local(TCommand::LocalCut)->trigger();
     Local(TCommand::LocalPaste)->trigger();
     EXPECT_EQ(ReadAll(Path("dst/c.bin")), Pattern(70000, 1));
-    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), (QStringList{"c.bin", "tree"}));
+    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              (QStringList{"c.bin", "tree"}));
 
     // Refresh reads the folder at once, without waiting for the watcher.
     ASSERT_TRUE(WriteAll(Path("dst/new.txt"), "new"));
@@ -240,7 +241,8 @@ TEST_F(LocalCommandsTest, PasteAsksBeforeReplacingAndNeverPastesAFolderIntoItsel
     Local(TCommand::LocalPaste)->trigger();
     ASSERT_EQ(Errors.size(), 1);
     EXPECT_TRUE(Errors.first().contains("cannot be pasted into itself")) << Errors.first().toStdString();
-    EXPECT_EQ(QDir(Path("dst/tree/deep")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"b.txt"});
+    EXPECT_EQ(QDir(Path("dst/tree/deep")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"b.txt"});
 }
 
 TEST_F(LocalCommandsTest, EraseTrashesOnlyWhatIsSelectedAndOnlyWhenConfirmed)
@@ -323,7 +325,8 @@ TEST_F(LocalCommandsTest, PropertiesWindowCountsFoldersAndChangesModesOnlyOnOk)
     EXPECT_EQ(window->lblSize->text(), "73KB (75004 Bytes)") << "the folder counted with its files";
     EXPECT_EQ(window->lblLocation->text(), Path("src"));
     EXPECT_EQ(window->cbPermissions[0]->checkState(), Qt::Checked);
-    EXPECT_EQ(window->cbPermissions[2]->checkState(), Qt::PartiallyChecked) << "the folder is executable, the file not";
+    EXPECT_EQ(window->cbPermissions[2]->checkState(), Qt::PartiallyChecked)
+        << "the folder is executable, the file not";
     const std::uint32_t folderBefore = LocalPermissions(Path("src/tree"));
 
     // OK without a click changes nothing.
@@ -338,7 +341,8 @@ TEST_F(LocalCommandsTest, PropertiesWindowCountsFoldersAndChangesModesOnlyOnOk)
     EXPECT_EQ(window->windowTitle(), "c.bin Properties");
     window->cbPermissions[8]->click(); // everyone may run it
     window->reject();
-    EXPECT_EQ(LocalPermissions(Path("src/c.bin")), faOwnerRead | faOwnerWrite | faGroupRead) << "Cancel changes nothing";
+    EXPECT_EQ(LocalPermissions(Path("src/c.bin")), faOwnerRead | faOwnerWrite | faGroupRead)
+        << "Cancel changes nothing";
 
     Local(TCommand::LocalProperties)->trigger();
     window = View->PropertiesWindow();
@@ -385,8 +389,7 @@ TEST_F(LocalCommandsTest, PopupFollowsTheClipboardTheSelectionAndTheStyle)
 }
 
 class LocalDoubleClickTest : public LocalCommandsTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 TEST_P(LocalDoubleClickTest, ShowsPropertiesOrUploadsByLocalDblClk)
 {
@@ -394,8 +397,8 @@ TEST_P(LocalDoubleClickTest, ShowsPropertiesOrUploadsByLocalDblClk)
     auto server = StartTestServer(GetParam());
     server->MakeFolder("in");
     OpenWindow({"-c", QString::fromStdString(server->Host()) + ':' + QString::number(server->Port()), "-u",
-                QString::fromStdString(server->User()), "-p", QString::fromStdString(server->Password()), "-h",
-                "/in"});
+                QString::fromStdString(server->User()), "-p", QString::fromStdString(server->Password()),
+                "-h", "/in"});
     THostView *host = Window->ActiveHostView();
     ASSERT_TRUE(WaitUntil([&] { return host->Connected() && !host->Animating(); }, 30s));
 
@@ -412,5 +415,6 @@ TEST_P(LocalDoubleClickTest, ShowsPropertiesOrUploadsByLocalDblClk)
     EXPECT_EQ(ReadAll(server->LocalPath("in/c.bin")), Pattern(70000, 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, LocalDoubleClickTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, LocalDoubleClickTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });

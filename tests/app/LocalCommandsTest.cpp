@@ -388,6 +388,22 @@ TEST_F(LocalCommandsTest, PopupFollowsTheClipboardTheSelectionAndTheStyle)
     EXPECT_TRUE(QFileInfo(Path("dst/New Folder")).isDir());
 }
 
+TEST_F(LocalCommandsTest, DoubleClickStartsTheViewerOnTheFileFromItsFolder)
+{
+    // A viewer that notes where it runs and what it was given, as one argument.
+    const QString viewer = FFolder.filePath("viewer.sh");
+    ASSERT_TRUE(WriteAll(viewer, "#!/bin/sh\nprintf '%s|%s|%s' \"$PWD\" \"$#\" \"$1\" > \"$0.out\"\n"));
+    ASSERT_TRUE(QFile::setPermissions(viewer, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(WriteAll(Path("src/two words.txt"), "x"));
+    OpenWindow();
+    Window->Options().SetText(oiViewer, viewer);
+    Window->Options().SetChoice(oiLocalDblClk, 1);
+    Select({"two words.txt"});
+    View->ListDblClick(Qt::NoModifier);
+    ASSERT_TRUE(WaitUntil([&] { return !ReadAll(viewer + ".out").isEmpty(); }));
+    EXPECT_EQ(ReadAll(viewer + ".out"), (Path("src") + "|1|" + Path("src/two words.txt")).toUtf8());
+}
+
 class LocalDoubleClickTest : public LocalCommandsTest, public ::testing::WithParamInterface<TServerKind>
 {};
 

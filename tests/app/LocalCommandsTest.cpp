@@ -356,9 +356,6 @@ TEST_F(LocalCommandsTest, PropertiesWindowCountsFoldersAndChangesModesOnlyOnOk)
 
 TEST_F(LocalCommandsTest, PopupFollowsTheClipboardTheSelectionAndTheStyle)
 {
-    EXPECT_EQ(LocalPopupFor(0, false), (TLocalPopupState{false, false}));
-    EXPECT_EQ(LocalPopupFor(2, true), (TLocalPopupState{true, true}));
-
     OpenWindow();
     Window->SetLocalViewStyle(lsList);
     emit View->ListView()->ContextMenuRequested(Window->mapToGlobal(QPoint(40, 200)));

@@ -267,6 +267,15 @@ TEST_F(LocalCommandsTest, EraseTrashesOnlyWhatIsSelectedAndOnlyWhenConfirmed)
     EXPECT_TRUE(QFileInfo(Trashed("link")).isSymLink()) << "the link itself is in the trash";
     EXPECT_EQ(ReadAll(Path("src/tree/deep/b.txt")), "deep") << "its target is whole";
     EXPECT_EQ(ReadAll(Path("src/tree/a.bin")), Pattern(5000, 2));
+
+    // What cannot go to the trash is named and stays.
+    ASSERT_TRUE(QFile::link(Path("gone"), Path("dst/dangling")));
+    View->Refresh();
+    Select({"dangling"});
+    Local(TCommand::LocalDelete)->trigger();
+    ASSERT_EQ(Errors.size(), 1);
+    EXPECT_TRUE(Errors.first().contains(Path("dst/dangling"))) << Errors.first().toStdString();
+    EXPECT_TRUE(QFileInfo(Path("dst/dangling")).isSymLink());
 }
 
 TEST_F(LocalCommandsTest, NewFolderAndRenameEditInPlaceAndNeverReplace)

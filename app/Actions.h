@@ -78,6 +78,10 @@ enum class TCommand {
     HostViewFile,
     HelpContents,
     WhatsThis,
+    // The local side's clipboard.
+    LocalCut,
+    LocalCopy,
+    LocalPaste,
     Count
 };
 

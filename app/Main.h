@@ -19,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class TRemotePopup;
+class TLocalPopup;
 class QTabWidget;
 class TCustomView;
 class TCommandLineRun;
@@ -147,6 +148,16 @@ public:
     void LocalMaskClick();
     void HostMaskClick();
     void LocalEditClick(bool editor);
+    // MainLocal.cpp: the local side's file commands, on the active local view.
+    void LocalNewFolderClick();
+    void LocalRenameClick();
+    void LocalDeleteClick();
+    void LocalCutClick();
+    void LocalCopyClick();
+    void LocalPasteClick();
+    void LocalPropertiesClick();
+    // The local list's pop-up, made on first use; its entries follow the active view.
+    TLocalPopup &LocalPopup();
     void HostFetchClick(int mode);
     void HelpContentsClick();
     // The remote view's fetched copies.
@@ -202,6 +213,9 @@ private:
     TRemotePopup &HostPopup();
     void CreateHostPopup();
     void ShowHostPopup(const QPoint &globalPos);
+    void CreateLocalCommands();
+    void ShowLocalPopup(const QPoint &globalPos);
+    void UpdateLocalPaste();
     void HostFileOpened();
     void ShowLocalFolderInCombo();
     void UpdateRemoteCommands();
@@ -262,6 +276,7 @@ private:
     QLabel *lblStatus1 = nullptr;
     QMenu *mnuLastConnections = nullptr;
     TRemotePopup *popHost = nullptr;
+    TLocalPopup *popLocal = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
     // Open while the user chooses a connection.
     QPointer<TfrmManager> FManager;

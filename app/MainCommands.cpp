@@ -107,26 +107,55 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Button(tr("Edit with..."))
             .Image(S::SP_FileDialogDetailedView, "document-edit")
             .Does([](bool) {}), // its menu does the work
+        // The local keys are the lists' own (one path per key): the menu only shows them.
         Row(C::LocalRefresh, tr("&Refresh"))
             .Button(tr("Refresh"))
+            .Keys("F5")
+            .With(cfWidgetShortcut)
             .Image(S::SP_BrowserReload, "view-refresh")
             .Does(run(&TfrmMain::LocalRefreshClick)),
         Row(C::LocalNewFolder, tr("&Create New Folder"))
             .Button(tr("New Folder"))
-            .Image(S::SP_FileDialogNewFolder, "folder-new"),
+            .Image(S::SP_FileDialogNewFolder, "folder-new")
+            .Does(run(&TfrmMain::LocalNewFolderClick)),
         Row(C::LocalRename, tr("Rena&me"))
             .Button(tr("Rename"))
+            .Keys("F2")
+            .With(cfWidgetShortcut)
             .Image(S::SP_FileIcon, "edit-rename")
-            .Enabled(R::LocalRename),
+            .Enabled(R::LocalRename)
+            .Does(run(&TfrmMain::LocalRenameClick)),
         Row(C::LocalDelete, tr("&Erase"))
             .Button(tr("Delete"))
+            .Keys("Del")
+            .With(cfWidgetShortcut)
             .Image(S::SP_TrashIcon, "edit-delete")
-            .Enabled(R::LocalDelete),
+            .Enabled(R::LocalDelete)
+            .Does(run(&TfrmMain::LocalDeleteClick)),
         Row(C::LocalMask, tr("Mas&k files"))
             .Button(tr("File Mask"))
             .Image(S::SP_FileDialogContentsView, "view-filter")
             .Does(run(&TfrmMain::LocalMaskClick)),
-        Row(C::LocalProperties, tr("P&roperties")).Enabled(R::LocalProperties),
+        Row(C::LocalCut, tr("&Cut"))
+            .Keys("Ctrl+X")
+            .With(cfWidgetShortcut)
+            .Enabled(R::LocalDelete)
+            .Does(run(&TfrmMain::LocalCutClick)),
+        Row(C::LocalCopy, tr("Co&py"))
+            .Keys("Ctrl+C")
+            .With(cfWidgetShortcut)
+            .Enabled(R::LocalDelete)
+            .Does(run(&TfrmMain::LocalCopyClick)),
+        Row(C::LocalPaste, tr("&Paste"))
+            .Keys("Ctrl+V")
+            .With(cfWidgetShortcut)
+            .Enabled(R::Manual)
+            .Does(run(&TfrmMain::LocalPasteClick)),
+        Row(C::LocalProperties, tr("P&roperties"))
+            .Keys("Alt+Enter")
+            .With(cfWidgetShortcut)
+            .Enabled(R::LocalProperties)
+            .Does(run(&TfrmMain::LocalPropertiesClick)),
         Row(C::HostUp, tr("Up One Level"))
             .Image(S::SP_FileDialogToParent, "go-up")
             .Enabled(R::RemoteUpOneLevel)
@@ -279,8 +308,8 @@ void TfrmMain::CreateMenus()
     FActions->Fill(file, {kSeparator, C::Exit});
     FActions->Fill(menuBar()->addMenu(tr("&Edit")), {C::Compare, C::SelectAll, C::InvertSelection});
     FActions->Fill(menuBar()->addMenu(tr("&Local")),
-                   {C::LocalEdit, C::LocalRefresh, C::LocalRename, C::LocalDelete, C::LocalMask,
-                    C::LocalProperties});
+                   {C::LocalEdit, C::LocalRefresh, C::LocalNewFolder, C::LocalRename, C::LocalDelete,
+                    C::LocalMask, C::LocalCut, C::LocalCopy, C::LocalPaste, C::LocalProperties});
     FActions->Fill(menuBar()->addMenu(tr("&Server")),
                    {C::HostEdit, C::HostRefresh, C::HostNewFolder, C::HostRename, C::HostDelete, C::HostMask,
                     C::HostProperties});
@@ -289,6 +318,7 @@ void TfrmMain::CreateMenus()
                     C::ShowTransferInfo});
     FActions->Fill(menuBar()->addMenu(tr("&Help")), {C::HelpContents, C::WhatsThis, kSeparator, C::About});
     CreateViewerCommands();
+    CreateLocalCommands();
     FActions->MakeExclusive({C::LocalLargeIcons, C::LocalSmallIcons, C::LocalList, C::LocalDetails});
     FActions->MakeExclusive({C::HostLargeIcons, C::HostSmallIcons, C::HostList, C::HostDetails});
 }

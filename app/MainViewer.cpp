@@ -71,6 +71,8 @@ void TfrmMain::ConnectViewerAndLaunches(TCustomView *view)
     if (auto *host = qobject_cast<THostView *>(view)) {
         connect(host, &THostView::FilesFetched, FFetchedFiles, &TFetchedFiles::Handle);
         connect(host->ListView(), &TFileList::ContextMenuRequested, this, &TfrmMain::ShowHostPopup);
+    } else {
+        connect(view->ListView(), &TFileList::ContextMenuRequested, this, &TfrmMain::ShowLocalPopup);
     }
 }
 

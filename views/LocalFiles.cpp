@@ -1,10 +1,15 @@
 #include "views/LocalFiles.h"
 
+#include "engine/FTPTypes.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +56,27 @@ bool IsInside(const QString &path, const QString &folder)
     const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
     return !canonicalPath.isEmpty()
         && (canonicalFolder == canonicalPath || canonicalFolder.startsWith(canonicalPath + QLatin1Char('/')));
+}
+
+bool SameFolder(const QString &a, const QString &b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
+
+// Removes a file, a link (never its target) or a folder tree.
+bool RemoveEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return QFile::remove(path);
+}
+
+// Box `box` (owner read first) as a mode bit.
+constexpr mode_t ModeBit(int box)
+{
+    return mode_t(0400) >> box;
 }
 
 } // namespace
@@ -143,4 +169,125 @@ bool MoveEntry(const QString &source, const QString &destFolder, const QString &
     if (!removed && error)
         *error = QStringLiteral("\"%1\" was copied but could not be removed.").arg(source);
     return removed;
+}
+
+TPastePlan PlanPaste(const QString &source, const QString &folder, bool cut)
+{
+    TPastePlan plan;
+    const QFileInfo info(source);
+    plan.Name = info.fileName();
+    if (!info.exists() && !info.isSymLink()) {
+        plan.Kind = TPasteKind::Refuse;
+        plan.Message = QStringLiteral("\"%1\" no longer exists.").arg(source);
+        return plan;
+    }
+    // A link is pasted as a link, so only a real folder can contain the target.
+    if (info.isDir() && !info.isSymLink() && IsInside(source, folder)) {
+        plan.Kind = TPasteKind::Refuse;
+        plan.Message = QStringLiteral("The folder \"%1\" cannot be pasted into itself.").arg(source);
+        return plan;
+    }
+    if (SameFolder(info.absolutePath(), folder)) {
+        plan.Kind = cut ? TPasteKind::Nothing : TPasteKind::Copy;
+        if (!cut)
+            plan.Name = FreeName(folder, plan.Name, info.isDir() && !info.isSymLink());
+        return plan;
+    }
+    const QFileInfo target(QDir(folder).filePath(plan.Name));
+    if (target.exists() || target.isSymLink())
+        plan.Kind = TPasteKind::Ask;
+    else
+        plan.Kind = cut ? TPasteKind::Move : TPasteKind::Copy;
+    return plan;
+}
+
+QString ReplaceQuestion(const QString &name)
+{
+    return QStringLiteral("This folder already holds \"%1\".\n\nReplace it with the one you are pasting?")
+        .arg(name);
+}
+
+bool PasteEntry(const QString &source, const QString &folder, const QString &name, bool move, bool replace,
+                QString *error)
+{
+    const auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (!replace)
+        return move ? MoveEntry(source, folder, name, error) : CopyEntry(source, folder, name, error);
+    const QString target = QDir(folder).filePath(name);
+    if (IsInside(target, source) && QFileInfo(target).isDir() && !QFileInfo(target).isSymLink())
+        return fail(QStringLiteral("\"%1\" cannot replace the folder it lies in.").arg(source));
+    // The new entry is made whole under a name of its own before the old one goes.
+    const QString part = FreeName(folder, QLatin1Char('.') + name + QStringLiteral(".part"), true);
+    if (!(move ? MoveEntry(source, folder, part, error) : CopyEntry(source, folder, part, error))) {
+        if (!move)
+            RemoveEntry(QDir(folder).filePath(part));
+        return false;
+    }
+    const QString partPath = QDir(folder).filePath(part);
+    if (!RemoveEntry(target))
+        return fail(QStringLiteral("\"%1\" could not be replaced; the pasted entry is \"%2\".")
+                        .arg(target, partPath));
+    if (!QFile::rename(partPath, target))
+        return fail(QStringLiteral("The pasted entry is \"%1\"; it could not be renamed to \"%2\".")
+                        .arg(partPath, name));
+    return true;
+}
+
+std::int64_t TreeSize(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return 0;
+    if (!info.isDir())
+        return info.size();
+    std::int64_t size = 0;
+    QDirIterator entries(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        entries.next();
+        const QFileInfo entry = entries.fileInfo();
+        if (!entry.isSymLink())
+            size += entry.size();
+    }
+    return size;
+}
+
+std::uint32_t LocalPermissions(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    std::uint32_t permissions = 0;
+    for (int box = 0; box < 9; ++box) {
+        if (status.st_mode & ModeBit(box))
+            permissions |= std::uint32_t(faOwnerRead) << box;
+    }
+    return permissions;
+}
+
+bool SetLocalPermissions(const QString &path, std::uint32_t permissions, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::lstat(name.constData(), &status) != 0 || S_ISLNK(status.st_mode)) {
+        if (error)
+            *error =
+                QStringLiteral("The permissions of \"%1\" were not changed: it is a link or gone.").arg(path);
+        return false;
+    }
+    mode_t mode = status.st_mode & 07000;
+    for (int box = 0; box < 9; ++box) {
+        if (permissions & (std::uint32_t(faOwnerRead) << box))
+            mode |= ModeBit(box);
+    }
+    if (::chmod(name.constData(), mode) != 0) {
+        if (error)
+            *error = QStringLiteral("The permissions of \"%1\" could not be changed.").arg(path);
+        return false;
+    }
+    return true;
 }

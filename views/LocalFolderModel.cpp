@@ -306,13 +306,22 @@ bool TLocalFolderModel::setData(const QModelIndex &index, const QVariant &value,
     if (newName == entry->Name)
         return true;
     if (newName.isEmpty() || newName.contains(QLatin1Char('/')) || newName == QLatin1String(".")
-        || newName == QLatin1String(".."))
+        || newName == QLatin1String("..")) {
+        emit RenameRefused(QStringLiteral("\"%1\" is not a name a file or folder can have here.").arg(newName));
         return false;
+    }
     const QString oldName = entry->Name;
-    emit Renaming(FilePath(index));
     const QDir dir(FFolder);
-    if (QFileInfo::exists(dir.filePath(newName)) || !QFile::rename(dir.filePath(oldName), dir.filePath(newName)))
+    const QFileInfo existing(dir.filePath(newName));
+    if (existing.exists() || existing.isSymLink()) {
+        emit RenameRefused(QStringLiteral("\"%1\" already exists; \"%2\" keeps its name.").arg(newName, oldName));
         return false;
+    }
+    emit Renaming(FilePath(index));
+    if (!QFile::rename(dir.filePath(oldName), dir.filePath(newName))) {
+        emit RenameRefused(QStringLiteral("\"%1\" could not be renamed to \"%2\".").arg(oldName, newName));
+        return false;
+    }
     ReloadName(oldName);
     ReloadName(newName);
     return true;

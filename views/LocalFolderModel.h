@@ -77,6 +77,8 @@ public:
 signals:
     // With the item's full path, before a caption edit renames it.
     void Renaming(const QString &path);
+    // A caption edit that renamed nothing, with the reason.
+    void RenameRefused(const QString &message);
 
 private:
     using TEntryPtr = std::unique_ptr<TLocalEntry>;

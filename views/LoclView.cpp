@@ -2,6 +2,7 @@
 
 #include "views/FileList.h"
 #include "views/LocalFiles.h"
+#include "views/LocalProp.h"
 #include "views/Masks.h"
 #include "views/StatusTexts.h"
 
@@ -14,7 +15,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
-#include <QMimeDatabase>
+#include <QPushButton>
 #include <QStorageInfo>
 #include <QTimer>
 
@@ -46,6 +47,23 @@ TLocalView::TLocalView(QWidget *parent) : TCustomView(parent)
     ShowError = [this](const QString &message) {
         QMessageBox::warning(this, QStringLiteral("Ferrow"), message);
     };
+    AskReplace = [this](const QString &name) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), ReplaceQuestion(name),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+        const QAbstractButton *keepBoth = box.addButton(QStringLiteral("Keep Both"), QMessageBox::AcceptRole);
+        box.setDefaultButton(QMessageBox::No);
+        box.exec();
+        if (box.clickedButton() == keepBoth)
+            return TReplaceAnswer::KeepBoth;
+        switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes:
+            return TReplaceAnswer::Replace;
+        case QMessageBox::No:
+            return TReplaceAnswer::Skip;
+        default:
+            return TReplaceAnswer::Cancel;
+        }
+    };
     CreateListView();
     OpenFolder(QDir::homePath());
 }
@@ -56,6 +74,9 @@ void TLocalView::CreateListView()
 {
     FModel = new TLocalFolderModel(this);
     connect(FModel, &TLocalFolderModel::Renaming, this, [this](const QString &path) { emit FileChanging(this, path); });
+    // Told once the caption editor has closed: a message box while it commits would
+    // take its focus and commit it again.
+    connect(FModel, &TLocalFolderModel::RenameRefused, this, &TLocalView::Report, Qt::QueuedConnection);
 
     FReloadTimer = new QTimer(this);
     FReloadTimer->setSingleShot(true);
@@ -318,25 +339,24 @@ bool TLocalView::ShowProperties()
     const QModelIndexList items = SelectedItems();
     if (items.isEmpty())
         return true;
-    QString text;
-    if (items.size() == 1) {
-        const QFileInfo info(GetItemPath(items.first()));
-        const QString type = info.isDir() ? QStringLiteral("File Folder")
-                                          : QMimeDatabase().mimeTypeForFile(info).comment();
-        text = QStringLiteral("Name: %1\nType: %2\nLocation: %3\nSize: %4\nModified: %5")
-                   .arg(info.fileName(), type, info.absolutePath(),
-                        info.isDir() ? QString() : GroupedNumber(info.size()) + QStringLiteral(" Bytes"),
-                        QLocale().toString(info.lastModified(), QLocale::LongFormat));
-        if (info.isSymLink())
-            text += QStringLiteral("\nTarget: %1").arg(info.symLinkTarget());
-    } else {
-        std::int64_t size = 0;
-        for (const QModelIndex &item : items)
-            size += GetItemSize(item);
-        text = QStringLiteral("%1 items, %2").arg(items.size()).arg(SizeText(size));
+    if (FPropertiesWindow)
+        FPropertiesWindow->close();
+    QStringList paths;
+    QStringList types;
+    for (const QModelIndex &item : items) {
+        paths << GetItemPath(item);
+        types << item.siblingAtColumn(TLocalFolderModel::colType).data().toString();
     }
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Properties"), text, QMessageBox::Ok, this);
-    box.exec();
+    auto *window = new TfrmLocalProperties(paths, types, GetFolder(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &QDialog::accepted, this, [this, window] {
+        const QStringList failures = window->ApplyPermissions();
+        if (!failures.isEmpty())
+            Report(failures.join(QLatin1Char('\n')));
+        Refresh();
+    });
+    FPropertiesWindow = window;
+    window->open();
     return true;
 }
 
@@ -364,26 +384,38 @@ void TLocalView::PasteSelection()
         return;
     const QString folder = WithoutSeperator(GetFolder());
     QStringList errors;
+    bool cancelled = false;
+    int moved = 0;
     for (const QString &source : files.Paths) {
-        const QFileInfo info(source);
-        if (!info.exists() && !info.isSymLink()) {
-            errors.append(QStringLiteral("\"%1\" no longer exists.").arg(source));
+        TPastePlan plan = PlanPaste(source, folder, files.Cut);
+        bool replace = false;
+        if (plan.Kind == TPasteKind::Ask) {
+            const TReplaceAnswer answer = AskReplace ? AskReplace(plan.Name) : TReplaceAnswer::Cancel;
+            if (answer == TReplaceAnswer::Cancel) {
+                cancelled = true;
+                break;
+            }
+            if (answer == TReplaceAnswer::Skip)
+                continue;
+            replace = answer == TReplaceAnswer::Replace;
+            if (answer == TReplaceAnswer::KeepBoth)
+                plan.Name = FreeName(folder, plan.Name, QFileInfo(source).isDir() && !QFileInfo(source).isSymLink());
+            plan.Kind = files.Cut ? TPasteKind::Move : TPasteKind::Copy;
+        }
+        if (plan.Kind == TPasteKind::Refuse) {
+            errors.append(plan.Message);
             continue;
         }
+        if (plan.Kind == TPasteKind::Nothing)
+            continue;
         QString error;
-        if (files.Cut) {
-            if (info.absolutePath() == folder)
-                continue;
-            if (!MoveEntry(source, folder, info.fileName(), &error))
-                errors.append(error);
-        } else {
-            const QString name = FreeName(folder, info.fileName(), info.isDir());
-            if (!CopyEntry(source, folder, name, &error))
-                errors.append(error);
-        }
+        if (!PasteEntry(source, folder, plan.Name, plan.Kind == TPasteKind::Move, replace, &error))
+            errors.append(error);
+        else if (plan.Kind == TPasteKind::Move)
+            ++moved;
     }
     // Cut files are gone from where they were; the clipboard must not offer them again.
-    if (files.Cut)
+    if (moved > 0 && !cancelled && errors.isEmpty())
         QGuiApplication::clipboard()->clear();
     if (!errors.isEmpty())
         Report(errors.join(QLatin1Char('\n')));

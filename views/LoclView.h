@@ -2,7 +2,11 @@
 
 #include "views/AllViews.h"
 
+#include "views/LocalFiles.h"
 #include "views/LocalFolderModel.h"
+#include "views/LocalProp.h"
+
+#include <QPointer>
 
 #include <QSet>
 
@@ -32,6 +36,11 @@ public:
     std::function<bool(const QString &question)> Confirm;
     // Tells the user about a failure; tests replace it.
     std::function<void(const QString &message)> ShowError;
+    // Asks what a paste does with a name the folder already holds; tests replace it.
+    std::function<TReplaceAnswer(const QString &name)> AskReplace;
+
+    // The properties window while it is open.
+    TfrmLocalProperties *PropertiesWindow() const { return FPropertiesWindow; }
 
     // ---- TCustomView ----
     QString GetMask() const override;
@@ -84,4 +93,5 @@ private:
     bool FNamesChanged = false;
     int FReloadDelayMS = 0;
     QString FFilter;
+    QPointer<TfrmLocalProperties> FPropertiesWindow;
 };

@@ -41,8 +41,10 @@ void TfrmMain::CreateViewerCommands()
         edit->setMenu(menu);
         auto *popup = new QMenu(this);
         popup->setObjectName(local ? QStringLiteral("popLocalEdit") : QStringLiteral("popHostEdit"));
-        QAction *popNotePad = popup->addAction(tr("Edit with &NotePad"), FActions->Action(notePad), &QAction::trigger);
-        QAction *popEditor = popup->addAction(tr("Edit with &Scrivel"), FActions->Action(editor), &QAction::trigger);
+        QAction *popNotePad =
+            popup->addAction(tr("Edit with &NotePad"), FActions->Action(notePad), &QAction::trigger);
+        QAction *popEditor =
+            popup->addAction(tr("Edit with &Scrivel"), FActions->Action(editor), &QAction::trigger);
         connect(popup, &QMenu::aboutToShow, this, [this, side, notePad, editor, popNotePad, popEditor] {
             UpdateEditEntries(side);
             popNotePad->setEnabled(FActions->Action(notePad)->isEnabled());

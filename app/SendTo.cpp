@@ -6,7 +6,8 @@ TMoveDestination MoveDestinationFor(const QString &typed, const QString &current
 {
     // A line break would end the rename command early and start another.
     if (typed.contains(QLatin1Char('\r')) || typed.contains(QLatin1Char('\n')) || typed.contains(QChar(0)))
-        return {QString(), QCoreApplication::translate("SendTo", "A folder name cannot contain a line break or a NUL character.")};
+        return {QString(), QCoreApplication::translate(
+                               "SendTo", "A folder name cannot contain a line break or a NUL character.")};
     if (typed.isEmpty())
         return {};
     QString folder = typed;

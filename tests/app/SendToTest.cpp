@@ -1,6 +1,6 @@
+#include "app/SendTo.h"
 #include "app/Main.h"
 #include "app/RemotePopup.h"
-#include "app/SendTo.h"
 #include "app/SidePanel.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
@@ -48,19 +48,22 @@ protected:
 
     std::unique_ptr<TfrmMain> MakeWindow(const TTestFtpServer &server)
     {
-        const QStringList arguments{"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
-                                    "-u", QString::fromStdString(server.User()),
-                                    "-p", QString::fromStdString(server.Password()),
-                                    "-l", LocalFolder()};
-        auto window = std::make_unique<TfrmMain>(
-            arguments, FTransfers.Queue(), std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
+        const QStringList arguments{
+            "-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
+            "-u", QString::fromStdString(server.User()),
+            "-p", QString::fromStdString(server.Password()),
+            "-l", LocalFolder()};
+        auto window =
+            std::make_unique<TfrmMain>(arguments, FTransfers.Queue(),
+                                       std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
         window->show();
         return window;
     }
 
     static bool WaitForListing(const THostView *view)
     {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
+        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; },
+                         30s);
     }
 
     static int RowOf(const THostView *view, const QString &name)
@@ -118,8 +121,7 @@ protected:
 };
 
 class SendToServerTest : public SendToTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 TEST(MoveDestinationTest, AddsTheSeparatorResolvesRelativeFoldersAndRefusesLineBreaks)
 {
@@ -166,7 +168,8 @@ TEST_P(SendToServerTest, ClipboardAndMoveToAnotherServerFolder)
     popup.mnuClipboardName->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "/a b.txt\n/b.bin");
     popup.mnuClipboardURL->trigger();
-    const QString login = QString::fromStdString(server->User() + "@127.0.0.1:" + std::to_string(server->Port()));
+    const QString login =
+        QString::fromStdString(server->User() + "@127.0.0.1:" + std::to_string(server->Port()));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "ftp://" + login + "/a b.txt\nftp://" + login + "/b.bin");
     EXPECT_FALSE(QGuiApplication::clipboard()->text().contains(QString::fromStdString(server->Password())));
 
@@ -248,12 +251,14 @@ TEST_P(SendToServerTest, CopyToAnyLocalFolderAndTheDoubleClickFollowsThePopupsDe
     window->close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, SendToServerTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, SendToServerTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
 TEST_F(SendToTest, EditAndViewStylePopupsOnTheButtonsOfBothSides)
 {
-    TfrmMain window({}, FTransfers.Queue(), std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
+    TfrmMain window({}, FTransfers.Queue(),
+                    std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
     window.show();
     for (const TViewSide side : {vsLocal, vsHost}) {
         const TSideCommands commands = SideCommands(side);
@@ -278,8 +283,8 @@ TEST_F(SendToTest, EditAndViewStylePopupsOnTheButtonsOfBothSides)
         EXPECT_EQ(entries[0]->text(), "Large Icons");
         EXPECT_EQ(entries[3]->text(), "Details");
         entries[2]->trigger();
-        const TCustomView *view = side == vsLocal ? static_cast<TCustomView *>(window.ActiveLocalView())
-                                                  : window.ActiveHostView();
+        const TCustomView *view =
+            side == vsLocal ? static_cast<TCustomView *>(window.ActiveLocalView()) : window.ActiveHostView();
         EXPECT_EQ(view->ViewStyle(), lsList);
         for (int style = 0; style < 4; ++style)
             EXPECT_EQ(entries[style]->isChecked(), style == lsList) << style;

@@ -53,38 +53,41 @@ void SaveButtonMenu(TScreenContext &c, TCommand command, const QString &name)
 
 } // namespace
 
-static const TScreenScene PopupRemoteSendTo{"popup-remote-sendto", [](TScreenContext &c) {
-    TfrmMain &window = c.MainWindow();
-    if (!FocusRemote(c, QStringLiteral("readme.txt")))
-        return;
-    THostView *view = window.ActiveHostView();
-    const QPoint at = view->mapTo(&window, QPoint(view->width() / 4, 40));
-    // A right-click sets the entries' state; the picture then opens the pop-up again.
-    emit view->ListView()->ContextMenuRequested(window.mapToGlobal(at));
-    auto *popup = window.findChild<TRemotePopup *>();
-    if (!popup) {
-        c.Fail(QStringLiteral("the remote pop-up did not open"));
-        return;
-    }
-    popup->hide();
-    // The submenu opens where hovering its entry would open it, inside the window's area.
-    QObject context;
-    QObject::connect(popup, &QMenu::aboutToShow, &context, [popup] {
-        QTimer::singleShot(100, popup, [popup] {
-            QAction *entry = popup->mnuSendTo->menuAction();
-            popup->setActiveAction(entry);
-            popup->mnuSendTo->popup(popup->mapToGlobal(popup->actionGeometry(entry).topRight()));
+static const TScreenScene PopupRemoteSendTo{
+    "popup-remote-sendto", [](TScreenContext &c) {
+        TfrmMain &window = c.MainWindow();
+        if (!FocusRemote(c, QStringLiteral("readme.txt")))
+            return;
+        THostView *view = window.ActiveHostView();
+        const QPoint at = view->mapTo(&window, QPoint(view->width() / 4, 40));
+        // A right-click sets the entries' state; the picture then opens the pop-up again.
+        emit view->ListView()->ContextMenuRequested(window.mapToGlobal(at));
+        auto *popup = window.findChild<TRemotePopup *>();
+        if (!popup) {
+            c.Fail(QStringLiteral("the remote pop-up did not open"));
+            return;
+        }
+        popup->hide();
+        // The submenu opens where hovering its entry would open it, inside the window's area.
+        QObject context;
+        QObject::connect(popup, &QMenu::aboutToShow, &context, [popup] {
+            QTimer::singleShot(100, popup, [popup] {
+                QAction *entry = popup->mnuSendTo->menuAction();
+                popup->setActiveAction(entry);
+                popup->mnuSendTo->popup(popup->mapToGlobal(popup->actionGeometry(entry).topRight()));
+            });
         });
-    });
-    c.SavePopup(window, *popup, at, QStringLiteral("popup-remote-sendto"));
-    popup->mnuSendTo->hide();
-}};
+        c.SavePopup(window, *popup, at, QStringLiteral("popup-remote-sendto"));
+        popup->mnuSendTo->hide();
+    }};
 
 static const TScreenScene PopupViewStyle{"popup-view-style", [](TScreenContext &c) {
-    SaveButtonMenu(c, SideCommands(vsLocal).ViewStyle, QStringLiteral("popup-view-style"));
-}};
+                                             SaveButtonMenu(c, SideCommands(vsLocal).ViewStyle,
+                                                            QStringLiteral("popup-view-style"));
+                                         }};
 
 static const TScreenScene PopupEdit{"popup-edit", [](TScreenContext &c) {
-    if (FocusRemote(c, QStringLiteral("readme.txt")))
-        SaveButtonMenu(c, SideCommands(vsHost).Edit, QStringLiteral("popup-edit"));
-}};
+                                        if (FocusRemote(c, QStringLiteral("readme.txt")))
+                                            SaveButtonMenu(c, SideCommands(vsHost).Edit,
+                                                           QStringLiteral("popup-edit"));
+                                    }};

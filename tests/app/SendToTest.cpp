@@ -38,8 +38,8 @@ protected:
         QDir(FFolder.path()).mkdir("local");
         TOptions options;
         options.SetBool(oiShowManager, false);
-        // In active mode a queue engine that starts while the view still lists folders
-        // can stall against pyftpdlib; that fault is not what these tests are about.
+        // In active mode pyftpdlib may stop reading a second session's commands while
+        // the first one's data connection closes (they stay unread in its socket).
         options.SetBool(oiUsePASV, true);
         ASSERT_TRUE(options.Save());
     }

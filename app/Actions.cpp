@@ -99,6 +99,13 @@ void TActionRegistry::SetEnabled(TCommand id, bool enabled)
 
 void TActionRegistry::SetChecked(TCommand id, bool checked)
 {
-    const QSignalBlocker blocker(Action(id));
-    Action(id)->setChecked(checked);
+    QAction *action = Action(id);
+    {
+        const QSignalBlocker blocker(action);
+        action->setChecked(checked);
+    }
+    // An exclusive group learns its checked entry from this signal; without it, choosing
+    // the entry already marked would take its mark away.
+    if (action->actionGroup())
+        emit action->changed();
 }

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -135,6 +136,14 @@ public:
     void SetLogShown(bool shown);
     void SetHostViewMaximized(bool maximized);
     void SetLargeToolbar(bool large);
+
+    // MainSendTo.cpp: the remote pop-up's Send To entries.
+    void SendToHostClick();
+    void SendToLocalClick();
+    void SendToClipboardClick(bool urls);
+    // Chooses the folder Any Local Folder... (Copy) downloads into, empty when cancelled;
+    // a folder-browse dialog unless replaced (tests).
+    std::function<QString(const QString &title, const QString &start)> ChooseDestinationFolder;
 
     // MainViewer.cpp: masks, the internal viewer, other programs and help.
     TInternalViewer *Viewer() const;

@@ -455,6 +455,10 @@ void TfrmMain::CreateHostPopup()
     connect(popHost->mnuDownload, &QAction::triggered, FActions->Action(TCommand::Download), &QAction::trigger);
     connect(popHost->mnuRename, &QAction::triggered, FActions->Action(TCommand::HostRename), &QAction::trigger);
     connect(popHost->mnuDelete, &QAction::triggered, FActions->Action(TCommand::HostDelete), &QAction::trigger);
+    connect(popHost->mnuSendToHost, &QAction::triggered, this, &TfrmMain::SendToHostClick);
+    connect(popHost->mnuSendToLocal, &QAction::triggered, this, &TfrmMain::SendToLocalClick);
+    connect(popHost->mnuClipboardName, &QAction::triggered, this, [this] { SendToClipboardClick(false); });
+    connect(popHost->mnuClipboardURL, &QAction::triggered, this, [this] { SendToClipboardClick(true); });
     connect(popHost->mnuNewFolder, &QAction::triggered, this, &TfrmMain::HostNewFolderClick);
     connect(popHost->mnuProperties, &QAction::triggered, this, [this] {
         if (ActiveHostView())

@@ -28,18 +28,31 @@ void TfrmMain::CreateViewerCommands()
     using C = TCommand;
     FFetchedFiles = new TFetchedFiles(
         FLauncher, [this] { return ViewerProgram(); }, [this] { return FHtmlEditor; }, this);
-    // The Edit with... entries: a submenu in the side's menu and the drop-down of its button.
+    // The Edit with... entries: a submenu in the side's menu, and the edit pop-up on its
+    // button, whose entries say what they do since the button shows no text.
     for (const TViewSide side : {vsLocal, vsHost}) {
         const bool local = side == vsLocal;
+        const TCommand notePad = local ? C::LocalEditNotePad : C::HostEditNotePad;
+        const TCommand editor = local ? C::LocalEditEditor : C::HostEditEditor;
         auto *menu = new QMenu(this);
-        FActions->Fill(menu, {local ? C::LocalEditNotePad : C::HostEditNotePad,
-                              local ? C::LocalEditEditor : C::HostEditEditor});
+        FActions->Fill(menu, {notePad, editor});
         connect(menu, &QMenu::aboutToShow, this, [this, side] { UpdateEditEntries(side); });
         QAction *edit = FActions->Action(local ? C::LocalEdit : C::HostEdit);
         edit->setMenu(menu);
+        auto *popup = new QMenu(this);
+        popup->setObjectName(local ? QStringLiteral("popLocalEdit") : QStringLiteral("popHostEdit"));
+        QAction *popNotePad =
+            popup->addAction(tr("Edit with &NotePad"), FActions->Action(notePad), &QAction::trigger);
+        QAction *popEditor =
+            popup->addAction(tr("Edit with &Scrivel"), FActions->Action(editor), &QAction::trigger);
+        connect(popup, &QMenu::aboutToShow, this, [this, side, notePad, editor, popNotePad, popEditor] {
+            UpdateEditEntries(side);
+            popNotePad->setEnabled(FActions->Action(notePad)->isEnabled());
+            popEditor->setEnabled(FActions->Action(editor)->isEnabled());
+        });
         for (QToolButton *button : findChildren<QToolButton *>()) {
             if (button->defaultAction() == edit) {
-                button->setMenu(menu);
+                button->setMenu(popup);
                 button->setPopupMode(QToolButton::InstantPopup);
             }
         }

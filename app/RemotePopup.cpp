@@ -11,8 +11,15 @@ TRemotePopup::TRemotePopup(QWidget *parent)
     mnuRename = addAction(tr("Rena&me"));
     mnuDelete = addAction(tr("Dele&te"));
     addSeparator();
+    mnuSendTo = addMenu(tr("&Send To"));
+    mnuSendToHost = mnuSendTo->addAction(tr("Any &Host Folder... (Move)"));
+    mnuSendToLocal = mnuSendTo->addAction(tr("Any &Local Folder... (Copy)"));
+    mnuSendTo->addSeparator();
+    mnuClipboardName = mnuSendTo->addAction(tr("Clipboard as &Name"));
+    mnuClipboardURL = mnuSendTo->addAction(tr("Clipboard as &URL"));
     mnuNew = addMenu(tr("Ne&w"));
     mnuNewFolder = mnuNew->addAction(tr("&Folder"));
+    addSeparator();
     mnuProperties = addAction(tr("P&roperties"));
 }
 
@@ -25,6 +32,7 @@ void TRemotePopup::Apply(const TRemotePopupState &state)
     mnuRename->setEnabled(state.Rename);
     mnuDelete->setEnabled(state.Delete);
     mnuProperties->setEnabled(state.Delete);
+    mnuSendTo->setEnabled(state.Delete);
     mnuNew->setEnabled(state.New);
     QAction *const entries[] = {mnuProperties, mnuView, mnuDownload, mnuOpen};
     FDefault = entries[state.DefaultEntry];

@@ -21,6 +21,11 @@ public:
     QAction *mnuDownloadNow = nullptr;
     QAction *mnuRename = nullptr;
     QAction *mnuDelete = nullptr;
+    QMenu *mnuSendTo = nullptr;
+    QAction *mnuSendToHost = nullptr;
+    QAction *mnuSendToLocal = nullptr;
+    QAction *mnuClipboardName = nullptr;
+    QAction *mnuClipboardURL = nullptr;
     QMenu *mnuNew = nullptr;
     QAction *mnuNewFolder = nullptr;
     QAction *mnuProperties = nullptr;

@@ -242,6 +242,33 @@ bool THostView::RenameItem(const QString &oldName, const QString &newName)
     return true;
 }
 
+int THostView::MoveSelectedTo(const QString &folder)
+{
+    if (!Connected() || folder.contains(QLatin1Char('\r')) || folder.contains(QLatin1Char('\n'))
+        || folder.contains(QChar(0)))
+        return 0;
+    // Below the current folder the server's own bytes are kept, not re-encoded from the text shown.
+    const QString current = GetFolder();
+    const std::string destination = folder.startsWith(current)
+                                        ? FolderBytes() + EncodeUserText(folder.mid(current.size()))
+                                        : EncodeUserText(folder);
+    struct TMove
+    {
+        std::string From, To;
+        QString URL;
+    };
+    std::vector<TMove> moves;
+    for (const QModelIndex &item : SelectedItems())
+        moves.push_back({GetItemPathBytes(item), destination + GetItemNameBytes(item), GetItemURL(item)});
+    for (const TMove &move : moves) {
+        emit FileChanging(this, move.URL);
+        FFTP->Rename(move.From, move.To);
+    }
+    if (!moves.empty())
+        Refresh();
+    return int(moves.size());
+}
+
 bool THostView::CreateFolder(const QString &name, bool /*edit*/)
 {
     if (!Connected())

@@ -111,6 +111,10 @@ public:
     // local's folder, 3 to 5 into the private temporary folder. Folders are not fetched.
     bool FetchSelected(TCustomView *local, int mode);
     bool UploadSelected(TCustomView *local);
+    // Renames every selected entry into `folder` (ending with the separator), one after
+    // another; a rename the server refuses is logged and the others go on. Returns how
+    // many renames were sent.
+    int MoveSelectedTo(const QString &folder);
     // A delete is walking through the folders it removes.
     bool Deleting() const { return FDeleting; }
     // Gives the properties window the selected entries, in list order.

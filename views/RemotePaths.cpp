@@ -63,16 +63,31 @@ TRemoteName SplitRemotePath(std::string_view path, char seperator)
     return result;
 }
 
-std::string ItemURL(std::string_view host, int port, std::string_view user,
-                    std::string_view password, std::string_view path)
+namespace {
+
+std::string ComposeURL(std::string_view login, std::string_view host, int port, std::string_view path)
 {
     std::string url = "ftp://";
-    if (user != "anonymous") {
-        url.append(user).append(":").append(password).append("@");
-    }
+    if (!login.empty())
+        url.append(login).append("@");
     url.append(host);
     if (port != 21)
         url.append(":").append(std::to_string(port));
     url.append(path);
     return url;
+}
+
+} // namespace
+
+std::string ItemURL(std::string_view host, int port, std::string_view user,
+                    std::string_view password, std::string_view path)
+{
+    if (user == "anonymous")
+        return ComposeURL({}, host, port, path);
+    return ComposeURL(std::string(user).append(":").append(password), host, port, path);
+}
+
+std::string PublicItemURL(std::string_view host, int port, std::string_view user, std::string_view path)
+{
+    return ComposeURL(user == "anonymous" ? std::string_view() : user, host, port, path);
 }

@@ -43,3 +43,5 @@ TRemoteName SplitRemotePath(std::string_view path, char seperator);
 // in clear and nothing is escaped; an anonymous login and port 21 are left out.
 std::string ItemURL(std::string_view host, int port, std::string_view user,
                     std::string_view password, std::string_view path);
+// The same without the password, for text that leaves the program (the clipboard).
+std::string PublicItemURL(std::string_view host, int port, std::string_view user, std::string_view path);

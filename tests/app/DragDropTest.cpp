@@ -279,11 +279,17 @@ TEST_F(DragDropTest, TheSoundPlayerSkipsFilesItCannotPlay)
     InstallSoundPlayer(&owner);
     const auto restorePlayer = qScopeGuard([] { SetSoundPlayer(nullptr); });
     ASSERT_TRUE(WriteAll(Path("noise.wav"), "RIFF but nothing a sound is made of"));
+    ASSERT_TRUE(WriteAll(Path("empty.wav"), QByteArray()));
 
-    PlaySoundFile(Path("missing.wav"));
-    PlaySoundFile(Path("local"));
+    for (const char *name : {"missing.wav", "local", "noise.wav", "empty.wav"})
+        PlaySoundFile(Path(name));
+    QCoreApplication::processEvents();
     EXPECT_TRUE(owner.findChildren<QSoundEffect *>().isEmpty()) << "nothing to load";
-    PlaySoundFile(Path("noise.wav"));
-    EXPECT_TRUE(WaitUntil([&] { return owner.findChildren<QSoundEffect *>().isEmpty(); }))
-        << "an unplayable file is given up";
+
+    // A short sound of silence: 8-bit mono at 8000 Hz.
+    QByteArray wave("RIFF\x2c\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0data\x08\0\0\0", 44);
+    wave.append(8, char(0x80));
+    ASSERT_TRUE(WriteAll(Path("silence.wav"), wave));
+    PlaySoundFile(Path("silence.wav"));
+    EXPECT_EQ(owner.findChildren<QSoundEffect *>().size(), 1) << "a sound is played";
 }

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ProgramFolderGuard.h"
 #include "tests/support/TestFiles.h"
@@ -12,6 +13,11 @@
 #include "views/LoclView.h"
 
 #include <QAction>
+#include <QDrag>
+#include <QGuiApplication>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -22,8 +28,12 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+
 
 using namespace std::chrono_literals;
 
@@ -292,4 +302,206 @@ TEST_F(DragDropTest, TheSoundPlayerSkipsFilesItCannotPlay)
     ASSERT_TRUE(WriteAll(Path("silence.wav"), wave));
     PlaySoundFile(Path("silence.wav"));
     EXPECT_EQ(owner.findChildren<QSoundEffect *>().size(), 1) << "a sound is played";
+}
+
+namespace {
+
+// A file manager on the X display, as far as a drop of a direct-save drag goes: it
+// accepts the drag, writes the URI of the file it wants into the source's property,
+// asks for the direct-save type and keeps the answer.
+class TX11FileManager
+{
+public:
+    TX11FileManager(const QRect &geometry, const QString &folder) : FFolder(folder)
+    {
+        int screenNumber = 0;
+        FConnection = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(FConnection))
+            return;
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(FConnection));
+        for (int n = 0; n < screenNumber; ++n)
+            xcb_screen_next(&screens);
+        FWindow = xcb_generate_id(FConnection);
+        const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(FConnection, XCB_COPY_FROM_PARENT, FWindow, screens.data->root, std::int16_t(geometry.x()),
+                          std::int16_t(geometry.y()), std::uint16_t(geometry.width()), std::uint16_t(geometry.height()),
+                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &events);
+        const std::uint32_t version = 5;
+        xcb_change_property(FConnection, XCB_PROP_MODE_REPLACE, FWindow, Atom("XdndAware"), XCB_ATOM_ATOM, 32, 1,
+                            &version);
+        xcb_map_window(FConnection, FWindow);
+        xcb_flush(FConnection);
+    }
+    ~TX11FileManager()
+    {
+        if (FConnection)
+            xcb_disconnect(FConnection);
+    }
+
+    bool Ready() const { return FConnection && !xcb_connection_has_error(FConnection) && FWindow; }
+    bool Accepted() const { return FAccepted; }
+    const QByteArray &Answer() const { return FAnswer; }
+    const QByteArray &OfferedName() const { return FOfferedName; }
+
+    void Poll()
+    {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(FConnection)) {
+            const int type = event->response_type & 0x7f;
+            if (type == XCB_CLIENT_MESSAGE)
+                ClientMessage(*reinterpret_cast<xcb_client_message_event_t *>(event));
+            else if (type == XCB_SELECTION_NOTIFY)
+                Answered();
+            std::free(event);
+        }
+    }
+
+private:
+    xcb_atom_t Atom(const char *name)
+    {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            FConnection, xcb_intern_atom(FConnection, 0, std::uint16_t(qstrlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    }
+
+    QByteArray Property(xcb_window_t window, const char *name)
+    {
+        xcb_get_property_reply_t *reply = xcb_get_property_reply(
+            FConnection, xcb_get_property(FConnection, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            nullptr);
+        QByteArray value;
+        if (reply)
+            value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                               xcb_get_property_value_length(reply));
+        std::free(reply);
+        return value;
+    }
+
+    void Send(xcb_window_t to, const char *type, std::initializer_list<std::uint32_t> data)
+    {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = to;
+        message.type = Atom(type);
+        std::copy(data.begin(), data.end(), message.data.data32);
+        xcb_send_event(FConnection, 0, to, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
+        xcb_flush(FConnection);
+    }
+
+    void ClientMessage(const xcb_client_message_event_t &message)
+    {
+        const xcb_window_t source = message.data.data32[0];
+        if (message.type == Atom("XdndEnter")) {
+            const std::uint32_t *types = message.data.data32 + 2;
+            FOffered = std::find(types, types + 3, Atom("XdndDirectSave0")) != types + 3;
+        } else if (message.type == Atom("XdndPosition")) {
+            FAccepted = FOffered;
+            Send(source, "XdndStatus", {FWindow, FAccepted ? 1u : 0u, 0, 0, Atom("XdndActionCopy")});
+        } else if (message.type == Atom("XdndDrop")) {
+            FOfferedName = Property(source, "XdndDirectSave0");
+            const QByteArray uri = QUrl::fromLocalFile(FFolder + '/' + QString::fromUtf8(FOfferedName)).toEncoded();
+            xcb_change_property(FConnection, XCB_PROP_MODE_REPLACE, source, Atom("XdndDirectSave0"),
+                                Atom("text/plain"), 8, std::uint32_t(uri.size()), uri.constData());
+            xcb_convert_selection(FConnection, FWindow, Atom("XdndSelection"), Atom("XdndDirectSave0"),
+                                  Atom("XdndDirectSave0"), message.data.data32[2]);
+            xcb_flush(FConnection);
+            FSource = source;
+        }
+    }
+
+    void Answered()
+    {
+        FAnswer = Property(FWindow, "XdndDirectSave0");
+        if (FSource)
+            Send(FSource, "XdndFinished", {FWindow, 1, Atom("XdndActionCopy")});
+    }
+
+    const QString FFolder;
+    xcb_connection_t *FConnection = nullptr;
+    xcb_window_t FWindow = 0;
+    xcb_window_t FSource = 0;
+    bool FOffered = false;
+    bool FAccepted = false;
+    QByteArray FOfferedName;
+    QByteArray FAnswer;
+};
+
+constexpr const char *XChildVariable = "FERROW_DRAG_TEST_DISPLAY";
+
+} // namespace
+
+// The whole exchange with a file manager on a real X display, with real pointer events:
+// run again in a child of this test under Xvfb.
+TEST_F(DragDropTest, AFileManagerOnTheDisplayReceivesADraggedFile)
+{
+    if (!qEnvironmentVariableIsSet(XChildVariable)) {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        if (xvfb.isEmpty())
+            GTEST_SKIP() << "no Xvfb";
+        int number = 2340;
+        while (number < 2360 && (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+                                 QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))))
+            ++number;
+        const std::string display = ":" + std::to_string(number);
+        TChildProcess server({xvfb.toStdString(), display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                             Path("xvfb.log").toStdString());
+        const QString socket = "/tmp/.X11-unix/X" + QString::fromStdString(display.substr(1));
+        ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(socket) || !server.IsRunning(); }, 20s));
+        ASSERT_TRUE(server.IsRunning()) << ReadAll(Path("xvfb.log")).toStdString();
+        const std::string self = QCoreApplication::applicationFilePath().toStdString();
+        TChildProcess child({"/usr/bin/env", "QT_QPA_PLATFORM=xcb", "DISPLAY=" + display,
+                             std::string(XChildVariable) + "=1", self,
+                             "--gtest_filter=DragDropTest.AFileManagerOnTheDisplayReceivesADraggedFile"},
+                            Path("child.log").toStdString());
+        ASSERT_TRUE(WaitUntil([&] { return !child.IsRunning(); }, 180s));
+        const QByteArray output = ReadAll(Path("child.log"));
+        EXPECT_EQ(child.ExitDescription(), "exited with code 0") << output.toStdString();
+        EXPECT_TRUE(output.contains("[       OK ]")) << output.toStdString();
+        return;
+    }
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    FERROW_SKIP_UNLESS_AVAILABLE(TServerKind::Pyftpdlib);
+    TPyftpdServer server;
+    const QByteArray binary = Pattern(150 * 1024, 6);
+    server.PutFile("dragged.bin", binary);
+    server.PutFile("stays.txt", "not dragged");
+
+    auto window = MakeWindow(server);
+    window->setGeometry(0, 0, 900, 600);
+    THostView *view = window->ActiveHostView();
+    window->show();
+    ASSERT_TRUE(WaitForListing(view));
+    SelectNames(*view, {"dragged.bin"});
+
+    TX11FileManager manager(QRect(1000, 700, 200, 200), Path("fm"));
+    ASSERT_TRUE(manager.Ready());
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] { manager.Poll(); });
+    poll.start(5);
+
+    // The list starts the drag as on a press and a move; the pointer then goes over the
+    // file manager and lets go there.
+    QWindow *handle = window->windowHandle();
+    const QPoint over = handle->mapFromGlobal(QPoint(1100, 800));
+    QTimer::singleShot(0, [&] {
+        QTest::mouseMove(handle, over);
+        QTimer::singleShot(0, [&] {
+            WaitUntil([&] { return manager.Accepted(); }, 20s);
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, over);
+        });
+    });
+    auto *drag = new QDrag(view->ListView()->CurrentView());
+    drag->setMimeData(view->Model()->mimeData(view->SelectedItems()));
+    EXPECT_EQ(drag->exec(Qt::CopyAction), Qt::CopyAction);
+    ASSERT_TRUE(manager.Accepted()) << "the file manager saw the direct-save type";
+
+    ASSERT_TRUE(WaitUntil([&] { return !manager.Answer().isEmpty(); }, 20s));
+    EXPECT_EQ(manager.Answer(), "S");
+    EXPECT_EQ(manager.OfferedName(), "dragged.bin");
+    ASSERT_TRUE(WaitForQueue(1));
+    EXPECT_EQ(ReadAll(Path("fm/dragged.bin")), binary);
+    EXPECT_EQ(Entries(Path("fm")), QStringList{"dragged.bin"});
+    window->close();
 }

@@ -22,7 +22,8 @@ xcb_connection_t *X11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-template <typename T> using TReply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T>
+using TReply = std::unique_ptr<T, decltype(&std::free)>;
 
 xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
 {
@@ -36,7 +37,9 @@ xcb_atom_t Atom(xcb_connection_t *connection, const char *name)
 } // namespace
 
 TRemoteDragData::TRemoteDragData(const QObject *dragOwner, const QByteArray &offeredName, TDirectSave save)
-    : FDragOwner(dragOwner), FOfferedName(offeredName), FSave(std::move(save))
+    : FDragOwner(dragOwner)
+    , FOfferedName(offeredName)
+    , FSave(std::move(save))
 {
     setData(QString::fromLatin1(DirectSaveType), QByteArray());
     // The drag's window owns the drag selection only once the drag has begun.
@@ -67,8 +70,8 @@ void TRemoteDragData::Announce()
     if (!dragging)
         return;
     const TReply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(connection,
-                                      xcb_get_selection_owner(connection, Atom(connection, "XdndSelection")), nullptr),
+        xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, Atom(connection, "XdndSelection")), nullptr),
         &std::free);
     if (!owner || owner->owner == XCB_WINDOW_NONE)
         return;

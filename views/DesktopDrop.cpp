@@ -13,14 +13,14 @@ namespace {
 bool NamesThisComputer(const QUrl &url)
 {
     const QString host = url.host();
-    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
-           host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
+           || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
 }
 
 bool IsUsableName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 } // namespace

@@ -13,19 +13,19 @@
 #include "views/LoclView.h"
 
 #include <QAction>
-#include <QDrag>
-#include <QGuiApplication>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
 #include <QDir>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QSoundEffect>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -33,7 +33,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-
 
 using namespace std::chrono_literals;
 
@@ -72,7 +71,8 @@ protected:
 
     static bool WaitForListing(const THostView *view)
     {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
+        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; },
+                         30s);
     }
 
     // Waits for `items` queued items to end, and says how each ended.
@@ -96,8 +96,7 @@ protected:
 };
 
 class DragDropServerTest : public DragDropTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 // Delivers a drag of `urls` from another program to the list, as the window system
 // does: entering, then dropping. Returns whether the list took the drop.
@@ -195,13 +194,15 @@ TEST_P(DragDropServerTest, EntriesDraggedToAFileManagerArriveInItsFolderOnly)
     // What a file manager might write back that names no folder of this computer.
     const QString destination = Path("fm");
     for (const QByteArray &uri :
-         {QByteArray("http://example.com/get.bin"), QByteArray("file://elsewhere.example") + destination.toUtf8(),
+         {QByteArray("http://example.com/get.bin"),
+          QByteArray("file://elsewhere.example") + destination.toUtf8(),
           QUrl::fromLocalFile(Path("fm/missing/get.bin")).toEncoded(), QByteArray("not a uri at all")})
         EXPECT_EQ(drag->DirectSave(uri), "E") << uri.constData();
     QCoreApplication::processEvents();
     EXPECT_EQ(FTransfers.Queue().Count(), 0);
 
-    EXPECT_EQ(drag->DirectSave(QUrl::fromLocalFile(destination + '/' + drag->OfferedName()).toEncoded()), "S");
+    EXPECT_EQ(drag->DirectSave(QUrl::fromLocalFile(destination + '/' + drag->OfferedName()).toEncoded()),
+              "S");
     // get.bin; dir, its file, the folder deeper and its file.
     ASSERT_TRUE(WaitForQueue(5));
     EXPECT_EQ(ReadAll(destination + "/get.bin"), binary);
@@ -214,7 +215,8 @@ TEST_P(DragDropServerTest, EntriesDraggedToAFileManagerArriveInItsFolderOnly)
     window->close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, DragDropServerTest, ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, DragDropServerTest,
+                         ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
 TEST_F(DragDropTest, EventSoundsFollowRealStatusReports)
@@ -238,7 +240,9 @@ TEST_F(DragDropTest, EventSoundsFollowRealStatusReports)
     QStringList played;
     SetSoundPlayer([&played](const QString &fileName) { played << fileName; });
     const auto restorePlayer = qScopeGuard([] { SetSoundPlayer(nullptr); });
-    const auto heard = [&played](const QString &sound) { return WaitUntil([&] { return played.contains(sound); }); };
+    const auto heard = [&played](const QString &sound) {
+        return WaitUntil([&] { return played.contains(sound); });
+    };
 
     auto window = MakeWindow(server, "wrong");
     THostView *view = window->ActiveHostView();
@@ -297,7 +301,8 @@ TEST_F(DragDropTest, TheSoundPlayerSkipsFilesItCannotPlay)
     EXPECT_TRUE(owner.findChildren<QSoundEffect *>().isEmpty()) << "nothing to load";
 
     // A short sound of silence: 8-bit mono at 8000 Hz.
-    QByteArray wave("RIFF\x2c\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0data\x08\0\0\0", 44);
+    QByteArray wave(
+        "RIFF\x2c\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0data\x08\0\0\0", 44);
     wave.append(8, char(0x80));
     ASSERT_TRUE(WriteAll(Path("silence.wav"), wave));
     PlaySoundFile(Path("silence.wav"));
@@ -312,7 +317,8 @@ namespace {
 class TX11FileManager
 {
 public:
-    TX11FileManager(const QRect &geometry, const QString &folder) : FFolder(folder)
+    TX11FileManager(const QRect &geometry, const QString &folder)
+        : FFolder(folder)
     {
         int screenNumber = 0;
         FConnection = xcb_connect(nullptr, &screenNumber);
@@ -323,12 +329,13 @@ public:
             xcb_screen_next(&screens);
         FWindow = xcb_generate_id(FConnection);
         const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(FConnection, XCB_COPY_FROM_PARENT, FWindow, screens.data->root, std::int16_t(geometry.x()),
-                          std::int16_t(geometry.y()), std::uint16_t(geometry.width()), std::uint16_t(geometry.height()),
-                          0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &events);
+        xcb_create_window(
+            FConnection, XCB_COPY_FROM_PARENT, FWindow, screens.data->root, std::int16_t(geometry.x()),
+            std::int16_t(geometry.y()), std::uint16_t(geometry.width()), std::uint16_t(geometry.height()), 0,
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, screens.data->root_visual, XCB_CW_EVENT_MASK, &events);
         const std::uint32_t version = 5;
-        xcb_change_property(FConnection, XCB_PROP_MODE_REPLACE, FWindow, Atom("XdndAware"), XCB_ATOM_ATOM, 32, 1,
-                            &version);
+        xcb_change_property(FConnection, XCB_PROP_MODE_REPLACE, FWindow, Atom("XdndAware"), XCB_ATOM_ATOM, 32,
+                            1, &version);
         xcb_map_window(FConnection, FWindow);
         xcb_flush(FConnection);
     }
@@ -368,7 +375,8 @@ private:
     QByteArray Property(xcb_window_t window, const char *name)
     {
         xcb_get_property_reply_t *reply = xcb_get_property_reply(
-            FConnection, xcb_get_property(FConnection, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            FConnection,
+            xcb_get_property(FConnection, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
             nullptr);
         QByteArray value;
         if (reply)
@@ -401,7 +409,8 @@ private:
             Send(source, "XdndStatus", {FWindow, FAccepted ? 1u : 0u, 0, 0, Atom("XdndActionCopy")});
         } else if (message.type == Atom("XdndDrop")) {
             FOfferedName = Property(source, "XdndDirectSave0");
-            const QByteArray uri = QUrl::fromLocalFile(FFolder + '/' + QString::fromUtf8(FOfferedName)).toEncoded();
+            const QByteArray uri =
+                QUrl::fromLocalFile(FFolder + '/' + QString::fromUtf8(FOfferedName)).toEncoded();
             xcb_change_property(FConnection, XCB_PROP_MODE_REPLACE, source, Atom("XdndDirectSave0"),
                                 Atom("text/plain"), 8, std::uint32_t(uri.size()), uri.constData());
             xcb_convert_selection(FConnection, FWindow, Atom("XdndSelection"), Atom("XdndDirectSave0"),
@@ -441,12 +450,14 @@ TEST_F(DragDropTest, AFileManagerOnTheDisplayReceivesADraggedFile)
         if (xvfb.isEmpty())
             GTEST_SKIP() << "no Xvfb";
         int number = 2340;
-        while (number < 2360 && (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
-                                 QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))))
+        while (number < 2360
+               && (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))
+                   || QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))))
             ++number;
         const std::string display = ":" + std::to_string(number);
-        TChildProcess server({xvfb.toStdString(), display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                             Path("xvfb.log").toStdString());
+        TChildProcess server(
+            {xvfb.toStdString(), display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+            Path("xvfb.log").toStdString());
         const QString socket = "/tmp/.X11-unix/X" + QString::fromStdString(display.substr(1));
         ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(socket) || !server.IsRunning(); }, 20s));
         ASSERT_TRUE(server.IsRunning()) << ReadAll(Path("xvfb.log")).toStdString();

@@ -7,6 +7,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/WidgetTests.h"
 #include "views/DesktopDrag.h"
+#include "views/DesktopDrop.h"
 #include "views/FileList.h"
 #include "views/HostListModel.h"
 #include "views/HostView.h"
@@ -213,6 +214,40 @@ TEST_P(DragDropServerTest, EntriesDraggedToAFileManagerArriveInItsFolderOnly)
     for (const char *name : {"get.bin", "dir", "fm/fm", "fm/dir/dir"})
         EXPECT_FALSE(QFileInfo::exists(Path(name))) << name;
     window->close();
+}
+
+// The refusals a window test does not reach, and what a drop is made of.
+TEST_F(DragDropTest, DropsNameLocalFilesOnly)
+{
+    ASSERT_TRUE(WriteAll(Path("desktop/a.bin"), "a"));
+    ASSERT_TRUE(WriteAll(Path("local/b.bin"), "b"));
+    const QUrl a = QUrl::fromLocalFile(Path("desktop/a.bin"));
+    const QUrl b = QUrl::fromLocalFile(Path("local/b.bin"));
+    const QUrl gone = QUrl::fromLocalFile(Path("desktop/gone.bin"));
+
+    EXPECT_EQ(UploadDropFor({a}, true, true).Refusal, TDropRefusal::Busy);
+    EXPECT_EQ(UploadDropFor({a}, false, false).Refusal, TDropRefusal::NotConnected);
+    QUrl elsewhere = a;
+    elsewhere.setHost("elsewhere.example");
+    EXPECT_EQ(UploadDropFor({a, elsewhere}, true, false).Refusal, TDropRefusal::NotLocalFiles);
+    EXPECT_EQ(UploadDropFor({gone}, true, false).Refusal, TDropRefusal::NoFiles);
+    EXPECT_EQ(UploadDropFor({QUrl::fromLocalFile("/")}, true, false).Refusal, TDropRefusal::NoFiles);
+
+    const TUploadDrop drop = UploadDropFor({a, b, gone, a}, true, false);
+    ASSERT_TRUE(drop.Accepted());
+    ASSERT_EQ(drop.Folders.size(), 2u) << "one group per folder, each file once";
+    EXPECT_EQ(drop.Folders[0].Folder, Path("desktop"));
+    EXPECT_EQ(drop.Folders[0].Names, QStringList{"a.bin"});
+    EXPECT_EQ(drop.Folders[1].Names, QStringList{"b.bin"});
+    EXPECT_EQ(drop.Missing, QStringList{Path("desktop/gone.bin")});
+
+    // A file manager's URI, with the line end some of them add; a folder's own URI.
+    const QByteArray uri = QUrl::fromLocalFile(Path("fm/x.bin")).toEncoded();
+    EXPECT_EQ(DirectSaveFolder(uri + "\r\n").Folder, Path("fm"));
+    EXPECT_EQ(DirectSaveFolder(QUrl::fromLocalFile(Path("fm") + '/').toEncoded()).Folder, Path("fm"));
+    EXPECT_EQ(DirectSaveFolder("file://localhost" + Path("fm/x.bin").toUtf8()).Folder, Path("fm"));
+    EXPECT_EQ(DirectSaveName({"../../etc/passwd"}), "download");
+    EXPECT_EQ(DirectSaveName({".."}), "download");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, DragDropServerTest,

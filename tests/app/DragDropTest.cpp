@@ -51,8 +51,8 @@ protected:
             QDir(FFolder.path()).mkdir(folder);
         TOptions options;
         options.SetBool(oiShowManager, false);
-        // Active mode hangs now and then on pyftpdlib while the view lists as the queue
-        // downloads; that fault is not what these tests are about.
+        // In active mode pyftpdlib may stop reading a second session's commands while the
+        // first one's data connection closes (they stay unread in its socket).
         options.SetBool(oiUsePASV, true);
         ASSERT_TRUE(options.Save());
     }

@@ -71,13 +71,14 @@ void THostView::UploadDropped(const QList<QUrl> &urls)
             continue;
         }
         std::vector<int> rows;
+        QStringList unlisted = folder.Names;
         for (int row = 0; row < source->ItemCount(); ++row) {
-            if (folder.Names.contains(source->GetItemName(source->ListView()->Item(row))))
+            if (unlisted.removeOne(source->GetItemName(source->ListView()->Item(row))))
                 rows.push_back(row);
         }
-        // Hidden files are not listed, so they are not uploaded, as from a local view.
-        if (rows.size() < std::size_t(folder.Names.size()))
-            TraceFmt("Dropped files not listed in %s are not uploaded", qPrintable(folder.Folder));
+        // A local view lists no hidden files, and a drop sends what it would.
+        for (const QString &name : std::as_const(unlisted))
+            AddLog(QStringLiteral("Error: hidden files are not uploaded: ") + name, LogColor(clLogError));
         source->ListView()->SelectRows(rows);
         if (!rows.empty())
             SubmitTransfer(*source, *this, tdUpload);

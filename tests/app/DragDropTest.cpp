@@ -144,8 +144,10 @@ TEST_P(DragDropServerTest, FilesDroppedByAnotherProgramAreUploadedWithTheirTrees
     QDir(Path("desktop")).mkpath("tree/sub");
     ASSERT_TRUE(WriteAll(Path("desktop/tree/top.dat"), Pattern(77, 5)));
     ASSERT_TRUE(WriteAll(Path("desktop/tree/sub/inner.bin"), Pattern(5000, 2)));
+    ASSERT_TRUE(WriteAll(Path("desktop/.hidden"), "hidden"));
     const QList<QUrl> files{QUrl::fromLocalFile(Path("desktop/drop.bin")),
-                            QUrl::fromLocalFile(Path("desktop/tree"))};
+                            QUrl::fromLocalFile(Path("desktop/tree")),
+                            QUrl::fromLocalFile(Path("desktop/.hidden"))};
 
     auto window = MakeWindow(*server);
     THostView *view = window->ActiveHostView();
@@ -165,7 +167,13 @@ TEST_P(DragDropServerTest, FilesDroppedByAnotherProgramAreUploadedWithTheirTrees
     EXPECT_EQ(ReadAll(server->LocalPath("drop.bin")), binary);
     EXPECT_EQ(ReadAll(server->LocalPath("tree/top.dat")), Pattern(77, 5));
     EXPECT_EQ(ReadAll(server->LocalPath("tree/sub/inner.bin")), Pattern(5000, 2));
-    EXPECT_EQ(Entries(Path("desktop")), (QStringList{"drop.bin", "tree"})) << "an upload leaves the files";
+    EXPECT_FALSE(QFileInfo::exists(server->LocalPath(".hidden"))) << "a local view would not send it either";
+    const auto &log = view->LogEntries().Lines();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const TViewLogLine &line) {
+        return line.Text.contains("not uploaded: .hidden");
+    })) << "and says so";
+    EXPECT_EQ(Entries(Path("desktop")), (QStringList{".hidden", "drop.bin", "tree"}))
+        << "an upload leaves the files";
     window->close();
 }
 

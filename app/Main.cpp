@@ -423,8 +423,8 @@ bool TfrmMain::BusyIndicatorShown() const
 
 void TfrmMain::PlayEventSound(TOptionId sound) const
 {
-    if (FOptions && FOptions->Bool(oiSoundsEnabled))
-        PlaySoundFile(FOptions->Text(sound));
+    if (FOptions)
+        PlaySoundFile(FOptions->SoundToPlay(sound));
 }
 
 // ---------------------------------------------------------------- panels

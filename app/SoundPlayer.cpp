@@ -2,16 +2,32 @@
 
 #include "engine/FTPUtils.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
 
+namespace {
+
+// The sound effect plays WAVE files only, and a file it cannot decode may leave it
+// loading for good; anything else is refused before it gets there.
+bool IsWaveFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+}
+
+} // namespace
+
 void InstallSoundPlayer(QObject *owner)
 {
     QPointer<QObject> guard(owner);
     SetSoundPlayer([guard](const QString &fileName) {
-        if (!guard || !QFileInfo(fileName).isFile())
+        if (!guard || !IsWaveFile(fileName))
             return;
         auto *effect = new QSoundEffect(guard);
         // The effect frees itself once it has played, or once it turned out unplayable.

@@ -304,6 +304,21 @@ bool TCustomView::ListDragOver(const QObject *source) const
     return sourceView && sourceView != this;
 }
 
+bool TCustomView::ExternalDragOver(const QMimeData *) const
+{
+    return false;
+}
+
+void TCustomView::ExternalDragDrop(const QMimeData *) {}
+
+bool TCustomView::DragAccepted(const QDropEvent &drag) const
+{
+    // Only another program's drag has no source here.
+    if (!drag.source())
+        return ExternalDragOver(drag.mimeData());
+    return ListDragOver(drag.source());
+}
+
 void TCustomView::ListDragDrop(const QObject *source)
 {
     if (!ListDragOver(source))
@@ -403,7 +418,7 @@ bool TCustomView::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (ListDragOver(drag->source())) {
+        if (DragAccepted(*drag)) {
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
         } else {
@@ -413,10 +428,13 @@ bool TCustomView::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        if (ListDragOver(drop->source())) {
+        if (DragAccepted(*drop)) {
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
-            ListDragDrop(drop->source());
+            if (drop->source())
+                ListDragDrop(drop->source());
+            else
+                ExternalDragDrop(drop->mimeData());
         } else {
             drop->ignore();
         }

@@ -15,8 +15,10 @@
 #include <string>
 
 class QAbstractItemView;
+class QDropEvent;
 class QKeyEvent;
 class QLabel;
+class QMimeData;
 class QStatusBar;
 class TCustomView;
 class TFileList;
@@ -138,6 +140,10 @@ public:
     void ListDblClick(Qt::KeyboardModifiers modifiers);
     void ListDragDrop(const QObject *source);
     virtual bool ListDragOver(const QObject *source) const;
+    // A drag from another program (it has no source in this one); refused by default.
+    virtual bool ExternalDragOver(const QMimeData *data) const;
+    // Takes what it needs from `data` at once: the data ends with the drop.
+    virtual void ExternalDragDrop(const QMimeData *data);
     // Returns whether the key was used (the list must not see it).
     bool ListKeyDown(int key, Qt::KeyboardModifiers modifiers);
 
@@ -164,6 +170,7 @@ protected:
     void RaiseUpdateState(int state, int count = 0);
     bool IsEditing() const;
     void OpenContextMenuAtFocus();
+    bool DragAccepted(const QDropEvent &drag) const;
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Whether anybody listens to `signal` (some views behave differently then).

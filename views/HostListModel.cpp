@@ -1,6 +1,8 @@
 #include "views/HostListModel.h"
 
 #include "engine/FTPUtils.h"
+#include "views/DesktopDrag.h"
+#include "views/DesktopDrop.h"
 #include "views/RemotePaths.h"
 #include "views/StatusTexts.h"
 
@@ -319,9 +321,14 @@ QMimeData *THostListModel::mimeData(const QModelIndexList &indexes) const
     if (indexes.isEmpty())
         return nullptr;
     // The drop asks the source view for its selection; the data only names the kind.
-    auto *data = new QMimeData;
-    data->setData(QString::fromLatin1(MimeType), QByteArray());
-    return data;
+    QStringList names;
+    for (const QModelIndex &index : indexes) {
+        if (index.column() == colName)
+            names.append(data(index, Qt::DisplayRole).toString());
+    }
+    auto *dragData = new TRemoteDragData(QObject::parent(), DirectSaveName(names), FDirectSave);
+    dragData->setData(QString::fromLatin1(MimeType), QByteArray());
+    return dragData;
 }
 
 Qt::DropActions THostListModel::supportedDragActions() const

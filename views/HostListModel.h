@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,9 @@ public:
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     Qt::DropActions supportedDragActions() const override;
     Qt::DropActions supportedDropActions() const override;
+    // Answers a file manager the dragged entries are dropped on with the file:// URI it
+    // wants them at: "S" once they are on their way, "E" when refused.
+    void SetDirectSave(std::function<QByteArray(const QByteArray &uri)> save) { FDirectSave = std::move(save); }
 
     void Clear();
     // Shows `rows` over `listing`, in the order given.
@@ -133,4 +137,5 @@ private:
     TRows FRows;
     mutable TFileTypes FTypes;
     bool FEditable = false;
+    std::function<QByteArray(const QByteArray &uri)> FDirectSave;
 };

@@ -67,6 +67,7 @@ void THostView::CreateListView()
     list->setEnabled(false);
     SetListView(list);
     connect(FModel, &THostListModel::Edited, this, &THostView::ListEdited);
+    FModel->SetDirectSave([this](const QByteArray &uri) { return DirectSave(uri); });
 }
 
 void THostView::ConnectEngine()

@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstdint>
 #include <memory>
@@ -146,6 +147,14 @@ public:
     bool TransferTo(TCustomView *target) override;
     bool ListDragOver(const QObject *source) const override;
 
+    // ---- Drag and drop with other programs ----
+    // A file manager's files dropped here are uploaded into the current folder.
+    bool ExternalDragOver(const QMimeData *data) const override;
+    void ExternalDragDrop(const QMimeData *data) override;
+    // A file manager the selection was dragged to wants it at `uri` (file://): answers
+    // "S" once the download into that folder is on its way, "E" when refused.
+    QByteArray DirectSave(const QByteArray &uri);
+
 signals:
     // Every log line.
     void LogLineAdded(THostView *sender, const QString &message, const QColor &color);
@@ -194,6 +203,10 @@ private:
     bool EnterToDelete(const std::string &folder);
     void ReturnTo(const std::string &folder);
     void SubmitTransfer(TCustomView &source, TCustomView &destination, TTransferDirection direction);
+    // A drop can wait for nothing: a listing, a walk or a delete must be over.
+    bool DropBusy() const;
+    void UploadDropped(const QList<QUrl> &urls);
+    void DownloadInto(const QString &folder);
     // Ends every ChangeFolderAndWait in progress.
     void BreakWaits() { TEventLoopWait::BreakWaits(this, FolderWait); }
     // The view's kinds of wait.

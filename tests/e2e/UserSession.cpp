@@ -16,6 +16,7 @@
 #include "tests/support/EventLoop.h"
 #include "transfers/Confirm.h"
 #include "transfers/Transfer.h"
+#include "transfers/TransferProgress.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
@@ -474,6 +475,8 @@ void TUserSession::DownloadTree()
                  .arg(TreeDifference(expected, downloaded()), Joined(chosen), UnfinishedTransfers(queue),
                       OpenQuestion()));
     Require(queue.CountOf(tsFailed) == 0, UnfinishedTransfers(queue));
+    WaitFor(QStringLiteral("the progress window to close after the last transfer"),
+            [&] { return !FWindow->ProgressWindow()->isVisible(); });
 }
 
 void TUserSession::UploadFile()

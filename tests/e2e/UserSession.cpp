@@ -1,8 +1,7 @@
 // A user's whole session with the real main window on a real X display, against the demo
 // server: every step is driven by mouse clicks and key presses on the widgets a user
-// would use, and its outcome is checked on the disks of both sides.
-//
-//   ferrow-e2e --port PORT --server-root FOLDER
+// would use, and its outcome is checked on the disks of both sides. Run it under
+// xvfb-run (or on a desktop) with QT_QPA_PLATFORM=xcb.
 //
 // Exits 0 when every step passed, 1 with one line naming the failed step otherwise.
 
@@ -13,7 +12,9 @@
 #include "platform/ProgramFolder.h"
 #include "sites/Manager.h"
 #include "sites/SiteStore.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/PortBlock.h"
 #include "transfers/Confirm.h"
 #include "transfers/Transfer.h"
 #include "transfers/TransferProgress.h"
@@ -23,7 +24,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -32,7 +32,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -46,6 +45,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 using namespace std::chrono_literals;
 
@@ -275,13 +275,51 @@ private:
     bool FAnswered = false;
 };
 
+// The demo server with a freshly generated tree, on ports that no other test process
+// uses; it stops with the session.
+class TDemoServer
+{
+public:
+    TDemoServer()
+    {
+        Require(FRoot.isValid() && FOutput.isValid(), QStringLiteral("no temporary folder for the demo server"));
+        const std::vector<std::string> argv{
+            "/usr/bin/python3", FERROW_SOURCE_DIR "/tools/demo-server.py", "--port", "0", "--passive-ports",
+            std::to_string(FPorts.First()) + '-' + std::to_string(FPorts.Last()), FRoot.path().toStdString()};
+        const QString log = FOutput.filePath(QStringLiteral("server.log"));
+        FProcess = std::make_unique<TChildProcess>(argv, log.toStdString());
+        // It reports the port it bound once the tree is written.
+        const bool ready = WaitUntil(
+            [&] {
+                QFile output(log);
+                if (output.open(QIODevice::ReadOnly)) {
+                    while (!output.atEnd()) {
+                        const QByteArray line = output.readLine();
+                        if (line.startsWith("ready "))
+                            FPort = quint16(line.split(' ').value(1).toUInt());
+                    }
+                }
+                return FPort != 0 || !FProcess->IsRunning();
+            },
+            120s);
+        Require(ready && FPort != 0,
+                QStringLiteral("the demo server did not start: %1").arg(QString::fromUtf8(FileBytes(log))));
+    }
+
+    quint16 Port() const { return FPort; }
+    QString Root() const { return FRoot.path(); }
+
+private:
+    const TPortBlock FPorts;
+    QTemporaryDir FRoot;
+    QTemporaryDir FOutput;
+    std::unique_ptr<TChildProcess> FProcess;
+    quint16 FPort = 0;
+};
+
 class TUserSession
 {
 public:
-    TUserSession(quint16 port, QString serverRoot)
-        : FPort(port)
-        , FServerRoot(std::move(serverRoot))
-    {}
 
     int Run();
 
@@ -299,14 +337,14 @@ private:
     void Exit();
 
     QString LocalFolder() const { return FProgramFolder.filePath(QStringLiteral("My files")); }
-    QString ServerPath(const QString &name) const { return FServerRoot + '/' + TreeFolder + '/' + name; }
+    QString ServerFolder() const { return FServer->Root() + '/' + TreeFolder; }
+    QString ServerPath(const QString &name) const { return ServerFolder() + '/' + name; }
     THostView &Host() const { return *FWindow->ActiveHostView(); }
     TLocalView &Local() const { return *FWindow->ActiveLocalView(); }
     void WaitForListing(const QString &folder);
     void RequireSiteCaption() const;
 
-    const quint16 FPort;
-    const QString FServerRoot;
+    std::unique_ptr<TDemoServer> FServer;
     QTemporaryDir FProgramFolder;
     QByteArray FUploadBytes;
     std::map<QString, QByteArray> FServerFolderBefore;
@@ -333,6 +371,9 @@ int TUserSession::Run()
     } catch (const TStepFailed &failure) {
         std::fprintf(stderr, "e2e: cannot prepare the session: %s\n", qPrintable(failure.Message));
         return 1;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "e2e: cannot prepare the session: %s\n", error.what());
+        return 1;
     }
     int number = 0;
     for (const auto &[name, step] : steps) {
@@ -355,6 +396,7 @@ int TUserSession::Run()
 // have left them; nothing of the real user's is read or written.
 void TUserSession::Prepare()
 {
+    FServer = std::make_unique<TDemoServer>();
     Require(FProgramFolder.isValid(), QStringLiteral("no temporary folder"));
     QStandardPaths::setTestModeEnabled(true);
     SetProgramFolderOverride(FProgramFolder.path());
@@ -372,7 +414,7 @@ void TUserSession::Prepare()
     TSite site;
     site.Name = SiteName;
     site.Host = QStringLiteral("127.0.0.1");
-    site.Port = FPort;
+    site.Port = FServer->Port();
     site.UserName = QStringLiteral("demo");
     site.Password = QStringLiteral("demo");
     site.HostFolder = QStringLiteral("/");
@@ -454,7 +496,7 @@ void TUserSession::DownloadTree()
     const std::set<QString> chosen = SelectedNames(Host());
     ClickButton(ButtonOf(*FWindow, TCommand::Download), QStringLiteral("Download"));
 
-    FServerFolderBefore = TreeContents(FServerRoot + '/' + TreeFolder);
+    FServerFolderBefore = TreeContents(ServerFolder());
     auto expected = FServerFolderBefore;
     for (const QString &name : NotDownloaded)
         expected.erase(name);
@@ -528,7 +570,7 @@ void TUserSession::DeleteFile()
     WaitFor(QStringLiteral("the confirmation"), [&] { return yes.Answered(); });
     WaitFor(QStringLiteral("the server's file to go"), [&] { return !QFileInfo::exists(ServerPath(RenamedName)); });
     WaitFor(QStringLiteral("the remote list to drop it"), [&] { return !ItemNamed(Host(), RenamedName).isValid(); });
-    const QString changed = TreeDifference(FServerFolderBefore, TreeContents(FServerRoot + '/' + TreeFolder));
+    const QString changed = TreeDifference(FServerFolderBefore, TreeContents(ServerFolder()));
     Require(changed.isEmpty(), QStringLiteral("the server's folder is not as it was before the upload: %1").arg(changed));
 }
 
@@ -590,21 +632,6 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Velunor Media"));
     QApplication::setApplicationName(QStringLiteral("Ferrow"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A user's session with Ferrow against the demo server."));
-    parser.addHelpOption();
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Demo server port."),
-                                        QStringLiteral("port"));
-    const QCommandLineOption rootOption(QStringLiteral("server-root"),
-                                        QStringLiteral("The folder the demo server serves."), QStringLiteral("folder"));
-    parser.addOptions({portOption, rootOption});
-    parser.process(app);
-    bool portValid = false;
-    const uint port = parser.value(portOption).toUInt(&portValid);
-    if (!portValid || port == 0 || port > 65535 || !QFileInfo(parser.value(rootOption)).isDir()) {
-        std::fprintf(stderr, "e2e: give --port and --server-root\n");
-        return 2;
-    }
-    TUserSession session(quint16(port), QFileInfo(parser.value(rootOption)).absoluteFilePath());
+    TUserSession session;
     return session.Run();
 }

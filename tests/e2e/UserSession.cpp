@@ -75,29 +75,29 @@ void Require(bool holds, const QString &message)
         Fail(message);
 }
 
-// A window that nobody in the session expected, waiting for an answer.
-QString OpenQuestion()
+// The dialog open when a step fails, often the reason it waited in vain.
+QString OpenDialog()
 {
-    QWidget *modal = QApplication::activeModalWidget();
+    QWidget *dialog = QApplication::activeModalWidget();
     for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (!modal && window->isVisible() && qobject_cast<QDialog *>(window))
-            modal = window;
+        if (!dialog && window->isVisible() && qobject_cast<QDialog *>(window))
+            dialog = window;
     }
-    if (!modal)
+    if (!dialog)
         return {};
     QStringList texts;
-    for (const QLabel *label : modal->findChildren<QLabel *>()) {
+    for (const QLabel *label : dialog->findChildren<QLabel *>()) {
         if (label->isVisible() && !label->text().isEmpty())
             texts << label->text();
     }
-    return QStringLiteral(" (\"%1\" waits for an answer: %2)").arg(modal->windowTitle(), texts.join(' '));
+    return QStringLiteral(" (\"%1\" is open: %2)").arg(dialog->windowTitle(), texts.join(' '));
 }
 
 // The limits only keep a broken run from hanging; no step depends on the machine's pace.
 void WaitFor(const QString &what, const std::function<bool()> &done, std::chrono::milliseconds limit = 60s)
 {
     if (!WaitUntil(done, limit))
-        Fail(QStringLiteral("waited %1 s for %2%3").arg(limit.count() / 1000).arg(what, OpenQuestion()));
+        Fail(QStringLiteral("waited %1 s for %2%3").arg(limit.count() / 1000).arg(what, OpenDialog()));
 }
 
 QByteArray FileBytes(const QString &path)
@@ -125,7 +125,8 @@ std::map<QString, QByteArray> TreeContents(const QString &root)
 }
 
 // The first difference between two trees, or empty when they are the same.
-QString TreeDifference(const std::map<QString, QByteArray> &expected, const std::map<QString, QByteArray> &actual)
+QString TreeDifference(const std::map<QString, QByteArray> &expected,
+                       const std::map<QString, QByteArray> &actual)
 {
     for (const auto &[path, bytes] : expected) {
         const auto found = actual.find(path);
@@ -215,7 +216,8 @@ void ClickEntry(const TCustomView &view, const QString &name, Qt::KeyboardModifi
 
 void ClickButton(QAbstractButton &button, const QString &what)
 {
-    WaitFor(what + QStringLiteral(" to be enabled"), [&] { return button.isEnabled() && button.isVisible(); });
+    WaitFor(what + QStringLiteral(" to be enabled"),
+            [&] { return button.isEnabled() && button.isVisible(); });
     Click(button, button.rect().center());
 }
 
@@ -252,7 +254,8 @@ void MenuKeys(TfrmMain &window, Qt::Key menu, std::initializer_list<Qt::Key> key
 
 // Answers the next modal window of kind TWindow, while it lives, by clicking the button
 // `choose` names; another kind of modal window is left alone.
-template <typename TWindow> class TModalAnswer
+template <typename TWindow>
+class TModalAnswer
 {
 public:
     explicit TModalAnswer(std::function<QAbstractButton *(TWindow &)> choose)
@@ -282,10 +285,16 @@ class TDemoServer
 public:
     TDemoServer()
     {
-        Require(FRoot.isValid() && FOutput.isValid(), QStringLiteral("no temporary folder for the demo server"));
-        const std::vector<std::string> argv{
-            "/usr/bin/python3", FERROW_SOURCE_DIR "/tools/demo-server.py", "--port", "0", "--passive-ports",
-            std::to_string(FPorts.First()) + '-' + std::to_string(FPorts.Last()), FRoot.path().toStdString()};
+        Require(FRoot.isValid() && FOutput.isValid(),
+                QStringLiteral("no temporary folder for the demo server"));
+        const std::vector<std::string> argv{"/usr/bin/python3",
+                                            FERROW_SOURCE_DIR "/tools/demo-server.py",
+                                            "--port",
+                                            "0",
+                                            "--passive-ports",
+                                            std::to_string(FPorts.First()) + '-'
+                                                + std::to_string(FPorts.Last()),
+                                            FRoot.path().toStdString()};
         const QString log = FOutput.filePath(QStringLiteral("server.log"));
         FProcess = std::make_unique<TChildProcess>(argv, log.toStdString());
         // It reports the port it bound once the tree is written.
@@ -320,7 +329,6 @@ private:
 class TUserSession
 {
 public:
-
     int Run();
 
 private:
@@ -383,10 +391,12 @@ int TUserSession::Run()
         try {
             (this->*step)();
         } catch (const TStepFailed &failure) {
-            std::fprintf(stderr, "e2e: step %d \"%s\" FAILED: %s\n", number, name, qPrintable(failure.Message));
+            std::fprintf(stderr, "e2e: step %d \"%s\" FAILED: %s\n", number, name,
+                         qPrintable(failure.Message));
             return 1;
         }
-        std::printf("e2e: step %d \"%s\" passed (%lld ms)\n", number, name, static_cast<long long>(timer.elapsed()));
+        std::printf("e2e: step %d \"%s\" passed (%lld ms)\n", number, name,
+                    static_cast<long long>(timer.elapsed()));
         std::fflush(stdout);
     }
     return 0;
@@ -433,11 +443,13 @@ void TUserSession::Prepare()
 
 void TUserSession::WaitForListing(const QString &folder)
 {
-    const bool listed = WaitUntil([&] {
-        const THostView *view = FWindow->ActiveHostView();
-        return view && view->Connected() && !view->Animating() && !view->EngineBusy() && view->GetFolder() == folder &&
-               view->ItemCount() > 0;
-    }, 60s);
+    const bool listed = WaitUntil(
+        [&] {
+            const THostView *view = FWindow->ActiveHostView();
+            return view && view->Connected() && !view->Animating() && !view->EngineBusy()
+                   && view->GetFolder() == folder && view->ItemCount() > 0;
+        },
+        60s);
     const THostView *view = FWindow->ActiveHostView();
     Require(listed, QStringLiteral("no listing of %1 within 60 s; the remote view shows \"%2\"%3")
                         .arg(folder, view ? view->GetFolder() : QString(),
@@ -463,10 +475,12 @@ void TUserSession::ConnectFromSiteManager()
             [&] { return FWindow->SiteManager() && FWindow->SiteManager()->isVisible(); });
     TfrmManager &manager = *FWindow->SiteManager();
     Require(manager.cmboSite->currentText() == SiteName,
-            QStringLiteral("the site manager shows \"%1\", not the stored site").arg(manager.cmboSite->currentText()));
+            QStringLiteral("the site manager shows \"%1\", not the stored site")
+                .arg(manager.cmboSite->currentText()));
     ClickButton(*manager.btnOK, QStringLiteral("the site manager's OK"));
     WaitForListing(QStringLiteral("/"));
-    Require(ItemNamed(Host(), TreeFolder).isValid(), QStringLiteral("the server's root lists no %1").arg(TreeFolder));
+    Require(ItemNamed(Host(), TreeFolder).isValid(),
+            QStringLiteral("the server's root lists no %1").arg(TreeFolder));
     RequireSiteCaption();
     WaitFor(QStringLiteral("the site's local folder"),
             [&] { return QDir(Local().GetFolder()) == QDir(LocalFolder()); });
@@ -478,7 +492,8 @@ void TUserSession::EnterFolder()
     ClickEntry(Host(), TreeFolder, {}, true);
     WaitForListing('/' + TreeFolder + '/');
     for (const QString &name : NotDownloaded)
-        Require(ItemNamed(Host(), name).isValid(), QStringLiteral("the folder's listing lacks \"%1\"").arg(name));
+        Require(ItemNamed(Host(), name).isValid(),
+                QStringLiteral("the folder's listing lacks \"%1\"").arg(name));
 }
 
 // The whole folder but two files: Ctrl+A, a Ctrl+click on each to leave it out, Download.
@@ -508,14 +523,14 @@ void TUserSession::DownloadTree()
     TTransferItems &queue = FWindow->Queue();
     const bool arrived = WaitUntil(
         [&] {
-            return queue.CountOf(tsPending) + queue.CountOf(tsInProgress) == 0 && !Host().TransferringSelection() &&
-                   TreeDifference(expected, downloaded()).isEmpty();
+            return queue.CountOf(tsPending) + queue.CountOf(tsInProgress) == 0
+                   && !Host().TransferringSelection() && TreeDifference(expected, downloaded()).isEmpty();
         },
         90s);
     if (!arrived)
         Fail(QStringLiteral("the downloaded tree is not the server's: %1 (downloaded: {%2}; %3)%4")
                  .arg(TreeDifference(expected, downloaded()), Joined(chosen), UnfinishedTransfers(queue),
-                      OpenQuestion()));
+                      OpenDialog()));
     Require(queue.CountOf(tsFailed) == 0, UnfinishedTransfers(queue));
     WaitFor(QStringLiteral("the progress window to close after the last transfer"),
             [&] { return !FWindow->ProgressWindow()->isVisible(); });
@@ -531,7 +546,8 @@ void TUserSession::UploadFile()
     Require(arrived, QStringLiteral("the server's copy is not the file (%1 of %2 bytes)")
                          .arg(QFileInfo(ServerPath(UploadName)).size())
                          .arg(FUploadBytes.size()));
-    WaitFor(QStringLiteral("the remote list to show the upload"), [&] { return ItemNamed(Host(), UploadName).isValid(); });
+    WaitFor(QStringLiteral("the remote list to show the upload"),
+            [&] { return ItemNamed(Host(), UploadName).isValid(); });
 }
 
 // In place: F2, the new name typed over the old, Enter.
@@ -552,7 +568,8 @@ void TUserSession::RenameFile()
     QTest::keyClicks(editor, RenamedName);
     QTest::keyClick(editor, Qt::Key_Return);
     WaitFor(QStringLiteral("the server's file to be renamed"), [&] {
-        return !QFileInfo::exists(ServerPath(UploadName)) && FileBytes(ServerPath(RenamedName)) == FUploadBytes;
+        return !QFileInfo::exists(ServerPath(UploadName))
+               && FileBytes(ServerPath(RenamedName)) == FUploadBytes;
     });
     WaitFor(QStringLiteral("the remote list to show the new name"), [&] {
         return ItemNamed(Host(), RenamedName).isValid() && !ItemNamed(Host(), UploadName).isValid();
@@ -568,10 +585,13 @@ void TUserSession::DeleteFile()
     const TModalAnswer<TfrmConfirm> yes([](TfrmConfirm &window) { return window.btnYes; });
     QTest::keyClick(&ListOf(Host()), Qt::Key_Delete);
     WaitFor(QStringLiteral("the confirmation"), [&] { return yes.Answered(); });
-    WaitFor(QStringLiteral("the server's file to go"), [&] { return !QFileInfo::exists(ServerPath(RenamedName)); });
-    WaitFor(QStringLiteral("the remote list to drop it"), [&] { return !ItemNamed(Host(), RenamedName).isValid(); });
+    WaitFor(QStringLiteral("the server's file to go"),
+            [&] { return !QFileInfo::exists(ServerPath(RenamedName)); });
+    WaitFor(QStringLiteral("the remote list to drop it"),
+            [&] { return !ItemNamed(Host(), RenamedName).isValid(); });
     const QString changed = TreeDifference(FServerFolderBefore, TreeContents(ServerFolder()));
-    Require(changed.isEmpty(), QStringLiteral("the server's folder is not as it was before the upload: %1").arg(changed));
+    Require(changed.isEmpty(),
+            QStringLiteral("the server's folder is not as it was before the upload: %1").arg(changed));
 }
 
 // Edit > Compare Folders with the options as they open: each side selects what the other
@@ -585,14 +605,18 @@ void TUserSession::CompareFolders()
         return window.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
     });
     const bool enabled = WaitUntil([&] { return FWindow->Action(TCommand::Compare)->isEnabled(); }, 30s);
-    Require(enabled, QStringLiteral("Compare Folders stays disabled (remote view: connected %1, busy %2, engine working %3)")
-                         .arg(Host().Connected()).arg(Host().Animating()).arg(Host().EngineBusy()));
+    Require(enabled,
+            QStringLiteral(
+                "Compare Folders stays disabled (remote view: connected %1, busy %2, engine working %3)")
+                .arg(Host().Connected())
+                .arg(Host().Animating())
+                .arg(Host().EngineBusy()));
     MenuKeys(*FWindow, Qt::Key_E, {Qt::Key_C});
     WaitFor(QStringLiteral("the compare options"), [&] { return ok.Answered(); });
     const std::set<QString> localOnly{UploadName};
     const std::set<QString> &remoteOnly = NotDownloaded;
-    const bool selected =
-        WaitUntil([&] { return SelectedNames(Local()) == localOnly && SelectedNames(Host()) == remoteOnly; }, 10s);
+    const bool selected = WaitUntil(
+        [&] { return SelectedNames(Local()) == localOnly && SelectedNames(Host()) == remoteOnly; }, 10s);
     Require(selected, QStringLiteral("selected locally: {%1}, on the server: {%2}")
                           .arg(Joined(SelectedNames(Local())), Joined(SelectedNames(Host()))));
 }
@@ -621,7 +645,8 @@ void TUserSession::Exit()
     FWindow.reset();
     const TLastConnections kept =
         TWindowStateStore(FProgramFolder.filePath(QStringLiteral("registry.ini"))).LoadLastConnections();
-    Require(kept.Site(0) == SiteName, QStringLiteral("Last Connections holds \"%1\" after the exit").arg(kept.Site(0)));
+    Require(kept.Site(0) == SiteName,
+            QStringLiteral("Last Connections holds \"%1\" after the exit").arg(kept.Site(0)));
 }
 
 } // namespace

@@ -207,11 +207,18 @@ void Click(QWidget &widget, QPoint at, Qt::KeyboardModifiers modifiers = {}, boo
 void ClickEntry(const TCustomView &view, const QString &name, Qt::KeyboardModifiers modifiers = {},
                 bool twice = false)
 {
-    WaitFor(QStringLiteral("\"%1\" in the list").arg(name), [&] { return ItemNamed(view, name).isValid(); });
     QAbstractItemView &list = ListOf(view);
-    const QModelIndex item = ItemNamed(view, name);
-    list.scrollTo(item);
-    Click(*list.viewport(), list.visualRect(item).center(), modifiers, twice);
+    QPoint at;
+    // A list lays out its items a little after they arrive.
+    WaitFor(QStringLiteral("\"%1\" in the list").arg(name), [&] {
+        const QModelIndex item = ItemNamed(view, name);
+        if (!item.isValid())
+            return false;
+        list.scrollTo(item);
+        at = list.visualRect(item).center();
+        return list.viewport()->rect().contains(at) && list.indexAt(at).row() == item.row();
+    });
+    Click(*list.viewport(), at, modifiers, twice);
 }
 
 void ClickButton(QAbstractButton &button, const QString &what)

@@ -423,8 +423,6 @@ void TUserSession::Prepare()
     options.SetBool(oiShowManager, true);
     // Binary, so that every file must arrive byte for byte whatever its extension.
     options.SetChoice(oiTransferMode, 2);
-    // Passive, the mode a desktop behind a router needs.
-    options.SetBool(oiUsePASV, true);
     QString error;
     Require(options.Save(&error), QStringLiteral("cannot write the options: %1").arg(error));
 

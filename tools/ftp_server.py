@@ -14,7 +14,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import ActiveDTP, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -39,6 +39,18 @@ def parse_arguments(argv=None):
     return parser.parse_args(argv)
 
 
+class HandedOverActiveDTP(ActiveDTP):
+    """pyftpdlib 1.5.7's active-mode connector keeps the data socket's number after it
+    hands the socket to the data handler, and closes it again at the next PORT. By then
+    a new control connection may have that number, and it is never read again."""
+
+    def handle_connect(self):
+        super().handle_connect()
+        handler = self.cmd_channel.data_channel
+        if handler is not None and handler.socket is self.socket:
+            self._closed = True  # the data handler owns the socket now
+
+
 def make_server(options):
     authorizer = DummyAuthorizer()
     # M: SITE CHMOD, T: MFMT.
@@ -55,6 +67,7 @@ def make_server(options):
     Handler.permit_foreign_addresses = False
     # Otherwise every wrong password costs a 3-second pause.
     Handler.auth_failed_timeout = 0
+    Handler.active_dtp = HandedOverActiveDTP
     return FTPServer((options.host, options.port), Handler)
 
 

@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QStatusBar>
 #include <QToolTip>
 #include <QTreeView>
@@ -34,6 +35,19 @@ public:
     {
         const QSize text = QLabel::sizeHint();
         return QSize(std::max(text.width(), FDesignWidth), text.height());
+    }
+
+protected:
+    // A cut text keeps its beginning: a number that lost its first digits would mislead.
+    void paintEvent(QPaintEvent *event) override
+    {
+        const QRect room = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= room.width())
+            return QLabel::paintEvent(event);
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
     }
 
 private:

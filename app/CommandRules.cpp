@@ -162,6 +162,17 @@ int ToolbarHeightAfterDrag(int current, int newHeight)
     return current;
 }
 
+int NextTabStop(const std::vector<bool> &open, int current, bool forward)
+{
+    const int count = int(open.size());
+    for (int step = 1; step <= count; ++step) {
+        const int stop = ((current + (forward ? step : -step)) % count + count) % count;
+        if (open[std::size_t(stop)])
+            return stop;
+    }
+    return -1;
+}
+
 bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local)
 {
     switch (rule) {

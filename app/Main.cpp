@@ -4,6 +4,7 @@
 #include "app/CommandLineOptions.h"
 #include "app/CommandLineRun.h"
 #include "app/DragBar.h"
+#include "app/InternalViewer.h"
 #include "app/MessageWindow.h"
 #include "app/SidePanel.h"
 #include "app/TopPanel.h"
@@ -21,6 +22,7 @@
 #include "views/TreeCombo.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -329,6 +331,37 @@ void TfrmMain::UpdateCloseButtons()
 {
     FActions->SetEnabled(TCommand::HostCloseView, FHostTabs->Count() > 1);
     FActions->SetEnabled(TCommand::LocalCloseView, FLocalTabs->Count() > 1);
+}
+
+QList<QWidget *> TfrmMain::TabStops() const
+{
+    const auto listOf = [](const TCustomView *view) {
+        return view ? QList<QWidget *>{view->ListView()->DetailsView(), view->ListView()->IconsView()}
+                    : QList<QWidget *>{};
+    };
+    return pnlLocal->TabStops(listOf(ActiveLocalView())) + pnlViews->CentreButtons() +
+           pnlHost->TabStops(listOf(ActiveHostView())) + QList<QWidget *>{MessageWindow(), Viewer()};
+}
+
+bool TfrmMain::focusNextPrevChild(bool next)
+{
+    const QList<QWidget *> stops = TabStops();
+    const QWidget *focused = QApplication::focusWidget();
+    qsizetype current = stops.indexOf(focused);
+    for (qsizetype i = 0; current < 0 && focused && i < stops.size(); ++i) {
+        if (stops[i]->isAncestorOf(focused))
+            current = i;
+    }
+    if (current < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    std::vector<bool> open;
+    for (const QWidget *stop : stops)
+        open.push_back(stop->isVisible() && stop->isEnabled() && (stop->focusPolicy() & Qt::TabFocus));
+    const int target = NextTabStop(open, int(current), next);
+    if (target < 0)
+        return false;
+    stops[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void TfrmMain::SetHostCaption(const QString &caption)

@@ -85,6 +85,9 @@ TKeyAction ListKeyAction(int key, Qt::KeyboardModifiers modifiers, bool hasSelec
         return ctrl ? TKeyAction::Paste : TKeyAction::None;
     case Qt::Key_Menu:
         return TKeyAction::ContextMenu;
+    case Qt::Key_F10:
+        // The desktops' other key for a pop-up; F10 alone belongs to the viewer.
+        return shift ? TKeyAction::ContextMenu : TKeyAction::None;
     case Qt::Key_Backspace:
         return TKeyAction::FolderUp;
     default:

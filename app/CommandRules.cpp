@@ -11,7 +11,9 @@ TRemoteCommands RemoteCommandsFor(const TRemoteViewState &state)
     const bool ready = state.Connected && !state.Busy;
     TRemoteCommands commands;
     commands.UpOneLevel = !state.AtTopFolder;
-    commands.Stop = state.Connected || state.EngineWorking;
+    // A busy view has queued work its engine may not have taken up yet: a login to a
+    // silent server would otherwise leave Stop disabled for as long as it hangs.
+    commands.Stop = state.Connected || state.EngineWorking || state.Busy;
     commands.Disconnect = state.Connected;
     commands.Download = ready && state.Selected >= 1;
     commands.Delete = commands.Download;

@@ -7,6 +7,7 @@
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
+#include "tests/support/ScriptedServer.h"
 #include "tests/support/WidgetTests.h"
 #include "transfers/TranMan.h"
 #include "views/FileList.h"
@@ -361,13 +362,11 @@ TEST_F(MainCommandsTest, EveryMenuEntryDoesItsWork)
     EXPECT_FALSE(window->isVisible());
 }
 
-// A key that two window-wide actions claim does nothing at all in Qt, and a menu letter
-// used twice only moves between its entries.
-TEST_F(MainCommandsTest, KeysAndMenuLettersAreEachClaimedOnce)
+// A key that two window-wide actions claim does nothing at all in Qt.
+void ExpectEachKeyClaimedOnce(const TfrmMain &window)
 {
-    const auto window = MakeWindow();
     std::map<QString, QString> owners;
-    for (const QAction *action : window->findChildren<QAction *>()) {
+    for (const QAction *action : window.findChildren<QAction *>()) {
         if (action->shortcut().isEmpty() || action->shortcutContext() == Qt::WidgetShortcut)
             continue;
         const QString key = action->shortcut().toString();
@@ -375,6 +374,13 @@ TEST_F(MainCommandsTest, KeysAndMenuLettersAreEachClaimedOnce)
         EXPECT_TRUE(fresh) << key.toStdString() << " is claimed by " << owner->second.toStdString() << " and "
                            << action->text().toStdString();
     }
+}
+
+// A menu letter used twice only moves between its entries.
+TEST_F(MainCommandsTest, KeysAndMenuLettersAreEachClaimedOnce)
+{
+    const auto window = MakeWindow();
+    ExpectEachKeyClaimedOnce(*window);
     for (const QString &title : QStringList{"&File", "&Edit", "&Server", "&Options", "&Help"}) {
         QSet<QChar> letters;
         for (const QAction *action : Menu(*window, title)->actions()) {
@@ -506,8 +512,10 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
     press(Qt::Key_Return);
     ASSERT_TRUE(WaitUntil([&] { return idle() && RowOf(*view, "inner.txt") >= 0; }));
     EXPECT_EQ(view->GetFolder(), "/sub/");
+    EXPECT_TRUE(window->Action(TCommand::HostUp)->isEnabled());
     press(Qt::Key_Backspace);
     ASSERT_TRUE(WaitUntil([&] { return idle() && RowOf(*view, "top.txt") >= 0; }));
+    EXPECT_FALSE(window->Action(TCommand::HostUp)->isEnabled()) << "at the top";
     server.PutFile("later.txt", "later");
     press(Qt::Key_F5);
     ASSERT_TRUE(WaitUntil([&] { return idle() && RowOf(*view, "later.txt") >= 0; }));
@@ -530,5 +538,28 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
     EXPECT_TRUE(WaitUntil([&] { return popup->isVisible(); }, 5s));
     EXPECT_FALSE(window->ViewerShown()) << "F10's own command stays out of it";
     popup->hide();
+    ExpectEachKeyClaimedOnce(*window); // the pop-up's entries too
+    window->close();
+}
+
+// Stop is open while the engine logs in, before the login is through, and ends the last
+// attempt of a server that never answers (an earlier attempt would be followed by the next).
+TEST_F(MainCommandsTest, StopEndsALoginThatHangs)
+{
+    TOptions options;
+    options.Load();
+    options.SetText(oiRetries, "1");
+    ASSERT_TRUE(options.Save());
+    TScriptedServer silent(TServerScript().Hang());
+    auto window = MakeWindow({"-c", QString::fromStdString(silent.Host()) + ':' + QString::number(silent.Port()), "-u",
+                              "user", "-p", "secret"});
+    QAction *stop = window->Action(TCommand::Stop);
+    EXPECT_FALSE(stop->isEnabled());
+    window->show();
+    ASSERT_TRUE(WaitUntil([&] { return stop->isEnabled(); }, 10s)) << "Stop while logging in";
+    EXPECT_FALSE(window->Action(TCommand::HostRefresh)->isEnabled());
+    stop->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !stop->isEnabled() && !window->ActiveHostView()->EngineBusy(); }, 10s));
+    EXPECT_FALSE(window->ActiveHostView()->Connected());
     window->close();
 }

@@ -135,7 +135,7 @@ void TCustomView::CreateStatusBar()
         }
         FPanels[panel] = label;
     }
-    FPanels[0]->setText(QStringLiteral("*.*"));
+    SetPanelText(0, QStringLiteral("*.*"));
     layout()->addWidget(FStatusBar);
 }
 
@@ -180,8 +180,15 @@ QString TCustomView::PanelText(int panel) const
 
 void TCustomView::SetPanelText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < 4)
-        FPanels[panel]->setText(text);
+    if (panel < 0 || panel >= 4)
+        return;
+    QLabel *label = FPanels[panel];
+    label->setText(text);
+    // The mask says what the list hides; a short one stays whole in a narrow side.
+    if (panel == 0) {
+        const int whole = label->fontMetrics().horizontalAdvance(text) + 2 * label->frameWidth() + 4;
+        label->setMinimumWidth(std::min(whole, PanelWidths[0]));
+    }
 }
 
 int TCustomView::ViewStyle() const

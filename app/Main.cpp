@@ -129,11 +129,13 @@ void TfrmMain::CreateLongLivedWindows()
 
     FProgressWindow = std::make_unique<TfrmTransfer>(FQueue);
     TfrmTransfer *progress = FProgressWindow.get();
-    const auto report = [this](int state) {
-        ViewUpdateState(nullptr, state, ActiveHostView() ? ActiveHostView()->SelectedCount() : 0);
+    const auto report = [this](TCustomView *sender, int state) {
+        ViewUpdateState(sender, state, ActiveHostView() ? ActiveHostView()->SelectedCount() : 0);
     };
-    connect(progress, &TfrmTransfer::FileTransferred, this, [report] { report(vsFileArrived); });
-    connect(progress, &TfrmTransfer::AllTransferred, this, [report] { report(vsAllTransferred); });
+    connect(progress, &TfrmTransfer::FileTransferred, this, [report] { report(nullptr, vsFileArrived); });
+    // The end of a run is the active remote view's report, which stops the toolbar's activity.
+    connect(progress, &TfrmTransfer::AllTransferred, this,
+            [this, report] { report(ActiveHostView(), vsAllTransferred); });
     connect(progress, &TfrmTransfer::TransferConnected, this,
             [this](bool connected) { FActions->SetEnabled(TCommand::DisconnectTransfer, connected); });
     connect(progress, &TfrmTransfer::TransferError, this,

@@ -305,7 +305,7 @@ void TfrmMain::CreateMenus()
     // What's This? answers for the buttons that carry no caption.
     const std::pair<TCommand, QString> answers[] = {
         {C::Connect, tr("Opens the site manager: choose a stored site and connect to it.")},
-        {C::ConnectURL, tr("Connects to an ftp:// address, or shows an http:// page in the internal viewer.")},
+        {C::ConnectURL, tr("Connects to an ftp:// address, or shows an http:// page in the viewer.")},
         {C::Stop, tr("Stops what the active server view is doing.")},
         {C::Disconnect, tr("Closes the active server view's connection.")},
         {C::DisconnectTransferButton, tr("Closes the connection of the transfer under way.")},

@@ -62,19 +62,21 @@ protected:
     std::unique_ptr<TfrmMain> MakeWindow(const QStringList &arguments = {})
     {
         return std::make_unique<TfrmMain>(
-            arguments, FTransfers.Queue(), std::make_unique<TWindowStateStore>(FFolder.filePath("ScrivelFerrow.ini")));
+            arguments, FTransfers.Queue(),
+            std::make_unique<TWindowStateStore>(FFolder.filePath("ScrivelFerrow.ini")));
     }
 
     // Connected to `server`, with the local side on LocalFolder(), shown and listed.
     std::unique_ptr<TfrmMain> ConnectedWindow(const TTestFtpServer &server)
     {
-        auto window = MakeWindow({"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
-                                  "-u", QString::fromStdString(server.User()), "-p",
-                                  QString::fromStdString(server.Password()), "-l", LocalFolder()});
+        auto window =
+            MakeWindow({"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
+                        "-u", QString::fromStdString(server.User()), "-p",
+                        QString::fromStdString(server.Password()), "-l", LocalFolder()});
         window->show();
         const THostView *view = window->ActiveHostView();
-        const bool listed =
-            WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
+        const bool listed = WaitUntil(
+            [view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
         EXPECT_TRUE(listed) << "no listing from " << server.KindName();
         EXPECT_TRUE(WaitUntil([&] { return window->ActiveLocalView()->ItemCount() > 0; }));
         return window;
@@ -86,8 +88,7 @@ protected:
 };
 
 class MainCommandsServerTest : public MainCommandsTest, public ::testing::WithParamInterface<TServerKind>
-{
-};
+{};
 
 int RowOf(const TCustomView &view, const QString &name)
 {
@@ -130,7 +131,8 @@ void FocusList(TfrmMain &window, const TCustomView &view)
 QToolButton *ToolbarButton(const TfrmMain &window, TCommand command)
 {
     for (QToolButton *button : window.findChildren<QToolButton *>()) {
-        if (button->defaultAction() == window.Action(command) && button->parentWidget()->objectName() == "pnlToolbar")
+        if (button->defaultAction() == window.Action(command)
+            && button->parentWidget()->objectName() == "pnlToolbar")
             return button;
     }
     return nullptr;
@@ -151,12 +153,13 @@ TEST_P(MainCommandsServerTest, CommandsFollowTheViewsReports)
     ASSERT_TRUE(local.open(QIODevice::WriteOnly) && local.write("up") == 2);
     local.close();
 
-    auto window = MakeWindow({"-c", QString::fromStdString(server->Host()) + ':' + QString::number(server->Port()),
-                              "-u", QString::fromStdString(server->User()), "-p",
-                              QString::fromStdString(server->Password()), "-l", LocalFolder()});
+    auto window =
+        MakeWindow({"-c", QString::fromStdString(server->Host()) + ':' + QString::number(server->Port()),
+                    "-u", QString::fromStdString(server->User()), "-p",
+                    QString::fromStdString(server->Password()), "-l", LocalFolder()});
     const auto on = [&](TCommand command) { return window->Action(command)->isEnabled(); };
     using C = TCommand;
-    const std::vector<TCommand> ready{C::Disconnect, C::Stop,   C::HostRefresh, C::HostNewFolder,
+    const std::vector<TCommand> ready{C::Disconnect, C::Stop,    C::HostRefresh,      C::HostNewFolder,
                                       C::HostMask,   C::Compare, C::HostChangeFolder, C::HostEdit};
     const std::vector<TCommand> selection{C::Download, C::HostDelete, C::HostProperties};
 
@@ -175,12 +178,14 @@ TEST_P(MainCommandsServerTest, CommandsFollowTheViewsReports)
         if (state != vsBusy)
             return;
         ++busyReports;
-        for (const TCommand command : {C::HostRefresh, C::HostNewFolder, C::Compare, C::Download, C::HostRename})
+        for (const TCommand command :
+             {C::HostRefresh, C::HostNewFolder, C::Compare, C::Download, C::HostRename})
             EXPECT_FALSE(on(command)) << "busy: " << int(command);
     });
 
     window->show();
-    ASSERT_TRUE(WaitUntil([&] { return view->Connected() && !view->Animating() && RowOf(*view, "sub") >= 0; }, 30s));
+    ASSERT_TRUE(
+        WaitUntil([&] { return view->Connected() && !view->Animating() && RowOf(*view, "sub") >= 0; }, 30s));
     ASSERT_TRUE(WaitUntil([&] { return RowOf(*window->ActiveLocalView(), "up.txt") >= 0; }));
     EXPECT_GE(busyReports, 1);
     for (const TCommand command : ready)
@@ -208,6 +213,14 @@ TEST_P(MainCommandsServerTest, CommandsFollowTheViewsReports)
     window->Action(C::HostRefresh)->trigger();
     ASSERT_TRUE(WaitUntil([&] { return busyReports > 0 && !view->Animating() && RowOf(*view, "sub") >= 0; }));
     EXPECT_TRUE(on(C::HostRefresh));
+
+    // Download: the file arrives, and the end of the run stops the toolbar's activity.
+    Select(*view, {"b.txt"});
+    window->Action(C::Download)->trigger();
+    ASSERT_TRUE(WaitUntil([&] {
+        return FTransfers.Queue().IsIdle() && QFileInfo(QDir(LocalFolder()).filePath("b.txt")).size() == 2;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return !window->ActivityShown(); }, 5s));
 
     QMenu *file = Menu(*window, "&File");
     ASSERT_NE(file, nullptr);
@@ -246,7 +259,8 @@ TEST_F(MainCommandsTest, EveryMenuEntryDoesItsWork)
     THostView *view = window->ActiveHostView();
     TLocalView *localView = window->ActiveLocalView();
     // The entry `caption` of `menu`, which shows `keys`.
-    const auto entry = [&](const QString &menu, const QString &caption, const QString &keys = {}) -> QAction * {
+    const auto entry = [&](const QString &menu, const QString &caption,
+                           const QString &keys = {}) -> QAction * {
         for (QAction *action : Menu(*window, menu)->actions()) {
             if (action->text() != caption)
                 continue;
@@ -388,7 +402,8 @@ TEST_F(MainCommandsTest, KeysAndMenuLettersAreEachClaimedOnce)
             if (amp < 0 || amp + 1 >= action->text().size())
                 continue;
             const QChar letter = action->text().at(amp + 1).toLower();
-            EXPECT_FALSE(letters.contains(letter)) << title.toStdString() << ": " << action->text().toStdString();
+            EXPECT_FALSE(letters.contains(letter))
+                << title.toStdString() << ": " << action->text().toStdString();
             letters.insert(letter);
         }
     }
@@ -401,9 +416,15 @@ TEST_F(MainCommandsTest, DraggingTheBarSwitchesTheToolbarAndTheFormIsKept)
     auto window = MakeWindow();
     window->show();
     using C = TCommand;
-    const std::vector<TCommand> order{C::Connect,         C::ConnectURL,          C::Stop,
-                                      C::Disconnect,      C::DisconnectTransferButton, C::ShowTransferManager,
-                                      C::MaximizeHost,    C::ShowLog,             C::ShowViewer};
+    const std::vector<TCommand> order{C::Connect,
+                                      C::ConnectURL,
+                                      C::Stop,
+                                      C::Disconnect,
+                                      C::DisconnectTransferButton,
+                                      C::ShowTransferManager,
+                                      C::MaximizeHost,
+                                      C::ShowLog,
+                                      C::ShowViewer};
     const auto checkForm = [&](bool large) {
         const QSize size = large ? QSize(62, 58) : QSize(36, 30);
         // The window widens for the large form as its layout settles.
@@ -415,7 +436,8 @@ TEST_F(MainCommandsTest, DraggingTheBarSwitchesTheToolbarAndTheFormIsKept)
             ASSERT_NE(button, nullptr) << i;
             EXPECT_EQ(button->size(), size) << i;
             EXPECT_EQ(button->x(), int(i) * size.width() + 4) << i;
-            EXPECT_EQ(button->toolButtonStyle(), large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+            EXPECT_EQ(button->toolButtonStyle(),
+                      large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
             // Hints only in the small form.
             QToolTip::hideText();
             QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
@@ -486,7 +508,8 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
     QStringList names;
     for (const QWidget *widget : visited)
         names << (widget ? QString(widget->metaObject()->className()) + '/' + widget->objectName() : "none");
-    ASSERT_EQ(visited.back(), FocusedList(*localView)) << "Tab comes round to the local list: " << names.join(' ').toStdString();
+    ASSERT_EQ(visited.back(), FocusedList(*localView))
+        << "Tab comes round to the local list: " << names.join(' ').toStdString();
     std::map<TCommand, QToolButton *> centre;
     for (QToolButton *button : window->findChildren<QToolButton *>()) {
         for (const TCommand command : {TCommand::Upload, TCommand::Download}) {
@@ -496,9 +519,10 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
         EXPECT_FALSE(button->parentWidget()->objectName() == "pnlToolbar" && visited.contains(button))
             << "the toolbar's commands have menu entries and keys";
     }
-    const QWidgetList order{window->LocalTabs()->tabBar(), centre[TCommand::Upload], centre[TCommand::Download],
-                            window->HostTreeCombo(), FocusedList(*view), window->HostTabs()->tabBar(),
-                            window->MessageWindow()};
+    const QWidgetList order{
+        window->LocalTabs()->tabBar(), centre[TCommand::Upload], centre[TCommand::Download],
+        window->HostTreeCombo(),       FocusedList(*view),       window->HostTabs()->tabBar(),
+        window->MessageWindow()};
     for (qsizetype i = 0; i < order.size(); ++i) {
         EXPECT_GE(visited.indexOf(order[i]), 0) << "stop " << i << " is never reached";
         if (i > 0) {
@@ -551,15 +575,17 @@ TEST_F(MainCommandsTest, StopEndsALoginThatHangs)
     options.SetText(oiRetries, "1");
     ASSERT_TRUE(options.Save());
     TScriptedServer silent(TServerScript().Hang());
-    auto window = MakeWindow({"-c", QString::fromStdString(silent.Host()) + ':' + QString::number(silent.Port()), "-u",
-                              "user", "-p", "secret"});
+    auto window =
+        MakeWindow({"-c", QString::fromStdString(silent.Host()) + ':' + QString::number(silent.Port()), "-u",
+                    "user", "-p", "secret"});
     QAction *stop = window->Action(TCommand::Stop);
     EXPECT_FALSE(stop->isEnabled());
     window->show();
     ASSERT_TRUE(WaitUntil([&] { return stop->isEnabled(); }, 10s)) << "Stop while logging in";
     EXPECT_FALSE(window->Action(TCommand::HostRefresh)->isEnabled());
     stop->trigger();
-    EXPECT_TRUE(WaitUntil([&] { return !stop->isEnabled() && !window->ActiveHostView()->EngineBusy(); }, 10s));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !stop->isEnabled() && !window->ActiveHostView()->EngineBusy(); }, 10s));
     EXPECT_FALSE(window->ActiveHostView()->Connected());
     window->close();
 }

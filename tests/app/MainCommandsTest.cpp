@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -438,6 +439,14 @@ TEST_F(MainCommandsTest, DraggingTheBarSwitchesTheToolbarAndTheFormIsKept)
             EXPECT_EQ(button->x(), int(i) * size.width() + 4) << i;
             EXPECT_EQ(button->toolButtonStyle(),
                       large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+            if (large) {
+                // The caption and the icon fit the button whole.
+                const QSize text = QFontMetrics(button->font()).size(0, button->text());
+                EXPECT_LE(text.width(), size.width() - 2) << button->text().toStdString();
+                EXPECT_LE(text.height() + button->iconSize().height(), size.height() - 2)
+                    << button->text().toStdString();
+                EXPECT_FALSE(button->text().contains(QChar(0x2026))) << button->text().toStdString();
+            }
             // Hints only in the small form.
             QToolTip::hideText();
             QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
@@ -488,6 +497,7 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
     QFile local(QDir(LocalFolder()).filePath("here.txt"));
     ASSERT_TRUE(local.open(QIODevice::WriteOnly) && local.write("x") == 1);
     local.close();
+    ASSERT_TRUE(QDir(LocalFolder()).mkdir("folder"));
     auto window = ConnectedWindow(server);
     THostView *view = window->ActiveHostView();
     TLocalView *localView = window->ActiveLocalView();
@@ -543,6 +553,14 @@ TEST_F(MainCommandsTest, KeyboardReachesBothSidesAndTheirKeysActWhereTheFocusIs)
     server.PutFile("later.txt", "later");
     press(Qt::Key_F5);
     ASSERT_TRUE(WaitUntil([&] { return idle() && RowOf(*view, "later.txt") >= 0; }));
+
+    // The local list: Enter opens a folder, Backspace goes back up.
+    FocusList(*window, *localView);
+    Select(*localView, {"folder"});
+    press(Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return localView->GetFolder().endsWith("/folder/"); }));
+    press(Qt::Key_Backspace);
+    ASSERT_TRUE(WaitUntil([&] { return RowOf(*localView, "here.txt") >= 0; }));
 
     // F2 renames in the list that has the focus, not on the other side.
     FocusList(*window, *localView);

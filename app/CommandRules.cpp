@@ -11,7 +11,9 @@ TRemoteCommands RemoteCommandsFor(const TRemoteViewState &state)
     const bool ready = state.Connected && !state.Busy;
     TRemoteCommands commands;
     commands.UpOneLevel = !state.AtTopFolder;
-    commands.Stop = state.Connected || state.EngineWorking;
+    // A busy view has queued work its engine may not have taken up yet: a login to a
+    // silent server would otherwise leave Stop disabled for as long as it hangs.
+    commands.Stop = state.Connected || state.EngineWorking || state.Busy;
     commands.Disconnect = state.Connected;
     commands.Download = ready && state.Selected >= 1;
     commands.Delete = commands.Download;
@@ -160,6 +162,17 @@ int ToolbarHeightAfterDrag(int current, int newHeight)
     if (current == kToolbarSmall && newHeight >= kToolbarLarge + 1)
         return kToolbarLarge;
     return current;
+}
+
+int NextTabStop(const std::vector<bool> &open, int current, bool forward)
+{
+    const int count = int(open.size());
+    for (int step = 1; step <= count; ++step) {
+        const int stop = ((current + (forward ? step : -step)) % count + count) % count;
+        if (open[std::size_t(stop)])
+            return stop;
+    }
+    return -1;
 }
 
 bool RuleAllows(TEnableRule rule, const TRemoteCommands &remote, const TLocalCommands &local)

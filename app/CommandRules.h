@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The main window's decisions, kept apart from its widgets so that each can be called
 // and checked without a window.
@@ -135,6 +136,10 @@ int LocalWidthAfterDrag(int width, int delta, int localToolColumn, int panelWidt
 // have, within the limits of a drag.
 int LocalWidthAfterResize(int width, int oldPanelWidth, int newPanelWidth, int localToolColumn,
                           int centreWidth, int remoteToolColumn);
+
+// The Tab key's next stop after `current` (before it when not `forward`), going round,
+// among the stops that can take the focus; -1 when none can.
+int NextTabStop(const std::vector<bool> &open, int current, bool forward);
 
 // Dragging the toolbar's bar: the toolbar's height after a drag to `newHeight`.
 int ToolbarHeightAfterDrag(int current, int newHeight);

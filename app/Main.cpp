@@ -4,6 +4,7 @@
 #include "app/CommandLineOptions.h"
 #include "app/CommandLineRun.h"
 #include "app/DragBar.h"
+#include "app/InternalViewer.h"
 #include "app/MessageWindow.h"
 #include "app/SidePanel.h"
 #include "app/TopPanel.h"
@@ -21,6 +22,7 @@
 #include "views/TreeCombo.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -127,11 +129,13 @@ void TfrmMain::CreateLongLivedWindows()
 
     FProgressWindow = std::make_unique<TfrmTransfer>(FQueue);
     TfrmTransfer *progress = FProgressWindow.get();
-    const auto report = [this](int state) {
-        ViewUpdateState(nullptr, state, ActiveHostView() ? ActiveHostView()->SelectedCount() : 0);
+    const auto report = [this](TCustomView *sender, int state) {
+        ViewUpdateState(sender, state, ActiveHostView() ? ActiveHostView()->SelectedCount() : 0);
     };
-    connect(progress, &TfrmTransfer::FileTransferred, this, [report] { report(vsFileArrived); });
-    connect(progress, &TfrmTransfer::AllTransferred, this, [report] { report(vsAllTransferred); });
+    connect(progress, &TfrmTransfer::FileTransferred, this, [report] { report(nullptr, vsFileArrived); });
+    // The end of a run is the active remote view's report, which stops the toolbar's activity.
+    connect(progress, &TfrmTransfer::AllTransferred, this,
+            [this, report] { report(ActiveHostView(), vsAllTransferred); });
     connect(progress, &TfrmTransfer::TransferConnected, this,
             [this](bool connected) { FActions->SetEnabled(TCommand::DisconnectTransfer, connected); });
     connect(progress, &TfrmTransfer::TransferError, this,
@@ -329,6 +333,37 @@ void TfrmMain::UpdateCloseButtons()
 {
     FActions->SetEnabled(TCommand::HostCloseView, FHostTabs->Count() > 1);
     FActions->SetEnabled(TCommand::LocalCloseView, FLocalTabs->Count() > 1);
+}
+
+QList<QWidget *> TfrmMain::TabStops() const
+{
+    const auto listOf = [](const TCustomView *view) {
+        return view ? QList<QWidget *>{view->ListView()->DetailsView(), view->ListView()->IconsView()}
+                    : QList<QWidget *>{};
+    };
+    return pnlLocal->TabStops(listOf(ActiveLocalView())) + pnlViews->CentreButtons() +
+           pnlHost->TabStops(listOf(ActiveHostView())) + QList<QWidget *>{MessageWindow(), Viewer()};
+}
+
+bool TfrmMain::focusNextPrevChild(bool next)
+{
+    const QList<QWidget *> stops = TabStops();
+    const QWidget *focused = QApplication::focusWidget();
+    qsizetype current = stops.indexOf(focused);
+    for (qsizetype i = 0; current < 0 && focused && i < stops.size(); ++i) {
+        if (stops[i]->isAncestorOf(focused))
+            current = i;
+    }
+    if (current < 0)
+        return QMainWindow::focusNextPrevChild(next);
+    std::vector<bool> open;
+    for (const QWidget *stop : stops)
+        open.push_back(stop->isVisible() && stop->isEnabled() && (stop->focusPolicy() & Qt::TabFocus));
+    const int target = NextTabStop(open, int(current), next);
+    if (target < 0)
+        return false;
+    stops[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void TfrmMain::SetHostCaption(const QString &caption)

@@ -187,6 +187,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Every widget's Tab comes here: the stops are the window's own, not creation order.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     // MainCommands.cpp: the command table, the menus and the commands' own steps.
@@ -230,6 +232,9 @@ private:
     void UpdateRemoteCommands();
     void UpdateLocalCommands(int selected);
     void UpdateCloseButtons();
+    // The stops of the Tab key, from the local side through the centre to the remote
+    // side and the log.
+    QList<QWidget *> TabStops() const;
     void SetWindowCaption(const QString &tabCaption);
     void PlayEventSound(TOptionId sound) const;
     void DragTopPanel(QPoint delta);

@@ -181,8 +181,12 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Image(S::SP_FileDialogDetailedView, "document-edit")
             .Enabled(R::RemoteFolderCommands)
             .Does([](bool) {}), // its menu does the work
+        // F5, F2, Del and Alt+Enter belong to the list that has the focus, which acts on
+        // them itself; window-wide they would be claimed by both sides and do nothing.
         Row(C::HostRefresh, tr("&Refresh"))
             .Button(tr("Refresh"))
+            .Keys("F5")
+            .With(cfWidgetShortcut)
             .Image(S::SP_BrowserReload, "view-refresh")
             .Enabled(R::RemoteFolderCommands)
             .Does(run(&TfrmMain::HostRefreshClick)),
@@ -193,6 +197,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Does(run(&TfrmMain::HostNewFolderClick)),
         Row(C::HostRename, tr("Rena&me"))
             .Button(tr("Rename"))
+            .Keys("F2")
+            .With(cfWidgetShortcut)
             .Image(S::SP_FileIcon, "edit-rename")
             .Enabled(R::RemoteRename)
             .Does([this](bool) {
@@ -201,6 +207,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             }),
         Row(C::HostDelete, tr("&Erase"))
             .Button(tr("Delete"))
+            .Keys("Del")
+            .With(cfWidgetShortcut)
             .Image(S::SP_TrashIcon, "edit-delete")
             .Enabled(R::RemoteDelete)
             .Does([this](bool) {
@@ -212,10 +220,15 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Image(S::SP_FileDialogContentsView, "view-filter")
             .Enabled(R::RemoteFolderCommands)
             .Does(run(&TfrmMain::HostMaskClick)),
-        Row(C::HostProperties, tr("P&roperties")).Enabled(R::RemoteProperties).Does([this](bool) {
-            if (ActiveHostView() && FRemoteCommands.Properties)
-                ActiveHostView()->ShowProperties();
-        }),
+        // "P&roperties" would share its letter with "&Refresh".
+        Row(C::HostProperties, tr("Pr&operties"))
+            .Keys("Alt+Enter")
+            .With(cfWidgetShortcut)
+            .Enabled(R::RemoteProperties)
+            .Does([this](bool) {
+                if (ActiveHostView() && FRemoteCommands.Properties)
+                    ActiveHostView()->ShowProperties();
+            }),
         Row(C::Upload, tr("Upload"))
             .Image(S::SP_ArrowRight, "go-next")
             .Enabled(R::LocalUpload)
@@ -255,7 +268,8 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Image(S::SP_FileDialogInfoView)
             .With(cfCheckable)
             .Does([this](bool shown) { SetViewerShown(shown); }),
-        Row(C::ShowTransferInfo, tr("View &Transfers"))
+        // "View &Transfers" would share its letter with "View &Transfer Manager".
+        Row(C::ShowTransferInfo, tr("View T&ransfers"))
             .Keys("F12")
             .With(cfCheckable | cfChecked)
             .Does([this](bool shown) { ShowTransferInfoChanged(shown); }),
@@ -317,6 +331,22 @@ void TfrmMain::CreateMenus()
                    {C::Preferences, C::ShowTransferManager, C::MaximizeHost, C::ShowLog, C::ShowViewer,
                     C::ShowTransferInfo});
     FActions->Fill(menuBar()->addMenu(tr("&Help")), {C::HelpContents, C::WhatsThis, kSeparator, C::About});
+    // What's This? answers for the buttons that carry no caption.
+    const std::pair<TCommand, QString> answers[] = {
+        {C::Connect, tr("Opens the site manager: choose a stored site and connect to it.")},
+        {C::ConnectURL, tr("Connects to an ftp:// address, or shows an http:// page in the viewer.")},
+        {C::Stop, tr("Stops what the active server view is doing.")},
+        {C::Disconnect, tr("Closes the active server view's connection.")},
+        {C::DisconnectTransferButton, tr("Closes the connection of the transfer under way.")},
+        {C::ShowTransferManager, tr("Shows the transfer manager: every queued transfer with its state.")},
+        {C::MaximizeHost, tr("Gives the whole width to the server side, and back.")},
+        {C::ShowLog, tr("Shows or hides the message window with the server's dialogue.")},
+        {C::ShowViewer, tr("Shows the internal viewer in place of the message window.")},
+        {C::Upload, tr("Sends what is selected on the local side to the server's folder.")},
+        {C::Download, tr("Fetches what is selected on the server into the local folder.")},
+    };
+    for (const auto &[command, answer] : answers)
+        FActions->Action(command)->setWhatsThis(answer);
     CreateViewerCommands();
     CreateLocalCommands();
     FActions->MakeExclusive({C::LocalLargeIcons, C::LocalSmallIcons, C::LocalList, C::LocalDetails});

@@ -17,7 +17,9 @@ TMessageWindow::TMessageWindow(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab (for its pop-up and for scrolling) but not by a click, which would
+    // take the focus from the list the Edit menu acts on.
+    setFocusPolicy(Qt::TabFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont font(QStringLiteral("Courier New"), 9);

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -58,6 +59,7 @@ TSidePanel::TSidePanel(TViewSide side, const TActionRegistry &actions, QComboBox
     for (const TCommand id :
          {commands.Up, commands.ChangeFolder, commands.ViewStyle, commands.NewView, commands.CloseView}) {
         QToolButton *button = actions.MakeButton(id, bar);
+        FButtons << button;
         if (id == commands.ViewStyle)
             styleButton = button;
         barLayout->addWidget(button);
@@ -78,8 +80,10 @@ TSidePanel::TSidePanel(TViewSide side, const TActionRegistry &actions, QComboBox
     toolsLayout->setContentsMargins(0, 0, 0, 0);
     toolsLayout->setSpacing(0);
     for (const TCommand id : {commands.Edit, commands.Refresh, commands.NewFolder, commands.Rename,
-                              commands.Delete, commands.Mask})
-        toolsLayout->addWidget(actions.MakeButton(id, tools));
+                              commands.Delete, commands.Mask}) {
+        FButtons << actions.MakeButton(id, tools);
+        toolsLayout->addWidget(FButtons.back());
+    }
     toolsLayout->addStretch();
     bodyLayout->addWidget(tools);
     FTabs = new QTabWidget(body);
@@ -102,6 +106,11 @@ void TSidePanel::SetBusy(bool busy)
         FBusy->raise();
     }
     FBusy->setVisible(busy);
+}
+
+QList<QWidget *> TSidePanel::TabStops(const QList<QWidget *> &list) const
+{
+    return QList<QWidget *>{FCombo} + list + QList<QWidget *>{FTabs->tabBar()} + FButtons;
 }
 
 bool TSidePanel::BusyShown() const

@@ -37,6 +37,9 @@ public:
     QWidget *Spacer() const { return FSpacer; }
     void SetBusy(bool busy);
     bool BusyShown() const;
+    // The side's stops for the Tab key: the folder combo, `list` (the active view's parts),
+    // the tabs, the bar's buttons and the tool column.
+    QList<QWidget *> TabStops(const QList<QWidget *> &list) const;
 
     // The height of the bar above the tabs.
     static constexpr int BarHeight = 28;
@@ -48,4 +51,5 @@ private:
     QComboBox *FCombo = nullptr;
     QWidget *FSpacer = nullptr;
     QProgressBar *FBusy = nullptr;
+    QList<QWidget *> FButtons;
 };

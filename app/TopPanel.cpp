@@ -18,6 +18,28 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr int kSmallIcon = 20;
+constexpr int kLargeIcon = 16;
+
+} // namespace
+
+QString WrappedCaption(const QString &caption, const QFontMetrics &metrics, int width, int lines)
+{
+    QStringList result;
+    for (const QString &word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = result.isEmpty() ? word : result.back() + QLatin1Char(' ') + word;
+        if (!result.isEmpty() && (metrics.horizontalAdvance(longer) <= width || result.size() == lines))
+            result.back() = longer;
+        else
+            result << word;
+    }
+    for (QString &line : result)
+        line = metrics.elidedText(line, Qt::ElideRight, width);
+    return result.join(QLatin1Char('\n'));
+}
+
 TTopPanel::TTopPanel(TActionRegistry &actions, std::initializer_list<TCommand> toolbar, TCommand showLog,
                      QWidget *parent)
     : QWidget(parent)
@@ -29,11 +51,15 @@ TTopPanel::TTopPanel(TActionRegistry &actions, std::initializer_list<TCommand> t
     layout->setSpacing(0);
 
     pnlToolbar = new QWidget(this);
+    pnlToolbar->setObjectName(QStringLiteral("pnlToolbar"));
     auto *bar = new QHBoxLayout(pnlToolbar);
     bar->setContentsMargins(4, 2, 4, 2);
     bar->setSpacing(0);
     for (const TCommand id : toolbar) {
         QToolButton *button = FActions.MakeButton(id, pnlToolbar);
+        FCaptions.emplace_back(FActions.Action(id), FActions.Action(id)->iconText());
+        // Like any toolbar's: every one of these commands has its menu entry and key.
+        button->setFocusPolicy(Qt::NoFocus);
         button->installEventFilter(this);
         bar->addWidget(button);
     }
@@ -45,9 +71,12 @@ TTopPanel::TTopPanel(TActionRegistry &actions, std::initializer_list<TCommand> t
         font.setPointSize(6);
         pnlToolbar->setFont(font);
     }
+    FCaptionFont = pnlToolbar->font();
+    FCaptionFont.setPointSizeF(std::min(FCaptionFont.pointSizeF(), 7.0));
     layout->addWidget(pnlToolbar);
 
     barToolbar = new TDragBar(Qt::Horizontal, this);
+    barToolbar->setObjectName(QStringLiteral("barToolbar"));
     barToolbar->setFixedHeight(kToolbarBar);
     barToolbar->setFrameShape(QFrame::HLine);
     layout->addWidget(barToolbar);
@@ -101,7 +130,13 @@ void TTopPanel::SetLargeToolbar(bool large)
     for (QToolButton *button : pnlToolbar->findChildren<QToolButton *>()) {
         button->setToolButtonStyle(large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
         button->setFixedSize(large ? QSize(62, 58) : QSize(36, 30));
+        button->setIconSize(large ? QSize(kLargeIcon, kLargeIcon) : QSize(kSmallIcon, kSmallIcon));
+        button->setFont(large ? FCaptionFont : pnlToolbar->font());
     }
+    // Most captions are wider than a button: they take up to three short lines.
+    const QFontMetrics metrics(FCaptionFont);
+    for (const auto &[action, caption] : FCaptions)
+        action->setIconText(large ? WrappedCaption(caption, metrics, 62 - 4, 3) : caption);
     setFixedHeight(height + std::max(logPart, kToolbarBar));
 }
 

@@ -2,9 +2,14 @@
 
 #include "app/Actions.h"
 
+#include <QFont>
 #include <QWidget>
 
 #include <initializer_list>
+#include <utility>
+#include <vector>
+
+class QFontMetrics;
 
 class QLabel;
 class QStackedWidget;
@@ -12,6 +17,10 @@ class QTimer;
 class TDragBar;
 class TInternalViewer;
 class TMessageWindow;
+
+// `caption` broken at blanks into at most `lines` lines of `width` pixels; a line that
+// still does not fit is cut with an ellipsis.
+QString WrappedCaption(const QString &caption, const QFontMetrics &metrics, int width, int lines);
 
 // The top of the main window: the toolbar, the bar below it that switches it between
 // small and large when dragged, and the message window, which can be hidden.
@@ -49,6 +58,8 @@ private:
     void DrawActivityFrame();
 
     TActionRegistry &FActions;
+    // The toolbar's commands with their captions as written.
+    std::vector<std::pair<QAction *, QString>> FCaptions;
     const TCommand FShowLog;
     QWidget *pnlToolbar = nullptr;
     TDragBar *barToolbar = nullptr;
@@ -57,6 +68,7 @@ private:
     TInternalViewer *FViewer = nullptr;
     QLabel *aviActivity = nullptr;
     QTimer *FActivityTimer = nullptr;
+    QFont FCaptionFont;
     int FActivityFrame = 0;
     bool FLargeToolbar = false;
     int FRememberedLogHeight = 0;

@@ -36,8 +36,10 @@ TViewsPanel::TViewsPanel(const TActionRegistry &actions, QWidget *parent)
     auto *centreLayout = new QVBoxLayout(pnlCentre);
     centreLayout->setContentsMargins(2, 0, 2, 0);
     centreLayout->addStretch();
-    centreLayout->addWidget(actions.MakeButton(TCommand::Upload, pnlCentre));
-    centreLayout->addWidget(actions.MakeButton(TCommand::Download, pnlCentre));
+    for (const TCommand id : {TCommand::Upload, TCommand::Download}) {
+        FCentreButtons << actions.MakeButton(id, pnlCentre);
+        centreLayout->addWidget(FCentreButtons.back());
+    }
     centreLayout->addStretch();
     layout->addWidget(pnlCentre);
 

@@ -25,6 +25,8 @@ public:
     void SetHostMaximized(bool maximized);
     // Both sides alike, for a window `windowWidth` wide that is not laid out yet.
     void ShareEvenly(int windowWidth);
+    // Upload and Download, for the Tab key.
+    QList<QWidget *> CentreButtons() const { return FCentreButtons; }
 
     static constexpr int CentreWidth = 40;
 
@@ -38,4 +40,5 @@ private:
     TSidePanel *pnlHost = nullptr;
     TTreeCombo *cmboHostTree = nullptr;
     int FCentreDragStart = 0;
+    QList<QWidget *> FCentreButtons;
 };

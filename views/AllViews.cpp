@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QStatusBar>
 #include <QToolTip>
 #include <QTreeView>
@@ -34,6 +35,19 @@ public:
     {
         const QSize text = QLabel::sizeHint();
         return QSize(std::max(text.width(), FDesignWidth), text.height());
+    }
+
+protected:
+    // A cut text keeps its beginning: a number that lost its first digits would mislead.
+    void paintEvent(QPaintEvent *event) override
+    {
+        const QRect room = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= room.width())
+            return QLabel::paintEvent(event);
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
     }
 
 private:
@@ -71,6 +85,9 @@ TKeyAction ListKeyAction(int key, Qt::KeyboardModifiers modifiers, bool hasSelec
         return ctrl ? TKeyAction::Paste : TKeyAction::None;
     case Qt::Key_Menu:
         return TKeyAction::ContextMenu;
+    case Qt::Key_F10:
+        // The desktops' other key for a pop-up; F10 alone belongs to the viewer.
+        return shift ? TKeyAction::ContextMenu : TKeyAction::None;
     case Qt::Key_Backspace:
         return TKeyAction::FolderUp;
     default:
@@ -118,7 +135,7 @@ void TCustomView::CreateStatusBar()
         }
         FPanels[panel] = label;
     }
-    FPanels[0]->setText(QStringLiteral("*.*"));
+    SetPanelText(0, QStringLiteral("*.*"));
     layout()->addWidget(FStatusBar);
 }
 
@@ -163,8 +180,15 @@ QString TCustomView::PanelText(int panel) const
 
 void TCustomView::SetPanelText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < 4)
-        FPanels[panel]->setText(text);
+    if (panel < 0 || panel >= 4)
+        return;
+    QLabel *label = FPanels[panel];
+    label->setText(text);
+    // The mask says what the list hides; a short one stays whole in a narrow side.
+    if (panel == 0) {
+        const int whole = label->fontMetrics().horizontalAdvance(text) + 2 * label->frameWidth() + 4;
+        label->setMinimumWidth(std::min(whole, PanelWidths[0]));
+    }
 }
 
 int TCustomView::ViewStyle() const

@@ -221,7 +221,7 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .Enabled(R::RemoteFolderCommands)
             .Does(run(&TfrmMain::HostMaskClick)),
         // "P&roperties" would share its letter with "&Refresh".
-        Row(C::HostProperties, tr("Pr&operties"))
+        Row(C::HostProperties, tr("P&roperties"))
             .Keys("Alt+Enter")
             .With(cfWidgetShortcut)
             .Enabled(R::RemoteProperties)
@@ -269,7 +269,7 @@ std::vector<TCommandRow> TfrmMain::CommandTable()
             .With(cfCheckable)
             .Does([this](bool shown) { SetViewerShown(shown); }),
         // "View &Transfers" would share its letter with "View &Transfer Manager".
-        Row(C::ShowTransferInfo, tr("View T&ransfers"))
+        Row(C::ShowTransferInfo, tr("View &Transfers"))
             .Keys("F12")
             .With(cfCheckable | cfChecked)
             .Does([this](bool shown) { ShowTransferInfoChanged(shown); }),

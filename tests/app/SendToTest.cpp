@@ -38,9 +38,6 @@ protected:
         QDir(FFolder.path()).mkdir("local");
         TOptions options;
         options.SetBool(oiShowManager, false);
-        // In active mode pyftpdlib may stop reading a second session's commands while
-        // the first one's data connection closes (they stay unread in its socket).
-        options.SetBool(oiUsePASV, true);
         ASSERT_TRUE(options.Save());
     }
 

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "app/SoundPlayer.h"
 #include "engine/FTPUtils.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -40,38 +41,20 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class DragDropTest : public ::testing::Test
+class DragDropTest : public TMainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        TestApp();
-        QStandardPaths::setTestModeEnabled(true);
-        ASSERT_TRUE(FFolder.isValid());
+        TMainWindowFixture::SetUp();
         for (const char *folder : {"local", "desktop", "fm"})
             QDir(FFolder.path()).mkdir(folder);
-        TOptions options;
-        options.SetBool(oiShowManager, false);
-        ASSERT_TRUE(options.Save());
     }
-
-    QString Path(const QString &relative) const { return FFolder.filePath(relative); }
 
     std::unique_ptr<TfrmMain> MakeWindow(const TTestFtpServer &server, const QString &password = QString())
     {
-        const QStringList arguments{
-            "-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
-            "-u", QString::fromStdString(server.User()),
-            "-p", password.isEmpty() ? QString::fromStdString(server.Password()) : password,
-            "-l", Path("local")};
-        return std::make_unique<TfrmMain>(arguments, FTransfers.Queue(),
-                                          std::make_unique<TWindowStateStore>(Path("ScrivelFerrow.ini")));
-    }
-
-    static bool WaitForListing(const THostView *view)
-    {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; },
-                         30s);
+        return TMainWindowFixture::MakeWindow(ConnectArguments(server, password)
+                                              + QStringList{"-l", Path("local")});
     }
 
     // Waits for `items` queued items to end, and says how each ended.
@@ -89,9 +72,6 @@ protected:
         return failure;
     }
 
-    QTemporaryDir FFolder;
-    const TProgramFolderGuard FProgramFolder{FFolder.path()};
-    TGlobalTransferItems FTransfers;
 };
 
 class DragDropServerTest : public DragDropTest, public ::testing::WithParamInterface<TServerKind>

@@ -2,6 +2,7 @@
 #include "app/Main.h"
 #include "app/MaskForm.h"
 #include "engine/FTPTypes.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -33,14 +34,12 @@ namespace {
 
 // A real main window whose active local view shows a folder of test files, with the
 // view's questions answered by the test.
-class LocalCommandsTest : public ::testing::Test
+class LocalCommandsTest : public TMainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        TestApp();
-        QStandardPaths::setTestModeEnabled(true);
-        ASSERT_TRUE(FFolder.isValid());
+        TMainWindowFixture::SetUp();
         // The home, and with it the trash, of this test lives beside its files.
         FHome = qgetenv("HOME");
         qputenv("HOME", FFolder.path().toUtf8());
@@ -50,9 +49,6 @@ protected:
         ASSERT_TRUE(WriteAll(Path("src/c.bin"), Pattern(70000, 1)));
         ASSERT_TRUE(WriteAll(Path("src/tree/a.bin"), Pattern(5000, 2)));
         ASSERT_TRUE(WriteAll(Path("src/tree/deep/b.txt"), "deep"));
-        TOptions options;
-        options.SetBool(oiShowManager, false);
-        ASSERT_TRUE(options.Save());
         QGuiApplication::clipboard()->clear();
     }
     void TearDown() override
@@ -65,9 +61,7 @@ protected:
 
     void OpenWindow(const QStringList &arguments = {})
     {
-        Window =
-            std::make_unique<TfrmMain>(arguments + QStringList{"-l", Path("src")}, FTransfers.Queue(),
-                                       std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
+        Window = MakeWindow(arguments + QStringList{"-l", Path("src")});
         Window->show();
         View = Window->ActiveLocalView();
         ASSERT_NE(View, nullptr);
@@ -103,10 +97,7 @@ protected:
         return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files/" + name;
     }
 
-    QTemporaryDir FFolder;
     QByteArray FHome;
-    const TProgramFolderGuard FProgramFolder{FFolder.path()};
-    TGlobalTransferItems FTransfers;
     std::unique_ptr<TfrmMain> Window;
     TLocalView *View = nullptr;
     QStringList Questions;

@@ -4,6 +4,7 @@
 #include "app/OptionsForm.h"
 #include "app/RemotePopup.h"
 #include "sites/Manager.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -44,48 +45,27 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class MainCommandsTest : public ::testing::Test
+class MainCommandsTest : public TMainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        WidgetTestApp();
-        QStandardPaths::setTestModeEnabled(true);
-        ASSERT_TRUE(FFolder.isValid());
+        TMainWindowFixture::SetUp();
         QDir(FFolder.path()).mkdir("local");
-        TOptions options;
-        options.SetBool(oiShowManager, false);
-        ASSERT_TRUE(options.Save());
     }
 
-    QString LocalFolder() const { return FFolder.filePath("local"); }
-
-    std::unique_ptr<TfrmMain> MakeWindow(const QStringList &arguments = {})
-    {
-        return std::make_unique<TfrmMain>(
-            arguments, FTransfers.Queue(),
-            std::make_unique<TWindowStateStore>(FFolder.filePath("ScrivelFerrow.ini")));
-    }
+    QString LocalFolder() const { return Path("local"); }
 
     // Connected to `server`, with the local side on LocalFolder(), shown and listed.
     std::unique_ptr<TfrmMain> ConnectedWindow(const TTestFtpServer &server)
     {
-        auto window =
-            MakeWindow({"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
-                        "-u", QString::fromStdString(server.User()), "-p",
-                        QString::fromStdString(server.Password()), "-l", LocalFolder()});
+        auto window = MakeWindow(ConnectArguments(server) + QStringList{"-l", LocalFolder()});
         window->show();
-        const THostView *view = window->ActiveHostView();
-        const bool listed = WaitUntil(
-            [view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
-        EXPECT_TRUE(listed) << "no listing from " << server.KindName();
+        EXPECT_TRUE(WaitForListing(window->ActiveHostView())) << "no listing from " << server.KindName();
         EXPECT_TRUE(WaitUntil([&] { return window->ActiveLocalView()->ItemCount() > 0; }));
         return window;
     }
 
-    QTemporaryDir FFolder;
-    const TProgramFolderGuard FProgramFolder{FFolder.path()};
-    TGlobalTransferItems FTransfers;
 };
 
 class MainCommandsServerTest : public MainCommandsTest, public ::testing::WithParamInterface<TServerKind>

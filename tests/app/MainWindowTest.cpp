@@ -6,6 +6,7 @@
 #include "transfers/Restart.h"
 #include "transfers/TranMan.h"
 #include "transfers/TransferProgress.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -42,36 +43,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public TMainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        TestApp();
-        // Nothing here may touch the real user's files.
-        QStandardPaths::setTestModeEnabled(true);
-        ASSERT_TRUE(FFolder.isValid());
+        TMainWindowFixture::SetUp();
         QDir(FFolder.path()).mkdir("local");
-        // The site manager would open at start and wait for an answer.
-        TOptions options;
-        options.SetBool(oiShowManager, false);
-        ASSERT_TRUE(options.Save());
     }
 
-    QString RegistryFile() const { return FFolder.filePath("ScrivelFerrow.ini"); }
-    QString LocalFolder() const { return FFolder.filePath("local"); }
-
-    std::unique_ptr<TfrmMain> MakeWindow(const QStringList &arguments = {})
-    {
-        return std::make_unique<TfrmMain>(arguments, FTransfers.Queue(),
-                                          std::make_unique<TWindowStateStore>(RegistryFile()));
-    }
-
-    static QStringList ConnectArguments(const TTestFtpServer &server)
-    {
-        return {"-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()), "-u",
-                QString::fromStdString(server.User()), "-p", QString::fromStdString(server.Password())};
-    }
+    QString LocalFolder() const { return Path("local"); }
 
     // Records every state code the view reports, beside the window, while `listener` lives.
     static void RecordStates(THostView *view, std::vector<int> &codes, const QObject &listener)
@@ -81,15 +62,6 @@ protected:
                 codes.push_back(state);
         });
     }
-
-    static bool WaitForListing(const THostView *view)
-    {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; }, 30s);
-    }
-
-    QTemporaryDir FFolder;
-    const TProgramFolderGuard FProgramFolder{FFolder.path()};
-    TGlobalTransferItems FTransfers;
 };
 
 class MainWindowServerTest : public MainWindowTest, public ::testing::WithParamInterface<TServerKind>

@@ -2,6 +2,7 @@
 #include "app/Main.h"
 #include "app/RemotePopup.h"
 #include "app/SidePanel.h"
+#include "tests/support/MainWindowFixture.h"
 #include "tests/support/FtpServers.h"
 #include "tests/support/ModalWindows.h"
 #include "tests/support/ProgramFolderGuard.h"
@@ -27,40 +28,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class SendToTest : public ::testing::Test
+class SendToTest : public TMainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        TestApp();
-        QStandardPaths::setTestModeEnabled(true);
-        ASSERT_TRUE(FFolder.isValid());
+        TMainWindowFixture::SetUp();
         QDir(FFolder.path()).mkdir("local");
-        TOptions options;
-        options.SetBool(oiShowManager, false);
-        ASSERT_TRUE(options.Save());
     }
 
-    QString LocalFolder() const { return FFolder.filePath("local"); }
+    QString LocalFolder() const { return Path("local"); }
 
     std::unique_ptr<TfrmMain> MakeWindow(const TTestFtpServer &server)
     {
-        const QStringList arguments{
-            "-c", QString::fromStdString(server.Host()) + ':' + QString::number(server.Port()),
-            "-u", QString::fromStdString(server.User()),
-            "-p", QString::fromStdString(server.Password()),
-            "-l", LocalFolder()};
-        auto window =
-            std::make_unique<TfrmMain>(arguments, FTransfers.Queue(),
-                                       std::make_unique<TWindowStateStore>(FFolder.filePath("state.ini")));
+        auto window = TMainWindowFixture::MakeWindow(ConnectArguments(server) + QStringList{"-l", LocalFolder()});
         window->show();
         return window;
-    }
-
-    static bool WaitForListing(const THostView *view)
-    {
-        return WaitUntil([view] { return view->Connected() && !view->Animating() && view->ItemCount() > 0; },
-                         30s);
     }
 
     static int RowOf(const THostView *view, const QString &name)
@@ -112,9 +95,6 @@ protected:
         });
     }
 
-    QTemporaryDir FFolder;
-    const TProgramFolderGuard FProgramFolder{FFolder.path()};
-    TGlobalTransferItems FTransfers;
 };
 
 class SendToServerTest : public SendToTest, public ::testing::WithParamInterface<TServerKind>

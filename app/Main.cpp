@@ -124,6 +124,7 @@ void TfrmMain::CreateLongLivedWindows()
     FOptions->Load();
     FOptions->ApplyEngineSettings();
     FQueue.SetSettings(FOptions->TransferSettings());
+    ApplyWindowOptions();
     FQueue.SetHost(this);
     MessageWindow()->SetLogFileProvider([this] { return FOptions->LogFile(); });
 

@@ -27,6 +27,7 @@ class TCommandLineRun;
 class TDragBar;
 class TfrmManager;
 class TfrmURL;
+class THintSwitch;
 struct TConnectRequest;
 class TFetchedFiles;
 class TInternalViewer;
@@ -197,6 +198,8 @@ private:
     void ShowTransferManager(bool shown);
     void ShowTransferInfoChanged(bool shown);
     void ShowPreferences();
+    // The options that take effect in the window at once.
+    void ApplyWindowOptions();
     void ShowAbout();
     TCustomView *FocusedView() const;
     // MainViewer.cpp.
@@ -291,6 +294,7 @@ private:
     QMenu *mnuLastConnections = nullptr;
     TRemotePopup *popHost = nullptr;
     TLocalPopup *popLocal = nullptr;
+    THintSwitch *FHints = nullptr;
     QAction *mnuLastSites[TLastConnections::Count] = {};
     // Open while the user chooses a connection.
     QPointer<TfrmManager> FManager;

@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/CompareForm.h"
+#include "app/HintSwitch.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/RemotePopup.h"
@@ -560,8 +561,10 @@ void TfrmMain::ShowPreferences()
 {
     TfrmOptions form(*FOptions, this);
     connect(&form, &TfrmOptions::HelpRequested, this, &TfrmMain::HelpContentsClick);
-    if (form.Edit())
+    if (form.Edit()) {
         FQueue.SetSettings(FOptions->TransferSettings());
+        ApplyWindowOptions();
+    }
 }
 
 void TfrmMain::CompareClick()
@@ -577,4 +580,11 @@ void TfrmMain::CompareClick()
 void TfrmMain::ShowAbout()
 {
     MakeAboutBox(this)->exec();
+}
+
+void TfrmMain::ApplyWindowOptions()
+{
+    if (!FHints)
+        FHints = new THintSwitch(this);
+    FHints->SetHintsShown(FOptions->Bool(oiShowToolTips));
 }

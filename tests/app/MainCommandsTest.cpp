@@ -379,6 +379,35 @@ TEST_F(MainCommandsTest, KeysAreEachClaimedOnce)
 
 // The toolbar in both forms, switched by dragging the bar under it with the mouse; the
 // form is remembered for the next start.
+// "Show Tool Tips" off silences every hint of the program, the small toolbar's too.
+TEST_F(MainCommandsTest, ShowToolTipsOffSilencesTheHints)
+{
+    TOptions options;
+    options.Load();
+    options.SetBool(oiShowToolTips, false);
+    ASSERT_TRUE(options.Save());
+    auto window = MakeWindow();
+    window->show();
+    window->SetLargeToolbar(false);
+    QToolButton *button = ToolbarButton(*window, TCommand::Connect);
+    ASSERT_NE(button, nullptr);
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(button, &help);
+    EXPECT_FALSE(QToolTip::isVisible());
+
+    window.reset();
+    options.SetBool(oiShowToolTips, true);
+    ASSERT_TRUE(options.Save());
+    window = MakeWindow();
+    window->show();
+    window->SetLargeToolbar(false);
+    button = ToolbarButton(*window, TCommand::Connect);
+    QApplication::sendEvent(button, &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    QToolTip::hideText();
+}
+
 TEST_F(MainCommandsTest, DraggingTheBarSwitchesTheToolbarAndTheFormIsKept)
 {
     auto window = MakeWindow();

@@ -2,6 +2,7 @@
 
 #include "app/InternalViewer.h"
 #include "app/Main.h"
+#include "app/MessageWindow.h"
 #include "transfers/TranMan.h"
 #include "views/FileList.h"
 #include "views/HostView.h"
@@ -150,6 +151,17 @@ static const TScreenScene MainWindowManagerViewer{
 static const TScreenScene MainWindowMenus{
     "main-window-menus", [](TScreenContext &c) {
         SaveMenu(c, QStringLiteral("&File"), QStringLiteral("main-window-menu-file"));
+        SaveMenu(c, QStringLiteral("&Edit"), QStringLiteral("main-window-menu-edit"));
+        SaveMenu(c, QStringLiteral("&Local"), QStringLiteral("main-window-menu-local"));
         SaveMenu(c, QStringLiteral("&Server"), QStringLiteral("main-window-menu-server"));
         SaveMenu(c, QStringLiteral("&Options"), QStringLiteral("main-window-menu-options"));
+        SaveMenu(c, QStringLiteral("&Help"), QStringLiteral("main-window-menu-help"));
+    }};
+
+static const TScreenScene MainWindowLogPopup{
+    "main-window-popup-log", [](TScreenContext &c) {
+        TfrmMain &window = c.MainWindow();
+        TMessageWindow &log = *window.MessageWindow();
+        c.SavePopup(window, *log.PopupMenu(), log.mapTo(&window, QPoint(240, 24)),
+                    QStringLiteral("main-window-popup-log"));
     }};

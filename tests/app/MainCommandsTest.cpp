@@ -121,7 +121,7 @@ QToolButton *ToolbarButton(const TfrmMain &window, TCommand command)
 
 } // namespace
 
-// The enabling of Part 5.3 as the window applies it after the views' own reports: the
+// The commands' enabling as the window applies it after the views' own reports: the
 // commands are sampled at each report, never set by the test.
 TEST_P(MainCommandsServerTest, CommandsFollowTheViewsReports)
 {

@@ -49,6 +49,11 @@ TRemotePopupState RemotePopupFor(const TRemoteCommands &commands, bool hasFocuse
     return popup;
 }
 
+TLocalPopupState LocalPopupFor(int selected, bool clipboardHoldsFiles)
+{
+    return {clipboardHoldsFiles, selected >= 1};
+}
+
 TStatusReaction ReactToStatus(int state, bool exitWhenDone)
 {
     TStatusReaction reaction;

@@ -70,6 +70,18 @@ struct TRemotePopupState
 TRemotePopupState RemotePopupFor(const TRemoteCommands &commands, bool hasFocusedEntry,
                                  bool focusedIsFolder, int hostDblClk);
 
+// Entries of the local list's pop-up, as it opens.
+struct TLocalPopupState
+{
+    bool Paste = false;
+    bool Properties = false;
+
+    friend bool operator==(const TLocalPopupState &, const TLocalPopupState &) = default;
+};
+
+// Paste needs local files on the clipboard, Properties a selection.
+TLocalPopupState LocalPopupFor(int selected, bool clipboardHoldsFiles);
+
 enum class TBusyChange { None, Set, Clear };
 
 // What the main window does for one status report.

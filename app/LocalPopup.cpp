@@ -2,11 +2,6 @@
 
 #include "app/Actions.h"
 
-TLocalPopupState LocalPopupFor(int selected, bool clipboardHoldsFiles)
-{
-    return {clipboardHoldsFiles, selected >= 1};
-}
-
 TLocalPopup::TLocalPopup(const TActionRegistry &actions, QWidget *parent)
     : QMenu(parent)
 {

@@ -43,17 +43,12 @@ void TfrmMain::SendToLocalClick()
                                                    : QFileDialog::getExistingDirectory(this, title, start);
     if (chosen.isEmpty() || !QFileInfo(chosen).isDir())
         return;
-    // The list that shows the folder takes the new entries; any other folder gets a view
-    // of its own for the walk only: the queue forgets a target view when it goes.
+    // The list that shows the folder takes the new entries.
     TLocalView *shown = ActiveLocalView();
-    if (shown && QFileInfo(shown->GetFolder()) == QFileInfo(chosen)) {
+    if (shown && QFileInfo(shown->GetFolder()) == QFileInfo(chosen))
         view->TransferTo(shown);
-        return;
-    }
-    TLocalView target;
-    target.ChangeFolderAndWait(chosen);
-    if (QFileInfo(target.GetFolder()) == QFileInfo(chosen))
-        view->TransferTo(&target);
+    else
+        view->DownloadInto(chosen);
 }
 
 void TfrmMain::SendToClipboardClick(bool urls)

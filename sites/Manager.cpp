@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTabWidget>
@@ -49,16 +50,13 @@ TfrmManager::TfrmManager(const QString &sitesFileName, TManagerSettings settings
         CreatePresetPage(*preset);
     layout->addWidget(pgctrlMain);
 
-    auto *buttons = new QHBoxLayout;
-    btnOK = new QPushButton(tr("OK"), this);
-    btnCancel = new QPushButton(tr("Cancel"), this);
+    auto *buttons = new QDialogButtonBox(this);
+    btnOK = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+    btnCancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     btnOK->setDefault(true);
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(pgctrlMain, &QTabWidget::currentChanged, this, &TfrmManager::PageChanged);
 
     ResetFields();

@@ -154,6 +154,8 @@ public:
     // A file manager the selection was dragged to wants it at `uri` (file://): answers
     // "S" once the download into that folder is on its way, "E" when refused.
     QByteArray DirectSave(const QByteArray &uri);
+    // Downloads the selection into a local folder no view shows, through the queue.
+    void DownloadInto(const QString &folder);
 
 signals:
     // Every log line.
@@ -206,7 +208,6 @@ private:
     // A drop can wait for nothing: a listing, a walk or a delete must be over.
     bool DropBusy() const;
     void UploadDropped(const QList<QUrl> &urls);
-    void DownloadInto(const QString &folder);
     // Ends every ChangeFolderAndWait in progress.
     void BreakWaits() { TEventLoopWait::BreakWaits(this, FolderWait); }
     // The view's kinds of wait.

@@ -1,6 +1,6 @@
 #include "views/LocalFiles.h"
 
-#include "engine/FTPTypes.h"
+#include "views/FileProperties.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -264,7 +264,7 @@ std::uint32_t LocalPermissions(const QString &path)
     std::uint32_t permissions = 0;
     for (int box = 0; box < 9; ++box) {
         if (status.st_mode & ModeBit(box))
-            permissions |= std::uint32_t(faOwnerRead) << box;
+            permissions |= PermissionBit(box);
     }
     return permissions;
 }
@@ -281,7 +281,7 @@ bool SetLocalPermissions(const QString &path, std::uint32_t permissions, QString
     }
     mode_t mode = status.st_mode & 07000;
     for (int box = 0; box < 9; ++box) {
-        if (permissions & (std::uint32_t(faOwnerRead) << box))
+        if (permissions & PermissionBit(box))
             mode |= ModeBit(box);
     }
     if (::chmod(name.constData(), mode) != 0) {

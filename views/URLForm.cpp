@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -89,16 +90,13 @@ TfrmURL::TfrmURL(const QStringList &history, QString anonymousPassword, bool web
     lblProblem->hide();
     layout->addWidget(lblProblem);
 
-    auto *buttons = new QHBoxLayout;
-    btnOK = new QPushButton(tr("OK"), this);
-    btnCancel = new QPushButton(tr("Cancel"), this);
+    auto *buttons = new QDialogButtonBox(this);
+    btnOK = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+    btnCancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
     btnOK->setDefault(true);
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     connect(cmboURL, &QComboBox::editTextChanged, this, &TfrmURL::cmboURLChange);
     for (QLineEdit *field : {editUserName, editPassword, editHost, editPort, editFolder, editFileName})

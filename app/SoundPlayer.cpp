@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
@@ -27,7 +29,8 @@ void InstallSoundPlayer(QObject *owner)
 {
     QPointer<QObject> guard(owner);
     SetSoundPlayer([guard](const QString &fileName) {
-        if (!guard || !IsWaveFile(fileName))
+        // Without a device an effect never ends playing and would never be freed.
+        if (!guard || !IsWaveFile(fileName) || QMediaDevices::audioOutputs().isEmpty())
             return;
         auto *effect = new QSoundEffect(guard);
         // The effect frees itself once it has played, or once it turned out unplayable.

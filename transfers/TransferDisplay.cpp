@@ -121,20 +121,31 @@ bool CanResubmitTransfer(TTransferStatus status)
     return status == tsCancelled;
 }
 
-bool StampDownloadedFile(const TTransferItem &item, const TTransferSettings &settings)
+std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransferSettings &settings)
 {
-    // Called before the queue marks the item done: a failed or cancelled one has left
+    // Asked before the queue marks the item done: a failed or cancelled one has left
     // tsInProgress by then.
     if (!settings.PreserveTimeStamp || item.Direction != tdDownload || item.IsFolder
         || item.Status() != tsInProgress || item.Date.Value() == 0)
-        return false;
+        return std::nullopt;
     const QDateTime date = item.Date.ToDateTime();
     if (!date.isValid())
-        return false;
+        return std::nullopt;
     const std::string path = item.DestFolder + item.Name;
-    QFile file(QFile::decodeName(QByteArray(path.data(), qsizetype(path.size()))));
+    return TFileStamp{QFile::decodeName(QByteArray(path.data(), qsizetype(path.size()))), date};
+}
+
+bool ApplyFileStamp(const TFileStamp &stamp)
+{
+    QFile file(stamp.Path);
     // Opening for writing must neither cut the file nor create a missing one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
         return false;
-    return file.setFileTime(date, QFileDevice::FileModificationTime);
+    return file.setFileTime(stamp.Date, QFileDevice::FileModificationTime);
+}
+
+bool StampDownloadedFile(const TTransferItem &item, const TTransferSettings &settings)
+{
+    const std::optional<TFileStamp> stamp = DownloadStamp(item, settings);
+    return stamp && ApplyFileStamp(*stamp);
 }

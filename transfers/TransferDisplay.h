@@ -5,7 +5,10 @@
 
 #include "transfers/Transfer.h"
 
+#include <QDateTime>
 #include <QString>
+
+#include <optional>
 
 #include <cstdint>
 
@@ -72,6 +75,14 @@ const std::string &HostFolderOf(const TTransferItem &item);
 bool CanCancelTransfer(TTransferStatus status);
 bool CanResubmitTransfer(TTransferStatus status);
 
-// A downloaded file takes the date its server listed: only a file that arrived whole, so
-// that a partial one never looks as new as the server's copy. False when nothing was set.
+// The date a downloaded file takes: the one its server listed, and only for a file that
+// arrived whole, so that a partial one never looks as new as the server's copy.
+struct TFileStamp
+{
+    QString Path;
+    QDateTime Date;
+};
+std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransferSettings &settings);
+// False when nothing was set (the file is gone); never creates or cuts a file.
+bool ApplyFileStamp(const TFileStamp &stamp);
 bool StampDownloadedFile(const TTransferItem &item, const TTransferSettings &settings);

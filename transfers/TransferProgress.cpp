@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 const QString ProgramTitle = QStringLiteral("Ferrow");
@@ -65,6 +67,10 @@ TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
     , FQueue(queue)
 {
     CreateControls();
+    FStampTimer = new QTimer(this);
+    FStampTimer->setSingleShot(true);
+    FStampTimer->setInterval(0);
+    connect(FStampTimer, &QTimer::timeout, this, &TfrmTransfer::ApplyPendingStamps);
 
     FQueueConnections +=
         FQueue.OnItemStarted.Connect([this](TTransferItems &, TTransferItem &item) { ItemStarted(item); });
@@ -101,7 +107,10 @@ TfrmTransfer::TfrmTransfer(TTransferItems &queue, QWidget *parent)
     HideDetails();
 }
 
-TfrmTransfer::~TfrmTransfer() = default;
+TfrmTransfer::~TfrmTransfer()
+{
+    ApplyPendingStamps();
+}
 
 void TfrmTransfer::CreateControls()
 {
@@ -263,8 +272,12 @@ void TfrmTransfer::ItemStarted(TTransferItem &item)
 
 void TfrmTransfer::ItemFinished(TTransferItem &item)
 {
-    // The last file of a run keeps its date too.
-    StampDownloadedFile(item, FQueue.Settings());
+    // Dated once the next file is on its way, so that its engine does not wait for it;
+    // the last file of a run is dated before the run ends.
+    if (std::optional<TFileStamp> stamp = DownloadStamp(item, FQueue.Settings())) {
+        FPendingStamps.push_back(std::move(*stamp));
+        FStampTimer->start();
+    }
     if (&item == FCurrentItem)
         FCurrentItem = nullptr;
     if (FQueue.CountOf(tsPending) == 0)
@@ -273,8 +286,16 @@ void TfrmTransfer::ItemFinished(TTransferItem &item)
     emit FileTransferred();
 }
 
+void TfrmTransfer::ApplyPendingStamps()
+{
+    FStampTimer->stop();
+    for (const TFileStamp &stamp : std::exchange(FPendingStamps, {}))
+        ApplyFileStamp(stamp);
+}
+
 void TfrmTransfer::EndRun()
 {
+    ApplyPendingStamps();
     FCurrentItem = nullptr;
     FDisplayTimer->stop();
     SetStatusText(QString());

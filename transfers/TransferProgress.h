@@ -7,11 +7,13 @@
 
 #include "engine/Event.h"
 #include "transfers/Transfer.h"
+#include "transfers/TransferDisplay.h"
 
 #include <QColor>
 #include <QWidget>
 
 #include <deque>
+#include <vector>
 
 class QLabel;
 class QPlainTextEdit;
@@ -61,6 +63,7 @@ private:
     void CreateControls();
     void ItemStarted(TTransferItem &item);
     void ItemFinished(TTransferItem &item);
+    void ApplyPendingStamps();
     // Progress comes many times a second for small files; the window shows it at a
     // pace a person can read.
     void ScheduleDisplay();
@@ -89,6 +92,9 @@ private:
     std::deque<TLogLine> FPendingLog;
     QTimer *FLogTimer = nullptr;
     QTimer *FDisplayTimer = nullptr;
+    // Downloaded files still to take their server's date.
+    QTimer *FStampTimer = nullptr;
+    std::vector<TFileStamp> FPendingStamps;
     qint64 FLastDisplay = 0;
 
     TCopyAnimation *aviTransfer = nullptr;

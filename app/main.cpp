@@ -54,6 +54,10 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    // Without TZ the C library reads /etc/localtime's status at every local-time
+    // conversion, and every listed or downloaded file's date takes a few.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velunor Media"));
     QApplication::setApplicationName(QStringLiteral("Ferrow"));

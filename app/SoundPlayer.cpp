@@ -1,16 +1,17 @@
 #include "app/SoundPlayer.h"
 
 #include "engine/FTPUtils.h"
+#include "engine/Trace.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QAudioDevice>
-#include <QMediaDevices>
+#include <QLibrary>
 #include <QPointer>
-#include <QSoundEffect>
-#include <QUrl>
 
 namespace {
+
+using TPlaySoundEffect = bool (*)(QObject *, const QString &);
 
 // The sound effect plays WAVE files only, and a file it cannot decode may leave it
 // loading for good; anything else is refused before it gets there.
@@ -23,29 +24,33 @@ bool IsWaveFile(const QString &fileName)
     return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
 }
 
+// Looked for once, beside the program's folder (lib/ferrow), as installed and as built.
+TPlaySoundEffect SoundModule()
+{
+    static const TPlaySoundEffect play = [] {
+        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/ferrow/ferrow-sound"));
+        const auto function = reinterpret_cast<TPlaySoundEffect>(module.resolve("FerrowPlaySoundEffect"));
+        if (!function)
+            TraceFmt("No sounds: %s", qPrintable(module.errorString()));
+        return function;
+    }();
+    return play;
+}
+
 } // namespace
 
 void InstallSoundPlayer(QObject *owner)
 {
     QPointer<QObject> guard(owner);
     SetSoundPlayer([guard](const QString &fileName) {
-        // Without a device an effect never ends playing and would never be freed.
-        if (!guard || !IsWaveFile(fileName) || QMediaDevices::audioOutputs().isEmpty())
+        if (!guard || !IsWaveFile(fileName))
             return;
-        auto *effect = new QSoundEffect(guard);
-        // The effect frees itself once it has played, or once it turned out unplayable.
-        QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
-            if (!effect->isPlaying() && effect->status() != QSoundEffect::Loading)
-                effect->deleteLater();
-        });
-        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-            if (effect->status() == QSoundEffect::Error)
-                effect->deleteLater();
-            else if (effect->status() == QSoundEffect::Ready && !effect->isPlaying())
-                effect->play();
-        });
-        effect->setSource(QUrl::fromLocalFile(fileName));
-        if (effect->status() == QSoundEffect::Ready)
-            effect->play();
+        if (const TPlaySoundEffect play = SoundModule())
+            play(guard, fileName);
     });
+}
+
+bool SoundModuleLoaded()
+{
+    return SoundModule() != nullptr;
 }

@@ -329,6 +329,7 @@ TEST_F(DragDropTest, TheSoundPlayerSkipsFilesItCannotPlay)
     wave.append(8, char(0x80));
     ASSERT_TRUE(WriteAll(Path("silence.wav"), wave));
     PlaySoundFile(Path("silence.wav"));
+    EXPECT_TRUE(SoundModuleLoaded()) << "the player's module is found beside the program";
     // Without a sound device an effect would stay "playing" for good and never be freed.
     if (QMediaDevices::audioOutputs().isEmpty()) {
         EXPECT_TRUE(owner.findChildren<QSoundEffect *>().isEmpty()) << "no device to play on";

@@ -21,6 +21,7 @@ fi
 # The whole tree, so that a missing file and a stray one both show.
 expected="bin/ferrow
 bin/ferrow-ftp
+lib/ferrow/ferrow-sound.so
 share/applications/ferrow.desktop
 share/ferrow/help/commands.html
 share/ferrow/help/ferrow.png

@@ -7,7 +7,9 @@ namespace {
 class TLazyIconEngine final : public QIconEngine
 {
 public:
-    explicit TLazyIconEngine(std::function<QIcon()> factory) : FFactory(std::move(factory)) {}
+    explicit TLazyIconEngine(std::function<QIcon()> factory)
+        : FFactory(std::move(factory))
+    {}
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
     {

@@ -28,7 +28,8 @@ bool IsWaveFile(const QString &fileName)
 TPlaySoundEffect SoundModule()
 {
     static const TPlaySoundEffect play = [] {
-        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/ferrow/ferrow-sound"));
+        QLibrary module(QCoreApplication::applicationDirPath()
+                        + QStringLiteral("/../lib/ferrow/ferrow-sound"));
         const auto function = reinterpret_cast<TPlaySoundEffect>(module.resolve("FerrowPlaySoundEffect"));
         if (!function)
             TraceFmt("No sounds: %s", qPrintable(module.errorString()));

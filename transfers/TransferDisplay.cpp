@@ -121,6 +121,12 @@ bool CanResubmitTransfer(TTransferStatus status)
     return status == tsCancelled;
 }
 
+QString DownloadTarget(const TTransferItem &item)
+{
+    const std::string path = item.DestFolder + item.Name;
+    return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
+}
+
 std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransferSettings &settings)
 {
     // Asked before the queue marks the item done: a failed or cancelled one has left
@@ -131,8 +137,7 @@ std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransf
     const QDateTime date = item.Date.ToDateTime();
     if (!date.isValid())
         return std::nullopt;
-    const std::string path = item.DestFolder + item.Name;
-    return TFileStamp{QFile::decodeName(QByteArray(path.data(), qsizetype(path.size()))), date};
+    return TFileStamp{DownloadTarget(item), date};
 }
 
 bool ApplyFileStamp(const TFileStamp &stamp)

@@ -82,6 +82,8 @@ struct TFileStamp
     QString Path;
     QDateTime Date;
 };
+// The local file a download writes.
+QString DownloadTarget(const TTransferItem &item);
 std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransferSettings &settings);
 // False when nothing was set (the file is gone); never creates or cuts a file.
 bool ApplyFileStamp(const TFileStamp &stamp);

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -259,6 +260,12 @@ void TfrmTransfer::UpdateDisplay(const TTransferItem &item)
 
 void TfrmTransfer::ItemStarted(TTransferItem &item)
 {
+    // A file written again must not take the earlier copy's date while it arrives.
+    if (item.Direction == tdDownload
+        && std::any_of(
+            FPendingStamps.begin(), FPendingStamps.end(),
+            [target = DownloadTarget(item)](const TFileStamp &stamp) { return stamp.Path == target; }))
+        ApplyPendingStamps();
     FCurrentItem = &item;
     FEndReported = false;
     AddLogLine(QString(), LogColor(clLogInfo));

@@ -15,13 +15,13 @@
 #include "views/LoclView.h"
 
 #include <QAction>
+#include <QAudioDevice>
 #include <QDir>
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMimeData>
 #include <QScopeGuard>

@@ -150,6 +150,31 @@ private:
 
 } // namespace
 
+TEST_P(TransferWindowsTest, AFileWrittenAgainTakesTheFirstDateBeforeTheSecondCopyArrives)
+{
+    // Two server files of one name into one local folder, one after the other: the
+    // first copy's date is set after the second has started, and must not land on it.
+    Server->PutFile("one/x.bin", Pattern(100 * 1024, 1));
+    Server->PutFile("two/x.bin", Pattern(50 * 1024, 2));
+    for (const std::string folder : {"/one/", "/two/"}) {
+        auto item = MakeItem(Connection, tdDownload, folder, Local, "x.bin",
+                             folder == "/one/" ? 100 * 1024 : 50 * 1024);
+        item->Date = ServerDate();
+        ASSERT_GE(Queue->Add(item), 0);
+    }
+    QDateTime dateAsTheSecondStarts;
+    TScopedConnections watch;
+    watch += Queue->OnItemStarted.Connect([&](TTransferItems &, TTransferItem &item) {
+        if (item.SourceFolder == "/two/")
+            dateAsTheSecondStarts = QFileInfo(LocalPath("x.bin")).lastModified();
+    });
+    ASSERT_TRUE(RunToIdle(*Queue));
+
+    EXPECT_EQ(dateAsTheSecondStarts, ServerDate().ToDateTime());
+    EXPECT_EQ(ReadAll(LocalPath("x.bin")), ReadAll(Server->LocalPath("two/x.bin")));
+    EXPECT_EQ(QFileInfo(LocalPath("x.bin")).lastModified(), ServerDate().ToDateTime());
+}
+
 TEST_P(TransferWindowsTest, SkipCancelsOneFileOfATreeAndTheRestArriveWithTheirDates)
 {
     Server->PutFile("tree/a.bin", Pattern(200 * 1024, 1));

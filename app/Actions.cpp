@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include <map>
+
 namespace {
 
 QString WithoutAccelerators(QString caption)
@@ -21,6 +23,8 @@ TActionRegistry::TActionRegistry(QWidget *owner, std::vector<TCommandRow> rows)
     : QObject(owner)
     , FEntries(std::size_t(TCommand::Count))
 {
+    // Commands share icons, and the style reads every size of one each time it is asked.
+    std::map<QStyle::StandardPixmap, QIcon> styleIcons;
     for (TCommandRow &row : rows) {
         TEntry &entry = FEntries[std::size_t(row.Id)];
         Q_ASSERT(!entry.Action);
@@ -38,7 +42,10 @@ TActionRegistry::TActionRegistry(QWidget *owner, std::vector<TCommandRow> rows)
         if (row.Flags & cfWidgetShortcut)
             action->setShortcutContext(Qt::WidgetShortcut);
         if (row.Icon != QStyle::SP_CustomBase) {
-            const QIcon fallback = owner->style()->standardIcon(row.Icon);
+            auto known = styleIcons.find(row.Icon);
+            if (known == styleIcons.end())
+                known = styleIcons.emplace(row.Icon, owner->style()->standardIcon(row.Icon)).first;
+            const QIcon &fallback = known->second;
             action->setIcon(row.ThemeIcon.isEmpty() ? fallback : QIcon::fromTheme(row.ThemeIcon, fallback));
         }
         action->setCheckable(row.Flags & cfCheckable);

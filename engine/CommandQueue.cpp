@@ -11,16 +11,6 @@ void TCommandQueue::PostCommand(TEngineCommand Command)
     FChanged.notify_all();
 }
 
-void TCommandQueue::PostCommands(TEngineCommand First, TEngineCommand Second)
-{
-    {
-        const std::lock_guard lock(FMutex);
-        FMessages.push_back({TQueuedMessage::mkCommand, std::move(First)});
-        FMessages.push_back({TQueuedMessage::mkCommand, std::move(Second)});
-    }
-    FChanged.notify_all();
-}
-
 std::uint64_t TCommandQueue::PostFlush()
 {
     std::uint64_t ticket;
@@ -62,9 +52,8 @@ bool TCommandQueue::Empty()
 bool TCommandQueue::TakePendingFlush()
 {
     const std::lock_guard lock(FMutex);
-    const auto flush = std::find_if(FMessages.begin(), FMessages.end(), [](const TQueuedMessage &m) {
-        return m.Kind == TQueuedMessage::mkFlush;
-    });
+    const auto flush = std::find_if(FMessages.begin(), FMessages.end(),
+                                    [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
     if (flush == FMessages.end())
         return false;
     FMessages.erase(flush);

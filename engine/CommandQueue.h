@@ -22,9 +22,6 @@ class TCommandQueue
 {
 public:
     void PostCommand(TEngineCommand Command);
-    // Queued together, so that the worker never runs out of work between them: a
-    // transfer's SetType and the transfer itself.
-    void PostCommands(TEngineCommand First, TEngineCommand Second);
     // Returns the ticket WaitFlushed waits for.
     std::uint64_t PostFlush();
     // Wins over everything still queued.

@@ -29,8 +29,8 @@ constexpr int FlushWait = 1;
 
 bool IsSafeServerName(std::string_view Name)
 {
-    return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos
-           && Name.find('\0') == std::string_view::npos;
+    return !Name.empty() && Name != "." && Name != ".." && Name.find('/') == std::string_view::npos &&
+           Name.find('\0') == std::string_view::npos;
 }
 
 bool IsSafeDownloadPath(const QString &LocalPath)
@@ -103,8 +103,7 @@ TFTPComponent::~TFTPComponent()
         WaitForWorker();
         FThread.reset();
     }
-    EngineRegistry.erase(std::remove(EngineRegistry.begin(), EngineRegistry.end(), this),
-                         EngineRegistry.end());
+    EngineRegistry.erase(std::remove(EngineRegistry.begin(), EngineRegistry.end(), this), EngineRegistry.end());
     TraceFmt("Destroyed FTP Component, Count = %d", int(EngineRegistry.size()));
     if (wasFirst && !EngineRegistry.empty())
         EngineRegistry.front()->StartKeepAliveTimer();
@@ -154,37 +153,19 @@ bool TFTPComponent::Busy() const
     return FThread && FThread->CurrentCommand() != fcNone;
 }
 
-void TFTPComponent::TraceAdding(const TEngineCommand &Command) const
-{
-    if (!DebugMode)
-        return;
-    std::vector<std::string> arguments = TraceArguments(Command);
-    if (arguments.size() == 1 && arguments.front().empty())
-        arguments.clear();
-    TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(),
-             FTPCommandName(CommandKind(Command)),
-             arguments.empty() ? "<none>" : CommaText(arguments).c_str());
-}
-
 void TFTPComponent::AddCommand(TEngineCommand Command)
 {
     FIdleSeconds = 0;
     if (!FThread)
         return;
-    TraceAdding(Command);
+    if (DebugMode) {
+        std::vector<std::string> arguments = TraceArguments(Command);
+        if (arguments.size() == 1 && arguments.front().empty())
+            arguments.clear();
+        TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(),
+                 FTPCommandName(CommandKind(Command)), arguments.empty() ? "<none>" : CommaText(arguments).c_str());
+    }
     FThread->Queue().PostCommand(std::move(Command));
-}
-
-void TFTPComponent::AddTransfer(TTransferType Type, TEngineCommand Transfer)
-{
-    FIdleSeconds = 0;
-    if (!FThread)
-        return;
-    TEngineCommand setType = TSetTypeCommand{Type};
-    TraceAdding(setType);
-    TraceAdding(Transfer);
-    // One wake-up for both: the worker would otherwise report itself idle between them.
-    FThread->Queue().PostCommands(std::move(setType), std::move(Transfer));
 }
 
 void TFTPComponent::Login()
@@ -194,8 +175,8 @@ void TFTPComponent::Login()
 
 void TFTPComponent::FirewallLogin()
 {
-    AddCommand(TFirewallLoginCommand{FFirewallHost, FFirewallPort, FFirewallType, FFirewallUser,
-                                     FFirewallPassword, Host(), FPort, FUserName, FPassword, FAccount});
+    AddCommand(TFirewallLoginCommand{FFirewallHost, FFirewallPort, FFirewallType, FFirewallUser, FFirewallPassword,
+                                     Host(), FPort, FUserName, FPassword, FAccount});
 }
 
 void TFTPComponent::Logout()
@@ -259,26 +240,28 @@ std::string LocalPathBytes(const QString &Path)
 
 void TFTPComponent::Download(const std::string &RemoteName, const QString &LocalName, int TransferType)
 {
-    AddTransfer(TTransferType(TransferType), TDownloadCommand{LocalPathBytes(LocalName), RemoteName});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TDownloadCommand{LocalPathBytes(LocalName), RemoteName});
 }
 
 void TFTPComponent::Upload(const QString &LocalName, const std::string &RemoteName, int TransferType)
 {
-    AddTransfer(TTransferType(TransferType), TUploadCommand{LocalPathBytes(LocalName), RemoteName});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TUploadCommand{LocalPathBytes(LocalName), RemoteName});
 }
 
-void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName,
-                                   std::int64_t Offset, int TransferType)
+void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
+                                   int TransferType)
 {
-    AddTransfer(TTransferType(TransferType),
-                TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
 }
 
 void TFTPComponent::ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
                                  int TransferType)
 {
-    AddTransfer(TTransferType(TransferType),
-                TResumeUploadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
+    AddCommand(TResumeUploadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
 }
 
 void TFTPComponent::ChangeAttributes(const std::string &Name, std::uint32_t Attributes)
@@ -390,7 +373,6 @@ void TFTPComponent::Deliver(TNotification &Note)
     case ncIdle:
         Raise(OnIdle, this);
         break;
-    default:
-        break;
+    default: break;
     }
 }

@@ -188,8 +188,6 @@ public:
     bool ClearCommands();
     // Queues a command as it is given; the members above fill theirs from the properties.
     void AddCommand(TEngineCommand Command);
-    void AddTransfer(TTransferType Type, TEngineCommand Transfer);
-    void TraceAdding(const TEngineCommand &Command) const;
 
     // ---- Notifications ----
     TNotifyEvent OnAbort;

@@ -515,7 +515,8 @@ TEST_F(EngineTransferTest, NegativeFinalReplyIsNoSuccess)
               .Hang());
     Engine().SetPassive(true);
     Engine().Download("f", LocalPath("f"), ttBinary);
-    ASSERT_TRUE(Recorder().WaitFor("Error"));
+    // The lost data connection and the refusal come one after the other.
+    ASSERT_TRUE(Recorder().WaitFor("Error", 2));
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 10054", "Error 0"));
     EXPECT_EQ(Recorder().Of("Error")[1].Text, "Unable to complete transfer");
     EXPECT_FALSE(Recorder().HasLogContaining("Transferred")) << "no statistics for a failed transfer";

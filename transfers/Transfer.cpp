@@ -74,6 +74,21 @@ bool SameTransfer(const TTransferItem &a, const TTransferItem &b)
 }
 
 // Bytes of a local file; -1 when it cannot be examined.
+void LogOn(TFTPComponent &engine, const TTransferSettings &settings)
+{
+    engine.SetServerType(1); // "Not Relevant": the queue never lists
+    if (settings.FirewallEnabled) {
+        engine.SetFirewallType(settings.FirewallType);
+        engine.SetFirewallHost(settings.FirewallHost);
+        engine.SetFirewallPort(PortNumber(settings.FirewallPort));
+        engine.SetFirewallUser(settings.FirewallUser);
+        engine.SetFirewallPassword(settings.FirewallPassword);
+        engine.FirewallLogin();
+    } else {
+        engine.Login();
+    }
+}
+
 std::int64_t LocalFileSize(const std::string &path)
 {
     struct stat info {};
@@ -228,27 +243,19 @@ void TTransferItem::Process(TFTPComponent &engine)
     if (!CheckLocalPaths(engine))
         return;
 
-    if (!engine.LoggedIn()) {
+    const bool loggingOn = FOwner && FOwner->TakeOpening(engine, *this);
+    if (loggingOn || !engine.LoggedIn()) {
         TTransferHost *host = FOwner ? FOwner->Host() : nullptr;
         if (host)
             host->SetStatusText(QStringLiteral("Logging on to %1...").arg(DisplayText(Host)));
-        engine.SetHost(Host);
-        engine.SetPort(Port);
-        engine.SetUserName(UserName);
-        engine.SetPassword(Password);
-        engine.SetAccount(Account);
-        engine.SetServerType(1); // "Not Relevant": the queue never lists
         FLoggingOn = true;
-        const TTransferSettings &settings = Settings();
-        if (settings.FirewallEnabled) {
-            engine.SetFirewallType(settings.FirewallType);
-            engine.SetFirewallHost(settings.FirewallHost);
-            engine.SetFirewallPort(PortNumber(settings.FirewallPort));
-            engine.SetFirewallUser(settings.FirewallUser);
-            engine.SetFirewallPassword(settings.FirewallPassword);
-            engine.FirewallLogin();
-        } else {
-            engine.Login();
+        if (!loggingOn) {
+            engine.SetHost(Host);
+            engine.SetPort(Port);
+            engine.SetUserName(UserName);
+            engine.SetPassword(Password);
+            engine.SetAccount(Account);
+            LogOn(engine, Settings());
         }
         // EngineLoggedIn comes back here; a failed login ends the item through
         // EngineError or EngineDisconnect.
@@ -558,6 +565,7 @@ TTransferItems::~TTransferItems()
     FContext.reset();
     FEndingItem = nullptr;
     FIdleWatches.Clear();
+    FOpening = TOpening{};
     while (!FItems.empty()) {
         FItems.back()->FOwner = nullptr;
         FItems.pop_back();
@@ -805,7 +813,8 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
 {
     for (const auto &engine : FEngines) {
         if (engine->Host() == host && engine->Port() == port && engine->UserName() == userName
-            && engine->Password() == password && engine->Account() == account && !engine->Busy())
+            && engine->Password() == password && engine->Account() == account
+            && (!engine->Busy() || engine.get() == FOpening.Engine))
             return *engine;
     }
     auto engine = std::make_unique<TFTPComponent>();
@@ -818,6 +827,47 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
     FIdleWatches += engine->OnIdle.Connect([this](TFTPComponent *) { PollEnding(); });
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
+}
+
+void TTransferItems::PrepareEngine(const std::string &host, int port, const std::string &account,
+                                   const std::string &password, const std::string &userName)
+{
+    if (FOpening.Engine)
+        return;
+    for (const auto &engine : FEngines) {
+        if (engine->Host() == host && engine->Port() == port && engine->UserName() == userName
+            && engine->Password() == password && engine->Account() == account)
+            return;
+    }
+    TFTPComponent &engine = GetEngine(host, port, account, password, userName);
+    FOpening.Engine = &engine;
+    FOpening.LoggingOn = true;
+    TScopedConnections &watch = FOpening.Watch;
+    // Kept for the item that takes the connection over; the logon is all there is to keep.
+    watch += engine.OnLog.Connect([this](TFTPComponent *, const std::string &message, TColor color) {
+        if (FOpening.LoggingOn)
+            FOpening.Log.emplace_back(message, color);
+    });
+    watch += engine.OnError.Connect([this](TFTPComponent *, int, const std::string &desc) {
+        if (FOpening.LoggingOn)
+            FOpening.Log.emplace_back(desc, clLogError);
+    });
+    watch += engine.OnConnect.Connect([this](TFTPComponent *sender) { OnConnect.Raise(sender); });
+    watch += engine.OnDisconnect.Connect([this](TFTPComponent *sender) { OnDisconnect.Raise(sender); });
+    watch += engine.OnIdle.Connect([this](TFTPComponent *) { FOpening.LoggingOn = false; });
+    LogOn(engine, FSettings);
+}
+
+bool TTransferItems::TakeOpening(TFTPComponent &engine, TTransferItem &item)
+{
+    if (FOpening.Engine != &engine)
+        return false;
+    const bool loggingOn = FOpening.LoggingOn;
+    const std::vector<std::pair<std::string, TColor>> log = std::move(FOpening.Log);
+    FOpening = TOpening{};
+    for (const auto &[message, color] : log)
+        item.EngineLog(&engine, message, color);
+    return loggingOn;
 }
 
 TFTPComponent *TTransferItems::Engines(int index) const
@@ -833,6 +883,7 @@ bool TTransferItems::InPool(const TFTPComponent *engine) const
 
 void TTransferItems::DisconnectAll()
 {
+    FOpening = TOpening{};
     std::vector<TFTPComponent *> order;
     for (auto it = FEngines.rbegin(); it != FEngines.rend(); ++it) {
         order.push_back(it->get());
@@ -868,6 +919,8 @@ void TTransferItems::ReleaseEngine(TFTPComponent *engine)
     }
     if (!owned)
         return;
+    if (FOpening.Engine == engine)
+        FOpening = TOpening{};
     for (const auto &item : FItems) {
         if (item->FEngine == engine)
             item->FEngine = nullptr;

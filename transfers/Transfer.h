@@ -264,6 +264,13 @@ public:
     // An idle pooled engine with this connection data, or a new one (not logged in).
     TFTPComponent &GetEngine(const std::string &host, int port, const std::string &account,
                              const std::string &password, const std::string &userName);
+    // Opens and logs on a pooled connection before the items that will use it exist, so
+    // the logon overlaps the work that leads to them (reading the folder to select from).
+    // The first item with this connection data takes it over, logged on or still logging
+    // on; a logon that failed is only logged, and that item logs on again. Does nothing
+    // when the pool already has an engine with this connection data.
+    void PrepareEngine(const std::string &host, int port, const std::string &account,
+                       const std::string &password, const std::string &userName);
     // Logs every pooled engine out and empties the pool; each engine is freed when its
     // Disconnect arrives (at once when it was not logged in).
     void DisconnectAll();
@@ -308,6 +315,9 @@ private:
     void PollEnding();
     void SetAppTitle();
     void EndRunWhenIdle();
+    // Hands the connection PrepareEngine opened to `item`, with the log lines its logon
+    // wrote so far; true while the logon is still under way.
+    bool TakeOpening(TFTPComponent &engine, TTransferItem &item);
 
     TTransferHost *FHost = nullptr;
     TTransferSettings FSettings;
@@ -330,6 +340,15 @@ private:
     TScopedConnections FIdleWatches;
     // The item that hears each engine.
     std::unordered_map<const TFTPComponent *, TTransferItem *> FWatchers;
+    // The connection PrepareEngine opened, until an item takes it over or it leaves the pool.
+    struct TOpening
+    {
+        TFTPComponent *Engine = nullptr;
+        bool LoggingOn = false;
+        std::vector<std::pair<std::string, TColor>> Log;
+        TScopedConnections Watch;
+    };
+    TOpening FOpening;
     bool FStarting = false; // ProcessNext is handing an item to an engine
     TTransferItem *FEndingItem = nullptr;
     int FRunHolds = 0;

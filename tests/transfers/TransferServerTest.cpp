@@ -309,6 +309,53 @@ TEST_P(TransferServerTest, AnItemFreedWhileItsEngineLogsOnHearsNothingAndTheQueu
     EXPECT_EQ(ReadAll(LocalPath("a.bin")), "alpha");
 }
 
+TEST_P(TransferServerTest, AConnectionOpenedAheadIsTheOneItsItemsUse)
+{
+    Server->PutFile("a.bin", "alpha");
+    Server->PutFile("b.bin", "bravo");
+    const auto prepare = [this](TTransferItems &queue, const std::string &password) {
+        queue.PrepareEngine(Connection.Host, Connection.Port, "", password, Connection.User);
+    };
+    // Taken over while it logs on: one logon, and its lines reach the queue's log.
+    prepare(*Queue, Connection.Password);
+    ASSERT_EQ(Queue->EngineCount(), 1);
+    prepare(*Queue, Connection.Password);
+    EXPECT_EQ(Queue->EngineCount(), 1) << "the pool already had one";
+    Add(Download("/", Local, "a.bin", 5));
+    Add(Download("/", Local, "b.bin", 5));
+    ASSERT_TRUE(RunToIdle(*Queue));
+    EXPECT_EQ(Queue->CountOf(tsDone), 2);
+    EXPECT_EQ(ReadAll(LocalPath("b.bin")), "bravo");
+    EXPECT_EQ(Queue->EngineCount(), 1);
+    EXPECT_EQ(Sent({"USER "}).size(), 1u);
+    EXPECT_EQ(Recorder->Connects, 1);
+
+    // Taken over once logged on.
+    TTransferItems second(&Host);
+    TQueueRecorder secondLog(second);
+    prepare(second, Connection.Password);
+    ASSERT_TRUE(WaitUntil([&] { return second.Engines(0)->LoggedIn() && !second.Engines(0)->Busy(); }));
+    std::unique_ptr<TTransferItem> item = Download("/", Local + "sub/", "a.bin", 5);
+    ASSERT_TRUE(QDir().mkpath(LocalPath("sub")));
+    ASSERT_GE(second.Add(item), 0);
+    ASSERT_TRUE(RunToIdle(second));
+    EXPECT_EQ(second.Items(0)->Status(), tsDone);
+    EXPECT_EQ(ReadAll(LocalPath("sub/a.bin")), "alpha");
+    EXPECT_EQ(secondLog.LogLines("USER ").size(), 1u);
+
+    // A logon that failed is the item's failure, or the item logs on again and fails itself.
+    TTransferItems third(&Host);
+    TQueueRecorder thirdLog(third);
+    prepare(third, "not-the-password");
+    auto wrong = Download("/", Local + "sub/", "b.bin", 5);
+    wrong->Password = "not-the-password";
+    ASSERT_GE(third.Add(wrong), 0);
+    ASSERT_TRUE(RunToIdle(third));
+    EXPECT_EQ(third.Items(0)->Status(), tsFailed);
+    EXPECT_TRUE(thirdLog.HasEvent("error 0 Could not log on to 127.0.0.1"));
+    EXPECT_FALSE(QFileInfo::exists(LocalPath("sub/b.bin")));
+}
+
 TEST_P(TransferServerTest, MoveChangesTheOrderOfProcessing)
 {
     for (const char *name : {"a", "b", "c", "d"})

@@ -11,6 +11,16 @@ void TCommandQueue::PostCommand(TEngineCommand Command)
     FChanged.notify_all();
 }
 
+void TCommandQueue::PostCommands(std::vector<TEngineCommand> Commands)
+{
+    {
+        const std::lock_guard lock(FMutex);
+        for (TEngineCommand &command : Commands)
+            FMessages.push_back({TQueuedMessage::mkCommand, std::move(command)});
+    }
+    FChanged.notify_all();
+}
+
 std::uint64_t TCommandQueue::PostFlush()
 {
     std::uint64_t ticket;
@@ -49,22 +59,22 @@ bool TCommandQueue::Empty()
     return FMessages.empty();
 }
 
-bool TCommandQueue::TakePendingFlush()
+bool TCommandQueue::FlushPending()
 {
     const std::lock_guard lock(FMutex);
-    const auto flush = std::find_if(FMessages.begin(), FMessages.end(),
-                                    [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
-    if (flush == FMessages.end())
-        return false;
-    FMessages.erase(flush);
-    return true;
+    return std::any_of(FMessages.begin(), FMessages.end(),
+                       [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
 }
 
-void TCommandQueue::DiscardAll()
+void TCommandQueue::DiscardThroughLastFlush()
 {
     {
         const std::lock_guard lock(FMutex);
-        FMessages.clear();
+        // A command queued after the flush was meant to run: its sender may have queued it
+        // while waiting for the flush.
+        const auto last = std::find_if(FMessages.rbegin(), FMessages.rend(),
+                                       [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
+        FMessages.erase(FMessages.begin(), last.base());
         FFlushesHandled = FFlushesPosted;
     }
     FChanged.notify_all();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 struct TQueuedMessage
 {
@@ -22,6 +23,8 @@ class TCommandQueue
 {
 public:
     void PostCommand(TEngineCommand Command);
+    // Queues the commands as one: the worker never sees the first without the others.
+    void PostCommands(std::vector<TEngineCommand> Commands);
     // Returns the ticket WaitFlushed waits for.
     std::uint64_t PostFlush();
     // Wins over everything still queued.
@@ -31,11 +34,11 @@ public:
     TQueuedMessage Take();
     // True when no message is waiting.
     bool Empty();
-    // Removes a flush request waiting in the queue; true when there was one.
-    bool TakePendingFlush();
-    // Discards every queued command and flush request (never the quit request) and
-    // releases everyone waiting for a flush.
-    void DiscardAll();
+    // True when a flush request waits in the queue.
+    bool FlushPending();
+    // Handles the flush requests: discards every message queued before the last of them,
+    // and that flush; what was queued after it stays. Releases everyone waiting for a flush.
+    void DiscardThroughLastFlush();
 
     // True once the flush with this ticket has been handled.
     bool WaitFlushed(std::uint64_t Ticket, std::chrono::milliseconds Timeout);

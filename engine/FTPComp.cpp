@@ -155,17 +155,27 @@ bool TFTPComponent::Busy() const
 
 void TFTPComponent::AddCommand(TEngineCommand Command)
 {
+    std::vector<TEngineCommand> commands;
+    commands.push_back(std::move(Command));
+    AddCommands(std::move(commands));
+}
+
+void TFTPComponent::AddCommands(std::vector<TEngineCommand> Commands)
+{
     FIdleSeconds = 0;
     if (!FThread)
         return;
     if (DebugMode) {
-        std::vector<std::string> arguments = TraceArguments(Command);
-        if (arguments.size() == 1 && arguments.front().empty())
-            arguments.clear();
-        TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(),
-                 FTPCommandName(CommandKind(Command)), arguments.empty() ? "<none>" : CommaText(arguments).c_str());
+        for (const TEngineCommand &command : Commands) {
+            std::vector<std::string> arguments = TraceArguments(command);
+            if (arguments.size() == 1 && arguments.front().empty())
+                arguments.clear();
+            TraceFmt("Host %s: Adding Command \"%s\", Parameters = %s", Host().c_str(),
+                     FTPCommandName(CommandKind(command)),
+                     arguments.empty() ? "<none>" : CommaText(arguments).c_str());
+        }
     }
-    FThread->Queue().PostCommand(std::move(Command));
+    FThread->Queue().PostCommands(std::move(Commands));
 }
 
 void TFTPComponent::Login()
@@ -253,15 +263,20 @@ void TFTPComponent::Upload(const QString &LocalName, const std::string &RemoteNa
 void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
                                    int TransferType)
 {
-    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
-    AddCommand(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    // One wake-up of the worker, and no idle report between the two.
+    std::vector<TEngineCommand> commands;
+    commands.emplace_back(TSetTypeCommand{TTransferType(TransferType)});
+    commands.emplace_back(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    AddCommands(std::move(commands));
 }
 
 void TFTPComponent::ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
                                  int TransferType)
 {
-    AddCommand(TSetTypeCommand{TTransferType(TransferType)});
-    AddCommand(TResumeUploadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    std::vector<TEngineCommand> commands;
+    commands.emplace_back(TSetTypeCommand{TTransferType(TransferType)});
+    commands.emplace_back(TResumeUploadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    AddCommands(std::move(commands));
 }
 
 void TFTPComponent::ChangeAttributes(const std::string &Name, std::uint32_t Attributes)

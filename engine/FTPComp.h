@@ -182,12 +182,14 @@ public:
     void ChangeAttributes(const std::string &Name, std::uint32_t Attributes);
     // Cancels the running command's current wait.
     void Abort();
-    // Discards every queued command; the running one goes on. Waits for the worker,
+    // Discards every command queued so far; the running one goes on, and one queued
+    // while this waits (by a handler of the events it processes) runs. Waits for the worker,
     // processing events; false when the engine was freed meanwhile (then the caller
     // must not touch it). A call nested in its own wait returns true at once.
     bool ClearCommands();
     // Queues a command as it is given; the members above fill theirs from the properties.
     void AddCommand(TEngineCommand Command);
+    void AddCommands(std::vector<TEngineCommand> Commands);
 
     // ---- Notifications ----
     TNotifyEvent OnAbort;

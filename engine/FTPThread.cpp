@@ -39,8 +39,9 @@ void TFTPThread::Execute()
         const TQueuedMessage message = FQueue.Take();
         if (message.Kind == TQueuedMessage::mkQuit)
             break;
-        if (message.Kind == TQueuedMessage::mkFlush || FQueue.TakePendingFlush())
-            FQueue.DiscardAll();
+        // A command taken ahead of a waiting flush is one the flush discards.
+        if (message.Kind == TQueuedMessage::mkFlush || FQueue.FlushPending())
+            FQueue.DiscardThroughLastFlush();
         else
             ExecuteCommand(message.Command);
         FConnection.ClearAbort();

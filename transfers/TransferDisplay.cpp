@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 const QString ProgramSuffix = QStringLiteral(" - Ferrow");
@@ -142,11 +145,14 @@ std::optional<TFileStamp> DownloadStamp(const TTransferItem &item, const TTransf
 
 bool ApplyFileStamp(const TFileStamp &stamp)
 {
-    QFile file(stamp.Path);
-    // Opening for writing must neither cut the file nor create a missing one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+    if (!stamp.Date.isValid())
         return false;
-    return file.setFileTime(stamp.Date, QFileDevice::FileModificationTime);
+    const qint64 ms = stamp.Date.toMSecsSinceEpoch();
+    const qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(seconds), long((ms - seconds * 1000) * 1000000)}};
+    // One call by name, which creates nothing; a link put in the file's place gets the
+    // date itself, and what it points to is left alone.
+    return ::utimensat(AT_FDCWD, QFile::encodeName(stamp.Path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool StampDownloadedFile(const TTransferItem &item, const TTransferSettings &settings)

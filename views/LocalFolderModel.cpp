@@ -170,10 +170,11 @@ void TLocalFolderModel::Reload()
     }
 }
 
-void TLocalFolderModel::ReloadNames()
+QSet<QString> TLocalFolderModel::ReloadNames()
 {
+    QSet<QString> read;
     if (FFolder.isEmpty())
-        return;
+        return read;
     QDir folder(FFolder, QString(), QDir::NoSort, ListedKinds());
     // Masks apply to files only: folders come through AllDirs.
     folder.setNameFilters(FMasks);
@@ -184,9 +185,12 @@ void TLocalFolderModel::ReloadNames()
             Remove(row);
     }
     for (const QString &name : names) {
-        if (!FByName.contains(name))
+        if (!FByName.contains(name)) {
             ReloadName(name);
+            read.insert(name);
+        }
     }
+    return read;
 }
 
 void TLocalFolderModel::ReloadName(const QString &name)

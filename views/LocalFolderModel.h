@@ -54,8 +54,9 @@ public:
     // Reads one name of the folder again: the row appears, changes or goes.
     void ReloadName(const QString &name);
     // Compares the folder's names with the list's, reading only names that came or went:
-    // cheap enough to follow every change a long run of downloads makes.
-    void ReloadNames();
+    // cheap enough to follow every change a long run of downloads makes. Returns the
+    // names it read.
+    QSet<QString> ReloadNames();
 
     const TLocalEntry *Entry(const QModelIndex &index) const;
     QString FilePath(const QModelIndex &index) const;

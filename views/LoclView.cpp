@@ -107,10 +107,12 @@ void TLocalView::ApplyReload()
 {
     QElapsedTimer clock;
     clock.start();
-    if (FNamesChanged)
-        FModel->ReloadNames();
-    for (const QString &name : std::as_const(FChangedNames))
-        FModel->ReloadName(name);
+    // A name that has just come was read with the others: once is enough.
+    const QSet<QString> read = FNamesChanged ? FModel->ReloadNames() : QSet<QString>();
+    for (const QString &name : std::as_const(FChangedNames)) {
+        if (!read.contains(name))
+            FModel->ReloadName(name);
+    }
     FNamesChanged = false;
     FChangedNames.clear();
     FolderChanged();

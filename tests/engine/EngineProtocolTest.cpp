@@ -283,24 +283,40 @@ TEST(EngineCommandQueueTest, TraceArgumentsKeepTypedValues)
     EXPECT_STREQ(FTPCommandName(CommandKind(TChangeAttributesCommand{})), "ChangeAttributes");
 }
 
-TEST(EngineCommandQueueTest, FlushDiscardsEverythingButQuit)
+TEST(EngineCommandQueueTest, AFlushDiscardsWhatWasQueuedBeforeItAndNeverQuit)
 {
     TCommandQueue queue;
     queue.PostCommand(TListCommand{});
     const std::uint64_t ticket = queue.PostFlush();
-    queue.PostCommand(TDeleteCommand{"x"});
+    // Queued while the flush waits, as a handler run during ClearCommands' wait does.
+    queue.PostCommands({TSetTypeCommand{ttBinary}, TDeleteCommand{"x"}});
     EXPECT_FALSE(queue.WaitFlushed(ticket, 10ms));
 
-    // A flush already waiting when a command is taken: the command is skipped too.
-    EXPECT_EQ(queue.Take().Kind, TQueuedMessage::mkCommand);
-    EXPECT_TRUE(queue.TakePendingFlush());
-    queue.DiscardAll();
+    // A command taken ahead of a waiting flush is skipped; what follows the flush stays.
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcList);
+    EXPECT_TRUE(queue.FlushPending());
+    queue.DiscardThroughLastFlush();
     EXPECT_TRUE(queue.WaitFlushed(ticket, 10ms));
-    EXPECT_FALSE(queue.TakePendingFlush());
+    EXPECT_FALSE(queue.FlushPending());
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcSetType);
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcDelete);
+
+    // With two flushes waiting, everything up to the second goes.
+    queue.PostCommand(TNoOpCommand{});
+    queue.PostFlush();
+    queue.PostCommand(TNoOpCommand{});
+    const std::uint64_t second = queue.PostFlush();
+    queue.PostCommand(TRenameCommand{"a", "b"});
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcNoOp);
+    EXPECT_TRUE(queue.FlushPending());
+    queue.DiscardThroughLastFlush();
+    EXPECT_TRUE(queue.WaitFlushed(second, 10ms));
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcRename);
 
     queue.PostCommand(TNoOpCommand{});
+    queue.PostFlush();
     queue.PostQuit();
-    queue.DiscardAll();
+    queue.DiscardThroughLastFlush();
     EXPECT_EQ(queue.Take().Kind, TQueuedMessage::mkQuit) << "quit survives a flush and wins";
 }
 

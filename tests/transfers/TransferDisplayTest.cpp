@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -145,9 +146,18 @@ TEST(TransferDisplayTest, OnlyAWholeDownloadTakesTheServersDate)
     item.Direction = tdDownload;
     EXPECT_TRUE(StampDownloadedFile(item, settings));
     EXPECT_EQ(QFileInfo(path).lastModified(), item.Date.ToDateTime());
-    EXPECT_EQ(ReadAll(path), "content") << "opening it for writing left its bytes alone";
+    EXPECT_EQ(ReadAll(path), "content") << "its bytes are left alone";
 
     item.Name = "missing.bin";
     EXPECT_FALSE(StampDownloadedFile(item, settings));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("missing.bin"))) << "nothing is created";
+
+    // A link put in the downloaded file's place: what it points to keeps its date.
+    const QString target = folder.filePath("elsewhere.txt");
+    ASSERT_TRUE(WriteAll(target, "not ours"));
+    const QDateTime targetDate = QFileInfo(target).lastModified();
+    ASSERT_TRUE(QFile::link(target, folder.filePath("link.bin")));
+    item.Name = "link.bin";
+    StampDownloadedFile(item, settings);
+    EXPECT_EQ(QFileInfo(target).lastModified(), targetDate);
 }

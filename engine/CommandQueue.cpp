@@ -72,8 +72,9 @@ void TCommandQueue::DiscardThroughLastFlush()
         const std::lock_guard lock(FMutex);
         // A command queued after the flush was meant to run: its sender may have queued it
         // while waiting for the flush.
-        const auto last = std::find_if(FMessages.rbegin(), FMessages.rend(),
-                                       [](const TQueuedMessage &m) { return m.Kind == TQueuedMessage::mkFlush; });
+        const auto last = std::find_if(FMessages.rbegin(), FMessages.rend(), [](const TQueuedMessage &m) {
+            return m.Kind == TQueuedMessage::mkFlush;
+        });
         FMessages.erase(FMessages.begin(), last.base());
         FFlushesHandled = FFlushesPosted;
     }

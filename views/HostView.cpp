@@ -637,7 +637,8 @@ void THostView::FTPLoggedIn()
     // The names to select are transferred once the folder is read: the queue's own
     // logon runs meanwhile, with data this logon has just proven.
     if (!FSelectNames.isEmpty() && FQueue)
-        FQueue->PrepareEngine(FFTP->Host(), FFTP->Port(), FFTP->Account(), FFTP->Password(), FFTP->UserName());
+        FQueue->PrepareEngine(FFTP->Host(), FFTP->Port(), FFTP->Account(), FFTP->Password(),
+                              FFTP->UserName());
     RaiseUpdateState(vsLoggedIn);
     EmptyList();
     ListView()->setEnabled(true);

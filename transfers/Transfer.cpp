@@ -73,7 +73,8 @@ bool SameTransfer(const TTransferItem &a, const TTransferItem &b)
         && a.Direction == b.Direction && a.IsFolder == b.IsFolder;
 }
 
-// Bytes of a local file; -1 when it cannot be examined.
+// Logs on with the connection data already set on the engine, through the firewall
+// when the options name one.
 void LogOn(TFTPComponent &engine, const TTransferSettings &settings)
 {
     engine.SetServerType(1); // "Not Relevant": the queue never lists
@@ -89,6 +90,7 @@ void LogOn(TFTPComponent &engine, const TTransferSettings &settings)
     }
 }
 
+// Bytes of a local file; -1 when it cannot be examined.
 std::int64_t LocalFileSize(const std::string &path)
 {
     struct stat info {};

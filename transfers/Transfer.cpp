@@ -955,7 +955,9 @@ void TTransferItems::EndWhenIdle(TTransferItem &item)
 void TTransferItems::PollEnding()
 {
     TTransferItem *item = FEndingItem;
-    if (!item)
+    // One queued end at a time: the end of a transfer and the engine's idle report
+    // usually both ask for it.
+    if (!item || FEndQueued)
         return;
     // A busy engine is still finishing the command (and may yet report an error); its
     // OnIdle calls here again.
@@ -963,11 +965,15 @@ void TTransferItems::PollEnding()
         return;
     // Everything the worker raised before it went idle is already posted, this call
     // after it, so it runs once every notification of the command has been handled.
+    FEndQueued = true;
     QMetaObject::invokeMethod(
         FContext.get(),
         [this, item] {
-            if (FEndingItem != item)
+            FEndQueued = false;
+            if (FEndingItem != item) {
+                PollEnding(); // another item's end, which found this one queued
                 return;
+            }
             FEndingItem = nullptr;
             item->CompleteEnd();
         },

@@ -351,6 +351,7 @@ private:
     TOpening FOpening;
     bool FStarting = false; // ProcessNext is handing an item to an engine
     TTransferItem *FEndingItem = nullptr;
+    bool FEndQueued = false; // PollEnding's call is on its way
     int FRunHolds = 0;
     bool FRunOpen = false; // items were added since the last run ended
 

@@ -844,19 +844,28 @@ void TTransferItems::PrepareEngine(const std::string &host, int port, const std:
     TFTPComponent &engine = GetEngine(host, port, account, password, userName);
     FOpening.Engine = &engine;
     FOpening.LoggingOn = true;
+    FOpening.Logging = true;
     TScopedConnections &watch = FOpening.Watch;
     // Kept for the item that takes the connection over; the logon is all there is to keep.
     watch += engine.OnLog.Connect([this](TFTPComponent *, const std::string &message, TColor color) {
-        if (FOpening.LoggingOn)
+        if (FOpening.Logging)
             FOpening.Log.emplace_back(message, color);
     });
     watch += engine.OnError.Connect([this](TFTPComponent *, int, const std::string &desc) {
-        if (FOpening.LoggingOn)
+        if (FOpening.Logging)
             FOpening.Log.emplace_back(desc, clLogError);
     });
     watch += engine.OnConnect.Connect([this](TFTPComponent *sender) { OnConnect.Raise(sender); });
-    watch += engine.OnDisconnect.Connect([this](TFTPComponent *sender) { OnDisconnect.Raise(sender); });
-    watch += engine.OnIdle.Connect([this](TFTPComponent *) { FOpening.LoggingOn = false; });
+    watch += engine.OnDisconnect.Connect([this](TFTPComponent *sender) {
+        FOpening.LoggingOn = false;
+        OnDisconnect.Raise(sender);
+    });
+    watch += engine.OnLoggedIn.Connect([this](TFTPComponent *) { FOpening.LoggingOn = false; });
+    watch += engine.OnCantLogIn.Connect([this](TFTPComponent *) { FOpening.LoggingOn = false; });
+    watch += engine.OnIdle.Connect([this](TFTPComponent *) {
+        FOpening.LoggingOn = false;
+        FOpening.Logging = false;
+    });
     LogOn(engine, FSettings);
 }
 

@@ -316,7 +316,7 @@ private:
     void SetAppTitle();
     void EndRunWhenIdle();
     // Hands the connection PrepareEngine opened to `item`, with the log lines its logon
-    // wrote so far; true while the logon is still under way.
+    // wrote so far; true while the logon's outcome is still to come.
     bool TakeOpening(TFTPComponent &engine, TTransferItem &item);
 
     TTransferHost *FHost = nullptr;
@@ -344,7 +344,10 @@ private:
     struct TOpening
     {
         TFTPComponent *Engine = nullptr;
+        // Until the logon's outcome (logged on, refused, disconnected) has been heard: an
+        // item that takes the engine over then hears it itself.
         bool LoggingOn = false;
+        bool Logging = false; // until the logon command is over
         std::vector<std::pair<std::string, TColor>> Log;
         TScopedConnections Watch;
     };

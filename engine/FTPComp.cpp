@@ -153,6 +153,11 @@ bool TFTPComponent::Busy() const
     return FThread && FThread->CurrentCommand() != fcNone;
 }
 
+bool TFTPComponent::NotificationsPending() const
+{
+    return !FLink->Queue.Empty();
+}
+
 void TFTPComponent::AddCommand(TEngineCommand Command)
 {
     std::vector<TEngineCommand> commands;

@@ -153,6 +153,8 @@ public:
     // ---- State ----
     bool Connected() const; // the control connection is open
     bool Busy() const;      // a command is executing
+    // Whether the worker has raised notifications that its owner has not heard yet.
+    bool NotificationsPending() const;
     // Whether the shared keep-alive timer currently runs on this engine.
     bool HasKeepAliveTimer() const { return FKeepAliveTimer != nullptr; }
 

@@ -38,6 +38,12 @@ std::optional<TNotification> TNotificationQueue::Pop()
     return note;
 }
 
+bool TNotificationQueue::Empty() const
+{
+    const std::lock_guard lock(FMutex);
+    return FNotes.empty();
+}
+
 TNotifier &TNotifier::ForThisThread()
 {
     thread_local TNotifier notifier;

@@ -90,9 +90,10 @@ class TNotificationQueue
 public:
     void Push(TNotification Note);
     std::optional<TNotification> Pop();
+    bool Empty() const;
 
 private:
-    std::mutex FMutex;
+    mutable std::mutex FMutex;
     std::deque<TNotification> FNotes;
 };
 

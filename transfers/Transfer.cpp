@@ -832,7 +832,7 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
     engine->SetPassword(password);
     engine->SetAccount(account);
     engine->SetPassive(FSettings.Passive);
-    FIdleWatches += engine->OnIdle.Connect([this](TFTPComponent *) { PollEnding(); });
+    FIdleWatches += engine->OnIdle.Connect([this](TFTPComponent *sender) { EngineIdle(*sender); });
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
 }
@@ -977,6 +977,10 @@ void TTransferItems::PollEnding()
     // OnIdle calls here again.
     if (item->FEngine && item->FEngine->Busy())
         return;
+    // Notifications still to be heard end with the engine's idle report, which ends
+    // the item at once (EngineIdle): no trip through the event loop between two files.
+    if (item->FEngine && item->FEngine->NotificationsPending())
+        return;
     // Everything the worker raised before it went idle is already posted, this call
     // after it, so it runs once every notification of the command has been handled.
     FEndQueued = true;
@@ -992,6 +996,18 @@ void TTransferItems::PollEnding()
             item->CompleteEnd();
         },
         Qt::QueuedConnection);
+}
+
+void TTransferItems::EngineIdle(TFTPComponent &engine)
+{
+    TTransferItem *item = FEndingItem;
+    // The idle report is the last of the item's notifications: none is left to hear.
+    if (item && !FEndQueued && item->FEngine == &engine && !engine.Busy() && !engine.NotificationsPending()) {
+        FEndingItem = nullptr;
+        item->CompleteEnd();
+        return;
+    }
+    PollEnding();
 }
 
 void TTransferItems::ForgetView(const TTransferView *view)

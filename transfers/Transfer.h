@@ -313,6 +313,7 @@ private:
     void BuryEngines();
     void EndWhenIdle(TTransferItem &item);
     void PollEnding();
+    void EngineIdle(TFTPComponent &engine);
     void SetAppTitle();
     void EndRunWhenIdle();
     // Hands the connection PrepareEngine opened to `item`, with the log lines its logon

@@ -11,6 +11,11 @@
 # 0 leaves the large folder out), FERROW_BENCH_RUNS (default 5), FERROW_VSFTPD,
 # FERROW_BENCH_ACTIVE=1 (Ferrow in its default active mode; otherwise passive, as lftp).
 # Needs root (vsftpd logs in through PAM), python3, lftp, /usr/bin/time.
+#
+# On ext4, creating a file costs several times as much for about five minutes after many
+# files were deleted (the allocator passes over recently freed inodes), and every program
+# here creates thousands: leave that long after a run of this or another benchmark that
+# deleted many files, or the figures show the file system more than the programs.
 
 if [ -z "${BASH_VERSION:-}" ]; then
     exec bash "$0" "$@"

@@ -2,8 +2,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <stdexcept>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +45,32 @@ bool TryLockByte(int fd, int index)
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
+void UnlockByte(int fd, int index)
+{
+    struct flock lock{};
+    lock.l_type = F_UNLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = index;
+    lock.l_len = 1;
+    ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+// Another program's listener on a block's first port (a server left running by hand)
+// would answer for the test's own server, and the tests would talk to the wrong one.
+bool ListenPortFree(std::uint16_t port)
+{
+    const TUniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
+        return true; // nothing to learn; the server's own start will tell
+    const int reuse = 1;
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::bind(socket.Get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+}
+
 } // namespace
 
 TPortBlock::TPortBlock()
@@ -52,10 +82,15 @@ TPortBlock::TPortBlock()
     const int start = static_cast<int>((::getpid() * 7L + counter++) % BlockCount);
     for (int i = 0; i < BlockCount; ++i) {
         const int index = (start + i) % BlockCount;
-        if (TryLockByte(FLockFile.Get(), index)) {
-            FFirst = static_cast<std::uint16_t>(FirstPort + index * Size);
-            return;
+        if (!TryLockByte(FLockFile.Get(), index))
+            continue;
+        const auto first = static_cast<std::uint16_t>(FirstPort + index * Size);
+        if (!ListenPortFree(first)) {
+            UnlockByte(FLockFile.Get(), index);
+            continue;
         }
+        FFirst = first;
+        return;
     }
     throw std::runtime_error("every test port block is in use");
 }

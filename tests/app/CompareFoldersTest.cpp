@@ -150,7 +150,10 @@ TEST_P(CompareFoldersTest, SelectsWhatDiffersAndUploadAndDownloadBringTheFolders
     window->show();
     THostView *remote = window->ActiveHostView();
     TLocalView *local = window->ActiveLocalView();
-    ASSERT_TRUE(WaitUntil([&] { return ShowsAll(*remote, 6) && ShowsAll(*local, 7); }, 30s));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAll(*remote, 6) && ShowsAll(*local, 7); }, 30s))
+        << "remote " << remote->ItemCount() << (remote->Connected() ? " connected" : "") << " \""
+        << remote->LastError().toStdString() << "\", local " << local->ItemCount() << "\n"
+        << server->ProtocolLogText().toStdString();
 
     // Dates not ignored: the newer remote file is selected there, its older twin is not.
     RunCompare(*window, [](TfrmCompareOptions &form) {

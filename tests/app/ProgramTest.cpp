@@ -185,7 +185,8 @@ TEST_P(ProgramServerTest, BatchRunsEndWithWhatDidNotArrive)
     EXPECT_THAT(missing.Output, HasSubstr("Cannot read \"" + unreadable + "\""));
     EXPECT_THAT(missing.Output, HasSubstr("Download of \"missing.bin\" failed: "));
     EXPECT_THAT(missing.Output, HasSubstr("(550 ")) << "the server's own reason";
-    EXPECT_EQ(ReadFile(Path("local/here.bin")), Pattern(70000, 1)) << "a failure leaves the others alone";
+    EXPECT_EQ(ReadFile(Path("local/here.bin")), Pattern(70000, 1))
+        << "a failure leaves the others alone\n" << missing.Output;
 
     const TBatchEnd refused =
         RunBatch({"-r", "here.bin", "-c", Address(*server), "-u", server->User(), "-p", "wrong"});

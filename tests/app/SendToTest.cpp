@@ -46,6 +46,14 @@ protected:
         return window;
     }
 
+    static QString Names(const THostView *view)
+    {
+        QStringList names{view->GetFolder() + ':'};
+        for (int row = 0; row < view->ItemCount(); ++row)
+            names << view->GetItemName(view->ListView()->Item(row));
+        return names.join(u' ');
+    }
+
     static int RowOf(const THostView *view, const QString &name)
     {
         for (int row = 0; row < view->ItemCount(); ++row) {
@@ -59,7 +67,7 @@ protected:
     {
         view->ListView()->ClearSelection();
         for (const QString &name : names) {
-            ASSERT_GE(RowOf(view, name), 0) << name.toStdString();
+            ASSERT_GE(RowOf(view, name), 0) << name.toStdString() << " not in " << Names(view).toStdString();
             view->ListView()->SelectRow(RowOf(view, name));
         }
         view->ListView()->SetCurrentItem(view->ListView()->Item(RowOf(view, names.first())));

@@ -291,7 +291,7 @@ TEST_P(TransferWindowsTest, ReSubmitOfACancelledItemCompletes)
     Server->PutFile("later.bin", Pattern(5 * 1024, 2));
     TfrmTransferMngr &manager = Windows->Manager;
     manager.show();
-    Download("/", "first.bin", 100 * 1024);
+    const TTransferItem &first = Download("/", "first.bin", 100 * 1024);
     TTransferItem &later = Download("/", "later.bin", 5 * 1024);
     Windows->Rows().AddPendingRows();
     EXPECT_EQ(Windows->RowText(1, TTransferListModel::colFile), "later.bin");
@@ -315,7 +315,8 @@ TEST_P(TransferWindowsTest, ReSubmitOfACancelledItemCompletes)
         captions << Windows->Progress.windowTitle();
     });
     ASSERT_TRUE(RunToIdle(*Queue));
-    ASSERT_GE(captions.size(), 2);
+    ASSERT_GE(captions.size(), 2) << "first.bin " << int(first.Status()) << " \"" << first.FailureText() << "\"\n"
+                                  << Server->ProtocolLogText().toStdString();
     const QRegularExpression longForm(
         R"(^\d+% Transferred \(file 1/1\), \d+:\d\d remaining at .+/sec - Ferrow$)");
     EXPECT_TRUE(longForm.match(captions.last()).hasMatch()) << captions.last().toStdString();

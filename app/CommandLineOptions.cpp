@@ -168,6 +168,11 @@ bool HasWildcards(const QStringList &List)
     return false;
 }
 
+bool DownloadsNamed(const TConnectionSwitches &Switches)
+{
+    return !Switches.ReceiveList.isEmpty() && !HasWildcards(Switches.ReceiveList);
+}
+
 std::vector<TCommandLineTransfer> CommandLineDownloads(const TConnectionSwitches &Switches)
 {
     std::vector<TCommandLineTransfer> transfers;

@@ -69,6 +69,9 @@ struct TCommandLineTransfer
 // A receive list with '*' or '?' is a list of masks for the remote view to select from
 // after its first listing; otherwise each entry is one download.
 bool HasWildcards(const QStringList &List);
+// Whether the receive list names its downloads one by one (no wildcards): the queue then
+// fetches them without the remote view.
+bool DownloadsNamed(const TConnectionSwitches &Switches);
 
 // The downloads of a receive list without wildcards. Each entry is a path below the
 // host folder, or from the server's root when it starts with '/'; '\' separates folders

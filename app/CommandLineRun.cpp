@@ -3,6 +3,7 @@
 #include "app/BatchRun.h"
 #include "app/CommandLineOptions.h"
 #include "app/Main.h"
+#include "engine/FTPComp.h"
 #include "sites/PasswordForm.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
@@ -17,6 +18,26 @@ TCommandLineRun::TCommandLineRun(TfrmMain &window, TTransferItems &queue)
 {}
 
 TCommandLineRun::~TCommandLineRun() = default;
+
+std::unique_ptr<TFTPComponent> TCommandLineRun::PrepareLogon(const QStringList &arguments,
+                                                             const TOptions &options,
+                                                             const TTransferSettings &settings)
+{
+    // Start's decisions: a password to ask for, or downloads named one by one (the queue
+    // connects for those, the view does not), leave the logon to Start.
+    TConnectionSwitches switches = ReadConnectionSwitches(arguments, QDir::currentPath());
+    const bool asks = ResolveCommandLinePassword(switches, options.EMail(), options.Bool(oiPromptForPass))
+                      && !switches.ExitWhenDone;
+    if (switches.Host.isEmpty() || asks || DownloadsNamed(switches))
+        return nullptr;
+    auto engine = std::make_unique<TFTPComponent>();
+    engine->SetPassive(options.UsePassive());
+    engine->HoldNotifications();
+    StartHostLogon(*engine,
+                   {switches.Host, switches.Port, switches.UserName, switches.Password, switches.Account},
+                   settings);
+    return engine;
+}
 
 void TCommandLineRun::Start(const QStringList &arguments)
 {
@@ -92,7 +113,7 @@ bool TCommandLineRun::QueueTransfers(const TConnectionSwitches &switches)
     // One run: a name refused at once must not end it before the others are queued.
     const TTransferItems::TRunHold hold(FQueue);
     bool queuedDownloads = false;
-    if (!switches.ReceiveList.isEmpty() && !HasWildcards(switches.ReceiveList)) {
+    if (DownloadsNamed(switches)) {
         for (const TCommandLineTransfer &transfer : CommandLineDownloads(switches))
             makeItem(transfer, tdDownload);
         queuedDownloads = true;

@@ -7,10 +7,13 @@
 
 class TBatchQuestions;
 class TBatchRun;
+class TFTPComponent;
+class TOptions;
 class TfrmMain;
 class THostView;
 class TTransferItems;
 struct TConnectionSwitches;
+struct TTransferSettings;
 
 // What the command line asks of the main window once it is up: a connection, transfers
 // to queue, and with "-x" a run that closes the window when its transfers are over.
@@ -21,6 +24,12 @@ public:
     TCommandLineRun(TfrmMain &window, TTransferItems &queue);
     ~TCommandLineRun() override;
 
+    // The engine of the first remote view, already logging on when `arguments` name a
+    // server that view is to connect to without asking anything first, so that the
+    // logon runs while the window is built; Start's connection takes it over. Null
+    // otherwise. Needs the engine-wide options applied.
+    static std::unique_ptr<TFTPComponent> PrepareLogon(const QStringList &arguments, const TOptions &options,
+                                                       const TTransferSettings &settings);
     // Runs `arguments` (the process arguments without the program name) once.
     void Start(const QStringList &arguments);
 

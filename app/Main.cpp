@@ -92,6 +92,14 @@ void TfrmMain::FormCreate(const QStringList &arguments)
     FProgramFolder = ProgramFolder() + QLatin1Char('/');
     FHtmlEditor = FStore->HtmlEditor();
 
+    FOptions = std::make_unique<TOptions>(FIniFileName);
+    FOptions->Load();
+    FOptions->ApplyEngineSettings();
+    FQueue.SetSettings(FOptions->TransferSettings());
+    // The command line's logon runs while the window is built.
+    std::unique_ptr<TFTPComponent> logon =
+        TCommandLineRun::PrepareLogon(arguments, *FOptions, FQueue.Settings());
+
     FActions = new TActionRegistry(this, CommandTable());
     CreateLayout();
     CreateMenus();
@@ -105,7 +113,7 @@ void TfrmMain::FormCreate(const QStringList &arguments)
         FQueue.SetSettings(FOptions->TransferSettings());
     });
     NewLocalView();
-    NewHostView();
+    NewHostView(std::move(logon));
 
     SetLocalViewStyle(FState.LocalViewStyle);
     SetHostViewStyle(FState.HostViewStyle);
@@ -120,10 +128,6 @@ void TfrmMain::FormCreate(const QStringList &arguments)
 
 void TfrmMain::CreateLongLivedWindows()
 {
-    FOptions = std::make_unique<TOptions>(FIniFileName);
-    FOptions->Load();
-    FOptions->ApplyEngineSettings();
-    FQueue.SetSettings(FOptions->TransferSettings());
     ApplyWindowOptions();
     FQueue.SetHost(this);
     MessageWindow()->SetLogFileProvider([this] { return FOptions->LogFile(); });
@@ -228,10 +232,10 @@ QTabWidget *TfrmMain::LocalTabs() const
     return pnlLocal->Tabs();
 }
 
-THostView *TfrmMain::NewHostView()
+THostView *TfrmMain::NewHostView(std::unique_ptr<TFTPComponent> engine)
 {
     const THostView *old = ActiveHostView();
-    auto *view = new THostView(pnlHost->Tabs());
+    auto *view = new THostView(pnlHost->Tabs(), std::move(engine));
     MessageWindow()->ClearLines();
     if (FOptions)
         view->FTP().SetPassive(FOptions->UsePassive());
@@ -592,6 +596,9 @@ void TfrmMain::FormActivate()
         return;
     FActivated = true;
     FRun->Start(FArguments);
+    // A logon prepared for a connection the command line did not make after all.
+    if (THostView *view = ActiveHostView())
+        view->DropPreparedLogon();
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

@@ -95,7 +95,8 @@ public:
     TfrmTransfer *ProgressWindow() const { return FProgressWindow.get(); }
     TfrmTransferMngr *TransferManager() const { return FTransferManager.get(); }
 
-    THostView *NewHostView();
+    // `engine`: see THostView's constructor.
+    THostView *NewHostView(std::unique_ptr<TFTPComponent> engine = nullptr);
     TLocalView *NewLocalView();
     void AddLastConnection(const QString &siteName);
     // The active remote tab's caption, and through it the window's.

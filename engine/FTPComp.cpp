@@ -158,6 +158,26 @@ bool TFTPComponent::NotificationsPending() const
     return !FLink->Queue.Empty();
 }
 
+void TFTPComponent::HoldNotifications()
+{
+    FLink->Held = true;
+}
+
+void TFTPComponent::ReleaseNotifications()
+{
+    if (!FLink->Held)
+        return;
+    FLink->Held = false;
+    // Their wake-ups may have come and gone while held.
+    if (NotificationsPending())
+        FNotifier.Wake(FLink);
+}
+
+bool TFTPComponent::NotificationsHeld() const
+{
+    return FLink->Held;
+}
+
 void TFTPComponent::AddCommand(TEngineCommand Command)
 {
     std::vector<TEngineCommand> commands;

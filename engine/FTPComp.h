@@ -155,6 +155,11 @@ public:
     bool Busy() const;      // a command is executing
     // Whether the worker has raised notifications that its owner has not heard yet.
     bool NotificationsPending() const;
+    // While held, notifications wait until released: an engine set to work before its
+    // listener exists loses nothing, even if events are processed meanwhile.
+    void HoldNotifications();
+    void ReleaseNotifications();
+    bool NotificationsHeld() const;
     // Whether the shared keep-alive timer currently runs on this engine.
     bool HasKeepAliveTimer() const { return FKeepAliveTimer != nullptr; }
 

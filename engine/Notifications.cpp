@@ -69,7 +69,7 @@ bool TNotifier::event(QEvent *Event)
         return QObject::event(Event);
     // The event holds the link, so it outlives an engine freed by its own handler.
     const std::shared_ptr<TNotificationLink> link = static_cast<TWakeEvent *>(Event)->Link;
-    while (link->Engine) {
+    while (link->Engine && !link->Held) {
         std::optional<TNotification> note = link->Queue.Pop();
         if (!note)
             break;

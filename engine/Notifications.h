@@ -104,6 +104,7 @@ struct TNotificationLink
 {
     TNotificationQueue Queue;
     TFTPComponent *Engine = nullptr; // owner's thread only
+    bool Held = false;               // owner's thread only: notes wait in Queue
 };
 
 // One per owner thread, living as long as the thread: it receives the workers'
@@ -113,7 +114,7 @@ class TNotifier final : public QObject
 {
 public:
     static TNotifier &ForThisThread();
-    // Worker side: wakes the owner for the notes queued on Link so far.
+    // Wakes the owner for the notes queued on Link so far; from any thread.
     void Wake(const std::shared_ptr<TNotificationLink> &Link);
 
 protected:

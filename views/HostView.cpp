@@ -33,9 +33,45 @@ public:
     TWaitCursor &operator=(const TWaitCursor &) = delete;
 };
 
+bool HasLogonData(const TFTPComponent &ftp, const THostLogon &logon)
+{
+    return ftp.Host() == EncodeUserText(logon.Host) && ftp.Port() == logon.Port
+           && ftp.UserName() == EncodeUserText(logon.UserName)
+           && ftp.Password() == EncodeUserText(logon.Password)
+           && ftp.Account() == EncodeUserText(logon.Account);
+}
+
 } // namespace
 
-THostView::THostView(QWidget *parent) : TCustomView(parent), FFTP(std::make_unique<TFTPComponent>())
+void StartHostLogon(TFTPComponent &ftp, const THostLogon &logon, const TTransferSettings &settings)
+{
+    ftp.SetHost(EncodeUserText(logon.Host));
+    ftp.SetPort(logon.Port);
+    ftp.SetUserName(EncodeUserText(logon.UserName));
+    ftp.SetPassword(EncodeUserText(logon.Password));
+    ftp.SetAccount(EncodeUserText(logon.Account));
+    ftp.SetServerType(0);
+    if (settings.FirewallEnabled) {
+        ftp.SetFirewallType(settings.FirewallType);
+        ftp.SetFirewallHost(settings.FirewallHost);
+        bool isNumber = false;
+        const int firewallPort = QString::fromStdString(settings.FirewallPort).trimmed().toInt(&isNumber);
+        ftp.SetFirewallPort(isNumber ? firewallPort : 21);
+        ftp.SetFirewallUser(settings.FirewallUser);
+        ftp.SetFirewallPassword(settings.FirewallPassword);
+        ftp.FirewallLogin();
+    } else {
+        ftp.Login();
+    }
+}
+
+THostView::THostView(QWidget *parent)
+    : THostView(parent, nullptr)
+{}
+
+THostView::THostView(QWidget *parent, std::unique_ptr<TFTPComponent> engine)
+    : TCustomView(parent)
+    , FFTP(engine ? std::move(engine) : std::make_unique<TFTPComponent>())
 {
     Trace("Creating Host View...");
     CreateListView();
@@ -109,14 +145,15 @@ const TTransferSettings &THostView::Settings() const
     return defaults;
 }
 
+// A logon the view has not taken over yet is not the view's connection.
 bool THostView::Connected() const
 {
-    return FFTP->Connected();
+    return !FFTP->NotificationsHeld() && FFTP->Connected();
 }
 
 bool THostView::EngineBusy() const
 {
-    return FFTP->Busy();
+    return !FFTP->NotificationsHeld() && FFTP->Busy();
 }
 
 // ---- Connection ----
@@ -137,29 +174,29 @@ void THostView::Connect(const QString &host, int port, const QString &user, cons
         FSelectNames = CommaTextItems(names.toLower());
     }
 
-    if (FFTP->Connected())
-        FFTP->Logout();
-    FFTP->SetHost(EncodeUserText(host));
-    FFTP->SetPort(port);
-    FFTP->SetUserName(EncodeUserText(user));
-    FFTP->SetPassword(EncodeUserText(password));
-    FFTP->SetAccount(EncodeUserText(account));
-    FFTP->SetServerType(0);
-
-    const TTransferSettings &settings = Settings();
-    if (settings.FirewallEnabled) {
-        FFTP->SetFirewallType(settings.FirewallType);
-        FFTP->SetFirewallHost(settings.FirewallHost);
-        bool isNumber = false;
-        const int firewallPort = QString::fromStdString(settings.FirewallPort).trimmed().toInt(&isNumber);
-        FFTP->SetFirewallPort(isNumber ? firewallPort : 21);
-        FFTP->SetFirewallUser(settings.FirewallUser);
-        FFTP->SetFirewallPassword(settings.FirewallPassword);
-        FFTP->FirewallLogin();
+    const THostLogon logon{host, port, user, password, account};
+    if (FFTP->NotificationsHeld() && HasLogonData(*FFTP, logon)) {
+        // What it has heard so far is this connection's: the view is ready for it now.
+        FFTP->ReleaseNotifications();
     } else {
-        FFTP->Login();
+        DropPreparedLogon();
+        if (FFTP->Connected())
+            FFTP->Logout();
+        StartHostLogon(*FFTP, logon, Settings());
     }
     RaiseUpdateState(vsBusy);
+}
+
+void THostView::DropPreparedLogon()
+{
+    if (!FFTP->NotificationsHeld())
+        return;
+    // A fresh engine: the old one's notifications, held so far, go with it unheard.
+    const bool passive = FFTP->Passive();
+    FEngineConnections.Clear();
+    FFTP = std::make_unique<TFTPComponent>();
+    FFTP->SetPassive(passive);
+    ConnectEngine();
 }
 
 void THostView::Disconnect()

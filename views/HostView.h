@@ -24,11 +24,26 @@ class TTransferItems;
 class TfrmProperties;
 struct TTransferSettings;
 
-// The view of one folder on one FTP server. It owns one engine for its whole life and
-// learns about the server only from the engine's notifications. Every listing the
-// server sends stays cached per folder until that folder is refreshed or the connection
-// ends, so going back to a folder costs no server traffic; masks are applied when the
-// list is filled.
+// A server's connection data as the user gave them.
+struct THostLogon
+{
+    QString Host;
+    int Port = 21;
+    QString UserName;
+    QString Password;
+    QString Account;
+};
+
+// Sets the logon's connection data on `ftp` and starts logging on, through the firewall
+// when `settings` name one.
+void StartHostLogon(TFTPComponent &ftp, const THostLogon &logon, const TTransferSettings &settings);
+
+// The view of one folder on one FTP server. It owns one engine for its whole life (one
+// given to it already logging on may be swapped for a fresh one before the first
+// Connect) and learns about the server only from the engine's notifications. Every
+// listing the server sends stays cached per folder until that folder is refreshed or the
+// connection ends, so going back to a folder costs no server traffic; masks are applied
+// when the list is filled.
 //
 // Folder paths and names are kept as the server's bytes; the QString forms of the
 // TCustomView interface are for display and for what the user types.
@@ -38,6 +53,9 @@ class THostView : public TCustomView
 
 public:
     explicit THostView(QWidget *parent = nullptr);
+    // `engine` may be logging on already, its notifications held (StartHostLogon): the
+    // first Connect with the same data takes that logon over instead of starting one.
+    THostView(QWidget *parent, std::unique_ptr<TFTPComponent> engine);
     ~THostView() override;
 
     // ---- What the main window calls ----
@@ -45,6 +63,8 @@ public:
     // selected after the first listing and handed to the transfer target.
     void Connect(const QString &host, int port, const QString &user, const QString &password,
                  const QString &account, const QString &folder, const QString &files);
+    // Gives up a logon the engine was given at creation and Connect did not take over.
+    void DropPreparedLogon();
     void Disconnect();
     // Ends the current wait, list fill or engine command.
     void Stop();

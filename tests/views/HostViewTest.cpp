@@ -1,6 +1,7 @@
 #include "views/HostView.h"
 
 #include "engine/FTPComp.h"
+#include "transfers/TransferSettings.h"
 #include "views/FileList.h"
 #include "views/HostListModel.h"
 #include "views/TreeCombo.h"
@@ -25,9 +26,9 @@ using ::testing::ElementsAre;
 class TViewProbe
 {
 public:
-    TViewProbe()
+    explicit TViewProbe(std::unique_ptr<TFTPComponent> engine = nullptr)
     {
-        View = std::make_unique<THostView>();
+        View = std::make_unique<THostView>(nullptr, std::move(engine));
         View->resize(640, 400);
         View->show();
         Combo = std::make_unique<TTreeCombo>();
@@ -459,6 +460,48 @@ TEST_P(HostViewServerTest, FilesGivenAtConnectAreSelectedAndHandedOver)
     EXPECT_EQ(View().GetItemName(View().SelectedItems()[1]), "c.bin");
     // Neither is a folder: the owner is asked at once.
     EXPECT_THAT(asked, ElementsAre(&View()));
+}
+
+TEST_P(HostViewServerTest, ALogonStartedBeforeTheViewIsTakenOverByItsFirstConnect)
+{
+    const auto logOnEarly = [&](const QString &account) {
+        auto engine = std::make_unique<TFTPComponent>();
+        engine->SetPassive(true);
+        engine->HoldNotifications();
+        StartHostLogon(*engine,
+                       {QString::fromStdString(Server->Host()), Server->Port(),
+                        QString::fromStdString(Server->User()), QString::fromStdString(Server->Password()),
+                        account},
+                       TTransferSettings{});
+        return engine;
+    };
+    // The command as received; pyftpdlib also logs "USER 'name' logged in".
+    const QByteArray userCommand = QByteArray("USER ") + QByteArray::fromStdString(Server->User());
+    const auto users = [&] { return Server->ProtocolLogText().count(userCommand); };
+
+    // The logon ends while events are processed; the view hears of it only once it
+    // connects, and then of all of it: one logon, listed and selected as usual.
+    Probe = std::make_unique<TViewProbe>(logOnEarly(QString()));
+    ASSERT_TRUE(WaitUntil([&] { return !View().FTP().Busy() && View().FTP().NotificationsPending(); }));
+    EXPECT_TRUE(Probe->States.empty());
+    EXPECT_EQ(View().LogEntries().Count(), 0);
+    ConnectTo(QStringLiteral("docs"), QStringLiteral("guide.doc"));
+    ASSERT_TRUE(Probe->WaitShows("/docs/")) << LogText();
+    EXPECT_THAT(Probe->States, ElementsAre(vsBusy, vsConnected, vsLoggedIn, vsBusy, vsIdle, vsIdle));
+    EXPECT_EQ(Probe->CommandsSent(QStringLiteral("USER")), 1);
+    EXPECT_EQ(users(), 1);
+    ASSERT_EQ(View().SelectedCount(), 1);
+    EXPECT_EQ(View().GetItemName(View().SelectedItems()[0]), "guide.doc");
+
+    // Other connection data: that logon is dropped unheard and the view logs on itself.
+    Probe = std::make_unique<TViewProbe>(logOnEarly(QStringLiteral("elsewhere")));
+    ASSERT_TRUE(WaitUntil([&] { return users() == 2 && !View().FTP().Busy(); }));
+    ConnectTo();
+    ASSERT_TRUE(Probe->WaitShows("/")) << LogText();
+    EXPECT_THAT(Probe->States, ElementsAre(vsBusy, vsConnected, vsLoggedIn, vsBusy, vsIdle, vsIdle));
+    EXPECT_EQ(Probe->CommandsSent(QStringLiteral("USER")), 1);
+    EXPECT_EQ(users(), 3);
+    EXPECT_TRUE(View().FTP().Account().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, HostViewServerTest,

@@ -35,24 +35,14 @@ TUniqueFd OpenLockFile()
 
 // An open-file-description lock: unlike a classic record lock it also excludes a second
 // block taken by the same process through another open().
-bool TryLockByte(int fd, int index)
+bool SetLockByte(int fd, int index, short type)
 {
     struct flock lock{};
-    lock.l_type = F_WRLCK;
+    lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = index;
     lock.l_len = 1;
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
-}
-
-void UnlockByte(int fd, int index)
-{
-    struct flock lock{};
-    lock.l_type = F_UNLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = index;
-    lock.l_len = 1;
-    ::fcntl(fd, F_OFD_SETLK, &lock);
 }
 
 // Another program's listener on a block's first port (a server left running by hand)
@@ -82,11 +72,11 @@ TPortBlock::TPortBlock()
     const int start = static_cast<int>((::getpid() * 7L + counter++) % BlockCount);
     for (int i = 0; i < BlockCount; ++i) {
         const int index = (start + i) % BlockCount;
-        if (!TryLockByte(FLockFile.Get(), index))
+        if (!SetLockByte(FLockFile.Get(), index, F_WRLCK))
             continue;
         const auto first = static_cast<std::uint16_t>(FirstPort + index * Size);
         if (!ListenPortFree(first)) {
-            UnlockByte(FLockFile.Get(), index);
+            SetLockByte(FLockFile.Get(), index, F_UNLCK);
             continue;
         }
         FFirst = first;

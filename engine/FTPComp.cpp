@@ -153,6 +153,13 @@ bool TFTPComponent::Busy() const
     return FThread && FThread->CurrentCommand() != fcNone;
 }
 
+bool TFTPComponent::HasConnectionData(const std::string &Host, int Port, const std::string &UserName,
+                                      const std::string &Password, const std::string &Account) const
+{
+    return this->Host() == Host && this->Port() == Port && this->UserName() == UserName
+        && this->Password() == Password && this->Account() == Account;
+}
+
 bool TFTPComponent::NotificationsPending() const
 {
     return !FLink->Queue.Empty();

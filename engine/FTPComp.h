@@ -153,6 +153,9 @@ public:
     // ---- State ----
     bool Connected() const; // the control connection is open
     bool Busy() const;      // a command is executing
+    // Whether the engine is set to these connection data (the server's bytes).
+    bool HasConnectionData(const std::string &Host, int Port, const std::string &UserName,
+                           const std::string &Password, const std::string &Account) const;
     // Whether the worker has raised notifications that its owner has not heard yet.
     bool NotificationsPending() const;
     // While held, notifications wait until released: an engine set to work before its

@@ -73,13 +73,6 @@ bool SameTransfer(const TTransferItem &a, const TTransferItem &b)
         && a.Direction == b.Direction && a.IsFolder == b.IsFolder;
 }
 
-bool HasConnectionData(const TFTPComponent &engine, const std::string &host, int port, const std::string &account,
-                       const std::string &password, const std::string &userName)
-{
-    return engine.Host() == host && engine.Port() == port && engine.UserName() == userName
-        && engine.Password() == password && engine.Account() == account;
-}
-
 // Logs on with the connection data already set on the engine, through the firewall
 // when the options name one.
 void LogOn(TFTPComponent &engine, const TTransferSettings &settings)
@@ -821,7 +814,7 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
                                          const std::string &password, const std::string &userName)
 {
     for (const auto &engine : FEngines) {
-        if (HasConnectionData(*engine, host, port, account, password, userName)
+        if (engine->HasConnectionData(host, port, userName, password, account)
             && (!engine->Busy() || engine.get() == FOpening.Engine))
             return *engine;
     }
@@ -843,7 +836,7 @@ void TTransferItems::PrepareEngine(const std::string &host, int port, const std:
     if (FOpening.Engine)
         return;
     if (std::any_of(FEngines.begin(), FEngines.end(), [&](const auto &engine) {
-            return HasConnectionData(*engine, host, port, account, password, userName);
+            return engine->HasConnectionData(host, port, userName, password, account);
         }))
         return;
     TFTPComponent &engine = GetEngine(host, port, account, password, userName);

@@ -33,14 +33,6 @@ public:
     TWaitCursor &operator=(const TWaitCursor &) = delete;
 };
 
-bool HasLogonData(const TFTPComponent &ftp, const THostLogon &logon)
-{
-    return ftp.Host() == EncodeUserText(logon.Host) && ftp.Port() == logon.Port
-           && ftp.UserName() == EncodeUserText(logon.UserName)
-           && ftp.Password() == EncodeUserText(logon.Password)
-           && ftp.Account() == EncodeUserText(logon.Account);
-}
-
 } // namespace
 
 void StartHostLogon(TFTPComponent &ftp, const THostLogon &logon, const TTransferSettings &settings)
@@ -175,7 +167,9 @@ void THostView::Connect(const QString &host, int port, const QString &user, cons
     }
 
     const THostLogon logon{host, port, user, password, account};
-    if (FFTP->NotificationsHeld() && HasLogonData(*FFTP, logon)) {
+    if (FFTP->NotificationsHeld()
+        && FFTP->HasConnectionData(EncodeUserText(host), port, EncodeUserText(user), EncodeUserText(password),
+                                   EncodeUserText(account))) {
         // What it has heard so far is this connection's: the view is ready for it now.
         FFTP->ReleaseNotifications();
     } else {

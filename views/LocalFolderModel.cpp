@@ -9,13 +9,37 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
+
+#include <dirent.h>
 
 namespace {
 
 QDir::Filters ListedKinds()
 {
     return QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::System;
+}
+
+// The names a reload has to consider: a plain read of the folder, without a look at each
+// entry, which is what made following a folder that fills up slow. Hidden names, and files
+// the masks leave out, cannot be listed; other entries are read only when new. Empty when
+// the folder cannot be read.
+QStringList ReloadCandidates(const QString &folder, const QStringList &masks)
+{
+    QStringList names;
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(QFile::encodeName(folder).constData()), ::closedir);
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (entry->d_type == DT_REG && !masks.isEmpty() && !QDir::match(masks, name))
+            continue;
+        names.append(name);
+    }
+    return names;
 }
 
 } // namespace
@@ -175,10 +199,7 @@ QSet<QString> TLocalFolderModel::ReloadNames()
     QSet<QString> read;
     if (FFolder.isEmpty())
         return read;
-    QDir folder(FFolder, QString(), QDir::NoSort, ListedKinds());
-    // Masks apply to files only: folders come through AllDirs.
-    folder.setNameFilters(FMasks);
-    const QStringList names = folder.entryList();
+    const QStringList names = ReloadCandidates(FFolder, FMasks);
     const QSet<QString> present(names.begin(), names.end());
     for (int row = int(FRows.size()) - 1; row >= 0; --row) {
         if (!present.contains(FRows[std::size_t(row)]->Name))

@@ -16,8 +16,11 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QTimer>
+
+#include <optional>
+
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -34,6 +37,16 @@ QString WithoutSeperator(const QString &folder)
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         return folder.left(folder.size() - 1);
     return folder;
+}
+
+// The bytes an unprivileged user may still write where `folder` is. Asked after every
+// reload: a plain query of the file system, not a search for its mount point.
+std::optional<qint64> FreeBytes(const QString &folder)
+{
+    struct statvfs info {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return std::nullopt;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
 } // namespace
@@ -131,11 +144,8 @@ void TLocalView::FolderChanged()
 {
     SetTotalSize(-1);
     UpdateStatus();
-    const QStorageInfo storage(GetFolder());
-    if (storage.isValid() && storage.isReady())
-        SetPanelText(3, FreeSpaceText(storage.bytesAvailable()));
-    else
-        SetPanelText(3, QString());
+    const std::optional<qint64> free = FreeBytes(GetFolder());
+    SetPanelText(3, free ? FreeSpaceText(*free) : QString());
     emit FolderShown(this);
 }
 

@@ -20,22 +20,25 @@ TCommandLineRun::TCommandLineRun(TfrmMain &window, TTransferItems &queue)
 TCommandLineRun::~TCommandLineRun() = default;
 
 std::unique_ptr<TFTPComponent> TCommandLineRun::PrepareLogon(const QStringList &arguments,
-                                                             const TOptions &options,
-                                                             const TTransferSettings &settings)
+                                                             const TOptions &options, TTransferItems &queue)
 {
-    // Start's decisions: a password to ask for, or downloads named one by one (the queue
-    // connects for those, the view does not), leave the logon to Start.
+    // Start's decisions: a password to ask for leaves the logon to Start.
     TConnectionSwitches switches = ReadConnectionSwitches(arguments, QDir::currentPath());
     const bool asks = ResolveCommandLinePassword(switches, options.EMail(), options.Bool(oiPromptForPass))
                       && !switches.ExitWhenDone;
-    if (switches.Host.isEmpty() || asks || DownloadsNamed(switches))
+    if (switches.Host.isEmpty() || asks)
         return nullptr;
+    if (DownloadsNamed(switches)) {
+        queue.PrepareEngine(switches.Host.toStdString(), switches.Port, switches.Account.toStdString(),
+                            switches.Password.toStdString(), switches.UserName.toStdString());
+        return nullptr;
+    }
     auto engine = std::make_unique<TFTPComponent>();
     engine->SetPassive(options.UsePassive());
     engine->HoldNotifications();
     StartHostLogon(*engine,
                    {switches.Host, switches.Port, switches.UserName, switches.Password, switches.Account},
-                   settings);
+                   queue.Settings());
     return engine;
 }
 

@@ -24,12 +24,14 @@ public:
     TCommandLineRun(TfrmMain &window, TTransferItems &queue);
     ~TCommandLineRun() override;
 
-    // The engine of the first remote view, already logging on when `arguments` name a
-    // server that view is to connect to without asking anything first, so that the
-    // logon runs while the window is built; Start's connection takes it over. Null
-    // otherwise. Needs the engine-wide options applied.
+    // Starts the logon that `arguments` will need, so that it runs while the window is
+    // built, when they name a server to connect to without asking anything first. Files
+    // named one by one are fetched by the queue alone: its connection logs on, to be taken
+    // over by the first of them, and null is returned. Otherwise the result is the engine
+    // of the first remote view, already logging on; Start's connection takes it over.
+    // Null when there is nothing to start. Needs the engine-wide options applied.
     static std::unique_ptr<TFTPComponent> PrepareLogon(const QStringList &arguments, const TOptions &options,
-                                                       const TTransferSettings &settings);
+                                                       TTransferItems &queue);
     // Runs `arguments` (the process arguments without the program name) once.
     void Start(const QStringList &arguments);
 

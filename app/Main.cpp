@@ -98,7 +98,7 @@ void TfrmMain::FormCreate(const QStringList &arguments)
     FQueue.SetSettings(FOptions->TransferSettings());
     // The command line's logon runs while the window is built.
     std::unique_ptr<TFTPComponent> logon =
-        TCommandLineRun::PrepareLogon(arguments, *FOptions, FQueue.Settings());
+        TCommandLineRun::PrepareLogon(arguments, *FOptions, FQueue);
 
     FActions = new TActionRegistry(this, CommandTable());
     CreateLayout();

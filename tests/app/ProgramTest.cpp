@@ -333,3 +333,30 @@ TEST_F(ProgramTest, RefusedNameLeavesTheRestOfTheBatchAlone)
     EXPECT_THAT(end.Output, HasSubstr("Download of \"/../evil\" failed: Refused"));
     EXPECT_FALSE(QFileInfo::exists(Path("evil")));
 }
+
+// Files named one by one need no listing: the connection that logs on while the window is
+// built is the one they all come over, with one logon.
+TEST_F(ProgramTest, NamedFilesComeOverTheConnectionThatLoggedOnAtStart)
+{
+    TServerScript script;
+    script.Reply("220 Scripted server ready")
+        .Answer("USER joe", "331 Password required")
+        .Answer("PASS secret", "230 Logged in")
+        .Answer("TYPE I", "200 Binary")
+        .Answer("REST 100", "350 Restarting at 100")
+        .Answer("REST 0", "350 Restarting at 0");
+    for (const char *content : {"first", "second"}) {
+        script.Passive().Answer("RETR", "150 Sending").DataSend(content).DataClose().Reply("226 Done");
+    }
+    TScriptedServer server(script.Hang());
+    const TBatchEnd end = RunBatch({"-r", "a.bin;b.bin", "-c", "127.0.0.1:" + std::to_string(server.Port()),
+                                    "-u", "joe", "-p", "secret"});
+    const std::vector<std::string> commands = server.ReceivedCommands();
+    EXPECT_EQ(end.Exit, "exited with code 0") << end.Output << ::testing::PrintToString(commands);
+    EXPECT_EQ(ReadFile(Path("local/a.bin")), "first");
+    EXPECT_EQ(ReadFile(Path("local/b.bin")), "second");
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const std::string &command) { return command.rfind("USER", 0) == 0; }),
+              1)
+        << ::testing::PrintToString(commands);
+}

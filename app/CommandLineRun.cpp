@@ -28,17 +28,30 @@ std::unique_ptr<TFTPComponent> TCommandLineRun::PrepareLogon(const QStringList &
                       && !switches.ExitWhenDone;
     if (switches.Host.isEmpty() || asks)
         return nullptr;
-    if (DownloadsNamed(switches)) {
+    const auto prepareQueue = [&](std::shared_ptr<TLogonGate> after) {
         queue.PrepareEngine(switches.Host.toStdString(), switches.Port, switches.Account.toStdString(),
-                            switches.Password.toStdString(), switches.UserName.toStdString());
+                            switches.Password.toStdString(), switches.UserName.toStdString(),
+                            std::move(after));
+    };
+    if (DownloadsNamed(switches)) {
+        prepareQueue(nullptr);
         return nullptr;
     }
     auto engine = std::make_unique<TFTPComponent>();
     engine->SetPassive(options.UsePassive());
     engine->HoldNotifications();
+    // The files the view will select come over the queue's connection: it logs on as soon
+    // as the view's logon has proven the data, not once the window has heard of it.
+    std::shared_ptr<TLogonGate> viewLogon;
+    if (!switches.ReceiveList.isEmpty()) {
+        viewLogon = std::make_shared<TLogonGate>();
+        engine->AnnounceLogonTo(viewLogon);
+    }
     StartHostLogon(*engine,
                    {switches.Host, switches.Port, switches.UserName, switches.Password, switches.Account},
                    queue.Settings());
+    if (viewLogon)
+        prepareQueue(viewLogon);
     return engine;
 }
 

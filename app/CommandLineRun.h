@@ -24,11 +24,12 @@ public:
     TCommandLineRun(TfrmMain &window, TTransferItems &queue);
     ~TCommandLineRun() override;
 
-    // Starts the logon that `arguments` will need, so that it runs while the window is
+    // Starts the logons that `arguments` will need, so that they run while the window is
     // built, when they name a server to connect to without asking anything first. Files
     // named one by one are fetched by the queue alone: its connection logs on, to be taken
     // over by the first of them, and null is returned. Otherwise the result is the engine
-    // of the first remote view, already logging on; Start's connection takes it over.
+    // of the first remote view, already logging on; Start's connection takes it over. Files
+    // the view is to select start the queue's connection too, once that logon succeeded.
     // Null when there is nothing to start. Needs the engine-wide options applied.
     static std::unique_ptr<TFTPComponent> PrepareLogon(const QStringList &arguments, const TOptions &options,
                                                        TTransferItems &queue);

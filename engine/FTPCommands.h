@@ -4,6 +4,7 @@
 // command kind, and the variant of them that the queue carries.
 
 #include "engine/FTPTypes.h"
+#include "engine/LogonGate.h"
 
 #include <cstdint>
 #include <string>
@@ -49,6 +50,7 @@ struct TFirewallLoginCommand
     std::string User;
     std::string Password;
     std::string Account;
+    TLogonOrder Order;
 };
 
 struct TLoginCommand
@@ -59,6 +61,7 @@ struct TLoginCommand
     std::string User;
     std::string Password;
     std::string Account;
+    TLogonOrder Order;
 };
 
 struct TLogoutCommand

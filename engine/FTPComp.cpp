@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -212,13 +213,14 @@ void TFTPComponent::AddCommands(std::vector<TEngineCommand> Commands)
 
 void TFTPComponent::Login()
 {
-    AddCommand(TLoginCommand{Host(), FPort, FUserName, FPassword, FAccount});
+    AddCommand(TLoginCommand{Host(), FPort, FUserName, FPassword, FAccount, std::exchange(FLogonOrder, {})});
 }
 
 void TFTPComponent::FirewallLogin()
 {
-    AddCommand(TFirewallLoginCommand{FFirewallHost, FFirewallPort, FFirewallType, FFirewallUser, FFirewallPassword,
-                                     Host(), FPort, FUserName, FPassword, FAccount});
+    AddCommand(TFirewallLoginCommand{FFirewallHost, FFirewallPort, FFirewallType, FFirewallUser,
+                                     FFirewallPassword, Host(), FPort, FUserName, FPassword, FAccount,
+                                     std::exchange(FLogonOrder, {})});
 }
 
 void TFTPComponent::Logout()

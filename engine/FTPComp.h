@@ -169,6 +169,15 @@ public:
     // ---- Commands (queued) ----
     void Login();
     void FirewallLogin();
+    // The next login waits, before it connects, until Gate is decided: opened, it goes
+    // on; closed, it ends as a failed login without a word to the server.
+    void WaitForLogonOf(std::shared_ptr<TLogonGate> Gate) { FLogonOrder.After = std::move(Gate); }
+    // The next login opens Gate when it succeeds and closes it otherwise, or when it is
+    // dropped before it runs.
+    void AnnounceLogonTo(std::shared_ptr<TLogonGate> Gate)
+    {
+        FLogonOrder.Promise = std::make_shared<TLogonPromise>(std::move(Gate));
+    }
     // Aborts a running command, discards the queue, then queues "Logout" if logged in.
     // The engine may have been freed on return when a handler freed it meanwhile.
     void Logout();
@@ -250,6 +259,8 @@ private:
     std::atomic<std::uint8_t> FServerType{0};
     bool FLoggedIn = false;
     int FIdleSeconds = 0;
+    // For the next login only.
+    TLogonOrder FLogonOrder;
     // Shared with the worker and the wake-up events in flight.
     const std::shared_ptr<TNotificationLink> FLink;
     TNotifier &FNotifier; // the owner thread's

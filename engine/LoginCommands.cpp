@@ -36,19 +36,42 @@ TLoginCommands::TLoginCommands(TControlConnection &Connection)
 
 bool TLoginCommands::Run(const TLoginCommand &Command)
 {
+    if (!AwaitForerunner(Command.Order))
+        return false;
     // Without a user name no USER is sent and the server would never answer.
+    bool success = false;
     if (Command.User.empty()) {
         FNotifier.Log("Unable to log in without a user name", clLogError);
         Fail();
-        return false;
+    } else {
+        success = Connect(Command.Host, Command.Port,
+                          [&] { return LoginToHost(Command.User, Command.Password, Command.Account); });
     }
-    return Connect(Command.Host, Command.Port,
-                   [&] { return LoginToHost(Command.User, Command.Password, Command.Account); });
+    if (Command.Order.Promise)
+        Command.Order.Promise->Decide(success);
+    return success;
 }
 
 bool TLoginCommands::Run(const TFirewallLoginCommand &Command)
 {
-    return Connect(Command.FirewallHost, Command.FirewallPort, [&] { return LoginViaFirewall(Command); });
+    if (!AwaitForerunner(Command.Order))
+        return false;
+    const bool success =
+        Connect(Command.FirewallHost, Command.FirewallPort, [&] { return LoginViaFirewall(Command); });
+    if (Command.Order.Promise)
+        Command.Order.Promise->Decide(success);
+    return success;
+}
+
+bool TLoginCommands::AwaitForerunner(const TLogonOrder &Order)
+{
+    if (!Order.After || Order.After->Wait([this] { return FConnection.Cancelled(); }))
+        return true;
+    FNotifier.Log("Not logging on: the connection this one waited for could not log on", clLogInfo);
+    if (Order.Promise)
+        Order.Promise->Decide(false);
+    Fail();
+    return false;
 }
 
 void TLoginCommands::Fail()

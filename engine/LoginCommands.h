@@ -36,6 +36,9 @@ private:
     // Whether the server restarts transfers, asked in binary mode.
     void ProbeRestart();
     void Fail();
+    // Waits for the logon this one is ordered after; false, with the login failed, when
+    // that one failed or the wait was cancelled.
+    bool AwaitForerunner(const TLogonOrder &Order);
 
     TControlConnection &FConnection;
     TWorkerNotifier &FNotifier;

@@ -831,7 +831,8 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
 }
 
 void TTransferItems::PrepareEngine(const std::string &host, int port, const std::string &account,
-                                   const std::string &password, const std::string &userName)
+                                   const std::string &password, const std::string &userName,
+                                   std::shared_ptr<TLogonGate> after)
 {
     if (FOpening.Engine)
         return;
@@ -864,6 +865,7 @@ void TTransferItems::PrepareEngine(const std::string &host, int port, const std:
         FOpening.LoggingOn = false;
         FOpening.Logging = false;
     });
+    engine.WaitForLogonOf(std::move(after));
     LogOn(engine, FSettings);
 }
 

@@ -268,9 +268,11 @@ public:
     // the logon overlaps the work that leads to them (reading the folder to select from).
     // The first item with this connection data takes it over, logged on or still logging
     // on; a logon that failed is only logged, and that item logs on again. Does nothing
-    // when the pool already has an engine with this connection data.
+    // when the pool already has an engine with this connection data. With `after`, the
+    // logon waits for the one that gate stands for, and connects only if that succeeded.
     void PrepareEngine(const std::string &host, int port, const std::string &account,
-                       const std::string &password, const std::string &userName);
+                       const std::string &password, const std::string &userName,
+                       std::shared_ptr<TLogonGate> after = nullptr);
     // Logs every pooled engine out and empties the pool; each engine is freed when its
     // Disconnect arrives (at once when it was not logged in).
     void DisconnectAll();

@@ -257,7 +257,7 @@ TEST(EngineProtocolTextTest, NamesFromServersForLocalFiles)
 TEST(EngineCommandQueueTest, CommandsComeOutInOrder)
 {
     TCommandQueue queue;
-    queue.PostCommand(TLoginCommand{"h", 2121, "joe", "secret", ""});
+    queue.PostCommand(TLoginCommand{"h", 2121, "joe", "secret", "", {}});
     queue.PostCommand(TNoOpCommand{});
     const TQueuedMessage first = queue.Take();
     ASSERT_TRUE(std::holds_alternative<TLoginCommand>(first.Command));
@@ -275,7 +275,7 @@ TEST(EngineCommandQueueTest, TraceArgumentsKeepTypedValues)
                 ElementsAre("/tmp/a b", "big.iso", "5000000000"));
     EXPECT_THAT(TraceArguments(TChangeAttributesCommand{faOwnerRead | faOwnerWrite | faGroupRead | faOtherRead, "f"}),
                 ElementsAre("644", "f"));
-    EXPECT_THAT(TraceArguments(TFirewallLoginCommand{"fw", 1080, 2, "fu", "fp", "h", 2121, "u", "p", ""}),
+    EXPECT_THAT(TraceArguments(TFirewallLoginCommand{"fw", 1080, 2, "fu", "fp", "h", 2121, "u", "p", "", {}}),
                 ElementsAre("fw", "1080", "2", "fu", "fp", "h", "2121", "u", "p", ""));
     EXPECT_THAT(TraceArguments(TSetTypeCommand{ttASCII}), ElementsAre("1"));
     EXPECT_TRUE(TraceArguments(TNoOpCommand{}).empty());

@@ -424,6 +424,64 @@ TEST_F(EngineLoginTest, ServerTypeComesFromWelcomeSystOrHelp)
     }
 }
 
+// A second connection logs on only with data the first has proven: it waits for the first
+// one's login, goes on when that succeeded, and never reaches its server otherwise.
+TEST_F(EngineLoginTest, ALoginOrderedAfterAnotherGoesOnOnlyWhenThatOneSucceeded)
+{
+    const auto ordered = [](TScriptedServer &firstServer, TScriptedServer &secondServer, TFTPComponent &first,
+                            TFTPComponent &second) {
+        auto gate = std::make_shared<TLogonGate>();
+        // The follower is started first: only the gate holds it back.
+        second.WaitForLogonOf(gate);
+        StartLogin(second, secondServer);
+        first.AnnounceLogonTo(gate);
+        StartLogin(first, firstServer);
+    };
+    {
+        TScriptedServer firstServer(TServerScript()
+                                        .Reply("220 Scripted server ready")
+                                        .Answer("USER joe", "331 Password required for joe")
+                                        .Answer("PASS secret", "530 Login incorrect")
+                                        .Hang());
+        TScriptedServer secondServer(LoggedInScript().Hang());
+        TFTPComponent first;
+        TFTPComponent second;
+        TEngineRecorder firstLog(first);
+        TEngineRecorder secondLog(second);
+        ordered(firstServer, secondServer, first, second);
+        ASSERT_TRUE(secondLog.WaitFor("CantLogIn")) << testing::PrintToString(secondLog.Outline());
+        EXPECT_TRUE(firstLog.WaitFor("CantLogIn"));
+        EXPECT_THAT(secondServer.ReceivedCommands(), IsEmpty()) << "one refusal, not two";
+        EXPECT_FALSE(second.LoggedIn());
+    }
+    {
+        TScriptedServer firstServer(LoggedInScript().Hang());
+        TScriptedServer secondServer(LoggedInScript().Hang());
+        TFTPComponent first;
+        TFTPComponent second;
+        TEngineRecorder secondLog(second);
+        ordered(firstServer, secondServer, first, second);
+        ASSERT_TRUE(secondLog.WaitFor("LoggedIn")) << testing::PrintToString(secondLog.Outline());
+        EXPECT_TRUE(first.LoggedIn()) << "heard before the follower even connected";
+        EXPECT_THAT(secondServer.ReceivedCommands(), Contains("PASS secret"));
+    }
+    // A login dropped before it runs closes its gate; a follower still waiting when its
+    // engine goes does not hold the engine up.
+    auto dropped = std::make_shared<TLogonGate>();
+    {
+        TFTPComponent never;
+        never.AnnounceLogonTo(dropped);
+    }
+    EXPECT_FALSE(dropped->Wait(nullptr));
+    TScriptedServer unused(LoggedInScript().Hang());
+    {
+        TFTPComponent waiting;
+        waiting.WaitForLogonOf(std::make_shared<TLogonGate>());
+        StartLogin(waiting, unused);
+    }
+    EXPECT_THAT(unused.ReceivedCommands(), IsEmpty());
+}
+
 TEST_F(EngineLoginTest, ChosenServerTypeSkipsDetection)
 {
     TScriptedServer server(TServerScript()

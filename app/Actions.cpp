@@ -1,11 +1,8 @@
 #include "app/Actions.h"
-#include "app/LazyIcon.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QMenu>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QToolButton>
 
@@ -26,9 +23,8 @@ TActionRegistry::TActionRegistry(QWidget *owner, std::vector<TCommandRow> rows)
     : QObject(owner)
     , FEntries(std::size_t(TCommand::Count))
 {
-    // Commands share icons, and the style reads every size of one each time it is asked:
-    // each is read once, when first drawn, so that menus never opened cost nothing.
-    std::map<std::pair<QStyle::StandardPixmap, QString>, QIcon> icons;
+    // Commands share icons, and the style reads every size of one each time it is asked.
+    std::map<QStyle::StandardPixmap, QIcon> styleIcons;
     for (TCommandRow &row : rows) {
         TEntry &entry = FEntries[std::size_t(row.Id)];
         Q_ASSERT(!entry.Action);
@@ -46,21 +42,11 @@ TActionRegistry::TActionRegistry(QWidget *owner, std::vector<TCommandRow> rows)
         if (row.Flags & cfWidgetShortcut)
             action->setShortcutContext(Qt::WidgetShortcut);
         if (row.Icon != QStyle::SP_CustomBase) {
-            const auto key = std::make_pair(row.Icon, row.ThemeIcon);
-            auto known = icons.find(key);
-            if (known == icons.end()) {
-                known = icons.emplace(key, LazyIcon([owner = QPointer<QWidget>(owner), key] {
-                                 if (!key.second.isEmpty()) {
-                                     QIcon themed = QIcon::fromTheme(key.second);
-                                     if (!themed.isNull())
-                                         return themed;
-                                 }
-                                 QStyle *style = owner ? owner->style() : QApplication::style();
-                                 return style->standardIcon(key.first);
-                             }))
-                            .first;
-            }
-            action->setIcon(known->second);
+            auto known = styleIcons.find(row.Icon);
+            if (known == styleIcons.end())
+                known = styleIcons.emplace(row.Icon, owner->style()->standardIcon(row.Icon)).first;
+            const QIcon &fallback = known->second;
+            action->setIcon(row.ThemeIcon.isEmpty() ? fallback : QIcon::fromTheme(row.ThemeIcon, fallback));
         }
         action->setCheckable(row.Flags & cfCheckable);
         action->setChecked(row.Flags & cfChecked);

@@ -29,8 +29,9 @@ namespace {
 constexpr int MinReloadDelayMS = 50;
 constexpr int MaxReloadDelayMS = 2000;
 // The wait after a reload is this many times what the reload cost, so that following a
-// folder never takes more than about a twentieth of the time, however large it grows.
-constexpr int ReloadCostFactor = 20;
+// folder never takes more than about a fortieth of the time, however large it grows: a
+// run that fills the folder waits for the window between its files.
+constexpr int ReloadCostFactor = 40;
 
 QString WithoutSeperator(const QString &folder)
 {

@@ -13,7 +13,6 @@ class TfrmMain;
 class THostView;
 class TTransferItems;
 struct TConnectionSwitches;
-struct TTransferSettings;
 
 // What the command line asks of the main window once it is up: a connection, transfers
 // to queue, and with "-x" a run that closes the window when its transfers are over.

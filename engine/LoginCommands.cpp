@@ -36,42 +36,38 @@ TLoginCommands::TLoginCommands(TControlConnection &Connection)
 
 bool TLoginCommands::Run(const TLoginCommand &Command)
 {
-    if (!AwaitForerunner(Command.Order))
-        return false;
-    // Without a user name no USER is sent and the server would never answer.
-    bool success = false;
-    if (Command.User.empty()) {
-        FNotifier.Log("Unable to log in without a user name", clLogError);
-        Fail();
-    } else {
-        success = Connect(Command.Host, Command.Port,
-                          [&] { return LoginToHost(Command.User, Command.Password, Command.Account); });
-    }
-    if (Command.Order.Promise)
-        Command.Order.Promise->Decide(success);
-    return success;
+    return RunInOrder(Command.Order, [&] {
+        // Without a user name no USER is sent and the server would never answer.
+        if (Command.User.empty()) {
+            FNotifier.Log("Unable to log in without a user name", clLogError);
+            Fail();
+            return false;
+        }
+        return Connect(Command.Host, Command.Port,
+                       [&] { return LoginToHost(Command.User, Command.Password, Command.Account); });
+    });
 }
 
 bool TLoginCommands::Run(const TFirewallLoginCommand &Command)
 {
-    if (!AwaitForerunner(Command.Order))
-        return false;
-    const bool success =
-        Connect(Command.FirewallHost, Command.FirewallPort, [&] { return LoginViaFirewall(Command); });
-    if (Command.Order.Promise)
-        Command.Order.Promise->Decide(success);
-    return success;
+    return RunInOrder(Command.Order, [&] {
+        return Connect(Command.FirewallHost, Command.FirewallPort, [&] { return LoginViaFirewall(Command); });
+    });
 }
 
-bool TLoginCommands::AwaitForerunner(const TLogonOrder &Order)
+template <typename LogInStep>
+bool TLoginCommands::RunInOrder(const TLogonOrder &Order, LogInStep LogIn)
 {
-    if (!Order.After || Order.After->Wait([this] { return FConnection.Cancelled(); }))
-        return true;
-    FNotifier.Log("Not logging on: the connection this one waited for could not log on", clLogInfo);
+    bool success = false;
+    if (!Order.After || Order.After->Wait([this] { return FConnection.Cancelled(); })) {
+        success = LogIn();
+    } else {
+        FNotifier.Log("Not logging on: the connection this one waited for could not log on", clLogInfo);
+        Fail();
+    }
     if (Order.Promise)
-        Order.Promise->Decide(false);
-    Fail();
-    return false;
+        Order.Promise->Decide(success);
+    return success;
 }
 
 void TLoginCommands::Fail()

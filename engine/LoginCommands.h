@@ -36,9 +36,11 @@ private:
     // Whether the server restarts transfers, asked in binary mode.
     void ProbeRestart();
     void Fail();
-    // Waits for the logon this one is ordered after; false, with the login failed, when
-    // that one failed or the wait was cancelled.
-    bool AwaitForerunner(const TLogonOrder &Order);
+    // Runs LogIn once the logon this one is ordered after has succeeded (failing the login
+    // when that one failed or the wait was cancelled), then tells the result to the
+    // logon ordered after this one.
+    template <typename LogInStep>
+    bool RunInOrder(const TLogonOrder &Order, LogInStep LogIn);
 
     TControlConnection &FConnection;
     TWorkerNotifier &FNotifier;

@@ -110,19 +110,23 @@ bool TDataTransfer::Download(const std::string &LocalName, const std::string &Re
     if (RefuseLineBreak(RemoteName))
         return false;
     const std::int64_t offset = RestartOffset(Offset);
-    // Opened now, so that a file we cannot write fails before the server is asked;
-    // emptied only once the server sends, so that a refused download loses nothing
-    // and leaves nothing behind.
+    // Made while the server answers PASV or PORT; the download itself is asked for only
+    // once the file is there. Emptied only once the server sends, so that a refused
+    // download loses nothing and leaves nothing behind.
     TFileStream file;
-    if (!file.Open(LocalName, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
-        FNotifier.NotifyError(0,
-                              "Unable to open local file " + QuotedPath(LocalName) + ": " + file.ErrorText());
-        return false;
-    }
-    file.TruncateWhenBegun(offset);
     TTextStream text(file);
     TTransferStream &stream = FConnection.TextTransfer() ? static_cast<TTransferStream &>(text) : file;
-    return RunTransfer({"RETR " + RemoteName, true, true, offset, RemoteName, LocalName}, stream);
+    TWhileServerAnswers openFile([&] {
+        if (!file.Open(LocalName, offset <= 0 ? TFileStream::ForDownload : TFileStream::Rewrite)) {
+            FNotifier.NotifyError(0, "Unable to open local file " + QuotedPath(LocalName) + ": "
+                                         + file.ErrorText());
+            return false;
+        }
+        file.TruncateWhenBegun(offset);
+        return true;
+    });
+    return RunTransfer({"RETR " + RemoteName, true, true, offset, RemoteName, LocalName}, stream,
+                       std::move(openFile));
 }
 
 bool TDataTransfer::Upload(const std::string &LocalName, const std::string &RemoteName, std::int64_t Offset)
@@ -162,7 +166,17 @@ bool TDataTransfer::RemoteSizeMatches(const std::string &RemoteName, std::int64_
     return false;
 }
 
-bool TDataTransfer::RunTransfer(const TTransferRequest &Request, TTransferStream &Stream)
+bool TWhileServerAnswers::Run()
+{
+    if (!FRun) {
+        FRun = true;
+        FOk = !FStep || FStep();
+    }
+    return FOk;
+}
+
+bool TDataTransfer::RunTransfer(const TTransferRequest &Request, TTransferStream &Stream,
+                                TWhileServerAnswers Prepare)
 {
     const TDataSocketScope dataSocket(FConnection, FData);
     const bool isDownload = Request.IsDownload;
@@ -171,16 +185,21 @@ bool TDataTransfer::RunTransfer(const TTransferRequest &Request, TTransferStream
     bool passive = FHost.Passive();
     bool ok;
     if (passive) {
-        ok = OpenPassive();
+        ok = OpenPassive(Prepare);
         if (!ok && FConnection.ReplyCode() == 500) {
             FNotifier.Log("Server does not support passive (PASV) mode, using active mode instead...",
                           clLogInfo);
             FHost.SetPassive(false);
             passive = false;
-            ok = OpenActive();
+            ok = OpenActive(Prepare);
         }
     } else {
-        ok = OpenActive();
+        ok = OpenActive(Prepare);
+    }
+    if (!Prepare.Run()) {
+        // Its own error said why; the server was asked for nothing it must answer.
+        FConnection.CloseSocket(FData);
+        return false;
     }
 
     if (ok) {
@@ -236,15 +255,21 @@ bool TDataTransfer::RunTransfer(const TTransferRequest &Request, TTransferStream
     return ok;
 }
 
-bool TDataTransfer::OpenPassive()
+int TDataTransfer::AskForDataConnection(const std::string &Command, TWhileServerAnswers &Prepare)
+{
+    FConnection.SendCommand(Command);
+    Prepare.Run();
+    return FConnection.GetReply();
+}
+
+bool TDataTransfer::OpenPassive(TWhileServerAnswers &Prepare)
 {
     if (FData.IsOpen()) {
         FConnection.ReportSocketError();
         FConnection.CloseSocket(FData);
         return false;
     }
-    FConnection.SendCommand("PASV");
-    if (FConnection.GetReply() != 2)
+    if (AskForDataConnection("PASV", Prepare) != 2)
         return false;
 
     TPasvReply reply;
@@ -258,6 +283,8 @@ bool TDataTransfer::OpenPassive()
     std::uint32_t address = FConnection.HostAddress();
     if (::getpeername(FConnection.Fd(), reinterpret_cast<sockaddr *>(&peer), &length) == 0)
         address = peer.sin_addr.s_addr;
+    if (!Prepare.Run())
+        return false; // nothing will be transferred: no connection
     const std::string peerText = DottedAddress(address);
     if (reply.Address != peerText)
         FNotifier.Log("Server named the address " + reply.Address + " for passive mode; connecting to "
@@ -270,7 +297,7 @@ bool TDataTransfer::OpenPassive()
     return true;
 }
 
-bool TDataTransfer::OpenActive()
+bool TDataTransfer::OpenActive(TWhileServerAnswers &Prepare)
 {
     const auto fail = [this] {
         FConnection.ReportSocketError();
@@ -303,8 +330,7 @@ bool TDataTransfer::OpenActive()
     char command[64];
     std::snprintf(command, sizeof command, "PORT %u,%u,%u,%u,%u,%u", (address >> 24) & 255u,
                   (address >> 16) & 255u, (address >> 8) & 255u, address & 255u, port / 256, port % 256);
-    FConnection.SendCommand(command);
-    if (FConnection.GetReply() != 2)
+    if (AskForDataConnection(command, Prepare) != 2)
         return fail();
     return true;
 }

@@ -6,6 +6,7 @@
 #include "engine/Sockets.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TControlConnection;
@@ -26,6 +27,24 @@ struct TTransferRequest
     std::string LocalFileName;
 };
 
+// Work of our own done once while the server answers the data connection's command:
+// making a local file costs about as much as that round trip.
+class TWhileServerAnswers
+{
+public:
+    TWhileServerAnswers() = default;
+    explicit TWhileServerAnswers(std::function<bool()> Step)
+        : FStep(std::move(Step))
+    {}
+    // Runs the step the first time; later calls give its outcome again.
+    bool Run();
+
+private:
+    std::function<bool()> FStep;
+    bool FRun = false;
+    bool FOk = true;
+};
+
 class TDataTransfer
 {
 public:
@@ -39,7 +58,10 @@ public:
     bool Run(const TResumeUploadCommand &Command);
 
     // Opens the data connection, sends the command and moves the data through Stream.
-    bool RunTransfer(const TTransferRequest &Request, TTransferStream &Stream);
+    // Prepare readies Stream while the server answers; when it fails (it reports why
+    // itself), the transfer command is never sent.
+    bool RunTransfer(const TTransferRequest &Request, TTransferStream &Stream,
+                     TWhileServerAnswers Prepare = {});
 
 private:
     struct TTransferResult
@@ -57,8 +79,10 @@ private:
     bool RemoteSizeMatches(const std::string &RemoteName, std::int64_t Sent);
     // After an upload's last byte: false when the connection does not end cleanly.
     bool EndUpload();
-    bool OpenPassive();
-    bool OpenActive();
+    bool OpenPassive(TWhileServerAnswers &Prepare);
+    bool OpenActive(TWhileServerAnswers &Prepare);
+    // Sends a data connection's command and reads the reply, Prepare running between.
+    int AskForDataConnection(const std::string &Command, TWhileServerAnswers &Prepare);
     bool AcceptData();
     TTransferResult TransferData(TTransferStream &Stream, const TTransferRequest &Request);
     void DataError();

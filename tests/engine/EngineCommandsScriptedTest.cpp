@@ -633,7 +633,10 @@ TEST_F(EngineTransferTest, LocalFilesThatCannotBeUsedEndOnlyTheirCommand)
 {
     const QString folderAsFile = LocalPath("folder");
     ASSERT_TRUE(QDir().mkpath(folderAsFile));
-    LogIn(LoggedInScript().Answer("PWD", "257 \"/\"").Hang());
+    // A download makes its file while the server answers PASV: the transfer itself is
+    // never asked for.
+    LogIn(LoggedInScript().Passive().Passive().Answer("PWD", "257 \"/\"").Hang());
+    Engine().SetPassive(true);
     Engine().Download("x", LocalPath("no/such/folder/x"), ttBinary);
     Engine().Download("x", folderAsFile, ttBinary);
     Engine().Upload(LocalPath("missing.bin"), "x", ttBinary);
@@ -642,7 +645,7 @@ TEST_F(EngineTransferTest, LocalFilesThatCannotBeUsedEndOnlyTheirCommand)
     ASSERT_TRUE(Recorder().WaitFor("FolderReply"));
     EXPECT_THAT(Recorder().Outline(), ElementsAre("Error 0", "Error 0", "Error 0", "Error 0", "FolderReply"));
     EXPECT_THAT(Recorder().Of("Error")[0].Text, StartsWith("Unable to open local file \""));
-    EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PWD"));
+    EXPECT_THAT(CommandsAfterLogin(Server()), ElementsAre("PASV", "PASV", "PWD"));
     EXPECT_FALSE(QFile::exists(LocalPath("line-break.bin"))) << "refused before anything is created";
 }
 

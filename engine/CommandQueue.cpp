@@ -11,14 +11,31 @@ void TCommandQueue::PostCommand(TEngineCommand Command)
     FChanged.notify_all();
 }
 
-void TCommandQueue::PostCommands(std::vector<TEngineCommand> Commands)
+void TCommandQueue::PostCommands(std::vector<TEngineCommand> Commands, std::uint64_t Ticket,
+                                 bool AfterSuccess)
 {
     {
         const std::lock_guard lock(FMutex);
         for (TEngineCommand &command : Commands)
-            FMessages.push_back({TQueuedMessage::mkCommand, std::move(command)});
+            FMessages.push_back({TQueuedMessage::mkCommand, std::move(command), Ticket, AfterSuccess});
     }
     FChanged.notify_all();
+}
+
+void TCommandQueue::DiscardGroup(std::uint64_t Ticket)
+{
+    const std::lock_guard lock(FMutex);
+    std::erase_if(FMessages, [Ticket](const TQueuedMessage &m) { return m.Ticket == Ticket; });
+}
+
+TWithdrawal TCommandQueue::Withdraw(std::uint64_t Ticket)
+{
+    const std::lock_guard lock(FMutex);
+    if (Ticket != 0 && FLastTakenTicket == Ticket)
+        return TWithdrawal::Taken;
+    const auto removed = std::erase_if(
+        FMessages, [Ticket](const TQueuedMessage &m) { return Ticket != 0 && m.Ticket == Ticket; });
+    return removed > 0 ? TWithdrawal::Withdrawn : TWithdrawal::Gone;
 }
 
 std::uint64_t TCommandQueue::PostFlush()
@@ -50,6 +67,8 @@ TQueuedMessage TCommandQueue::Take()
         return {TQueuedMessage::mkQuit, {}};
     TQueuedMessage message = std::move(FMessages.front());
     FMessages.pop_front();
+    if (message.Ticket != 0)
+        FLastTakenTicket = message.Ticket;
     return message;
 }
 

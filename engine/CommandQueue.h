@@ -17,6 +17,17 @@ struct TQueuedMessage
     enum TKind { mkCommand, mkFlush, mkQuit };
     TKind Kind = mkCommand;
     TEngineCommand Command; // for mkCommand
+    // A group queued with a ticket: the worker says when it begins it, and runs one
+    // queued "after success" only when the command before it succeeded.
+    std::uint64_t Ticket = 0;
+    bool AfterSuccess = false;
+};
+
+// What became of a ticketed group that was to be withdrawn.
+enum class TWithdrawal {
+    Withdrawn, // still queued: taken out, it sends nothing and reports nothing
+    Taken,     // the worker has it: its begin or drop is reported
+    Gone,      // neither: discarded by a flush, or never queued
 };
 
 class TCommandQueue
@@ -24,7 +35,12 @@ class TCommandQueue
 public:
     void PostCommand(TEngineCommand Command);
     // Queues the commands as one: the worker never sees the first without the others.
-    void PostCommands(std::vector<TEngineCommand> Commands);
+    void PostCommands(std::vector<TEngineCommand> Commands, std::uint64_t Ticket = 0,
+                      bool AfterSuccess = false);
+    // Takes a ticketed group out unless the worker has begun taking it.
+    TWithdrawal Withdraw(std::uint64_t Ticket);
+    // The worker's: drops what is left of a group it has begun taking.
+    void DiscardGroup(std::uint64_t Ticket);
     // Returns the ticket WaitFlushed waits for.
     std::uint64_t PostFlush();
     // Wins over everything still queued.
@@ -49,5 +65,6 @@ private:
     std::deque<TQueuedMessage> FMessages;
     bool FQuit = false;
     std::uint64_t FFlushesPosted = 0;
+    std::uint64_t FLastTakenTicket = 0;
     std::uint64_t FFlushesHandled = 0;
 };

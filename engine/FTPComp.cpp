@@ -304,6 +304,25 @@ void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString 
     AddCommands(std::move(commands));
 }
 
+std::uint64_t TFTPComponent::ResumeDownloadAfter(const std::string &RemoteName, const QString &LocalName,
+                                                 std::int64_t Offset, int TransferType)
+{
+    FIdleSeconds = 0;
+    if (!FThread)
+        return 0;
+    const std::uint64_t ticket = ++FLastTicket;
+    std::vector<TEngineCommand> commands;
+    commands.emplace_back(TSetTypeCommand{TTransferType(TransferType)});
+    commands.emplace_back(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
+    FThread->Queue().PostCommands(std::move(commands), ticket, true);
+    return ticket;
+}
+
+TWithdrawal TFTPComponent::Withdraw(std::uint64_t Ticket)
+{
+    return FThread ? FThread->Queue().Withdraw(Ticket) : TWithdrawal::Gone;
+}
+
 void TFTPComponent::ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
                                  int TransferType)
 {
@@ -421,6 +440,12 @@ void TFTPComponent::Deliver(TNotification &Note)
     }
     case ncIdle:
         Raise(OnIdle, this);
+        break;
+    case ncCommandBegun:
+        Raise(OnCommandBegun, this, std::get<TTicketData>(Note.Data).Ticket);
+        break;
+    case ncCommandDropped:
+        Raise(OnCommandDropped, this, std::get<TTicketData>(Note.Data).Ticket);
         break;
     default: break;
     }

@@ -9,6 +9,7 @@
 // return at once, except ClearCommands and the destructor, which wait for the worker
 // while processing the owner's events.
 
+#include "engine/CommandQueue.h"
 #include "engine/Event.h"
 #include "engine/FTPCommands.h"
 #include "engine/FTPTypes.h"
@@ -65,6 +66,8 @@ using TProcessListEvent = TEvent<TFTPComponent *, const std::string &, TDirListi
 using TRenameSuccessfulEvent = TEvent<TFTPComponent *, const std::string &, const std::string &>;
 // FileName (the local file of the download), NewSize.
 using TUpdateFileSizeEvent = TEvent<TFTPComponent *, const QString &, std::int64_t>;
+// Sender, Ticket.
+using TTicketEvent = TEvent<TFTPComponent *, std::uint64_t>;
 
 // Whether a name a server sent may be used as a local file or folder name: not empty,
 // not "." or "..", without '/' or a NUL byte.
@@ -197,6 +200,13 @@ public:
                         int TransferType);
     void ResumeUpload(const QString &LocalName, const std::string &RemoteName, std::int64_t Offset,
                       int TransferType);
+    // A download that runs right after the commands queued before it, without waiting
+    // for the owner, but only when the last of them succeeds; OnCommandBegun or
+    // OnCommandDropped tells which, with the ticket returned here (0: nothing queued).
+    std::uint64_t ResumeDownloadAfter(const std::string &RemoteName, const QString &LocalName,
+                                      std::int64_t Offset, int TransferType);
+    // Takes such a download back while the worker has not begun it.
+    TWithdrawal Withdraw(std::uint64_t Ticket);
     // Attributes: the permission bits of TDirEntry (faOwnerRead ... faOtherExecute).
     void ChangeAttributes(const std::string &Name, std::uint32_t Attributes);
     // Cancels the running command's current wait.
@@ -227,6 +237,10 @@ public:
     // command and nothing else is queued, behind all the notifications the command
     // caused, so an owner can wait for the worker to be idle without polling.
     TNotifyEvent OnIdle;
+    // A download queued by ResumeDownloadAfter begins (behind every notification of the
+    // command before it), or is dropped because that command failed or was discarded.
+    TTicketEvent OnCommandBegun;
+    TTicketEvent OnCommandDropped;
 
     // Raises the event of one note; the notifier's call, on the owner's thread.
     void Deliver(TNotification &Note);
@@ -259,6 +273,7 @@ private:
     std::atomic<std::uint8_t> FServerType{0};
     bool FLoggedIn = false;
     int FIdleSeconds = 0;
+    std::uint64_t FLastTicket = 0;
     // For the next login only.
     TLogonOrder FLogonOrder;
     // Shared with the worker and the wake-up events in flight.

@@ -39,11 +39,22 @@ void TFTPThread::Execute()
         const TQueuedMessage message = FQueue.Take();
         if (message.Kind == TQueuedMessage::mkQuit)
             break;
+        const bool beginsGroup = message.Ticket != 0 && message.Ticket != FGroupTicket;
+        if (beginsGroup)
+            FGroupTicket = message.Ticket;
         // A command taken ahead of a waiting flush is one the flush discards.
-        if (message.Kind == TQueuedMessage::mkFlush || FQueue.FlushPending())
+        if (message.Kind == TQueuedMessage::mkFlush || FQueue.FlushPending()) {
+            if (beginsGroup)
+                FNotifier.NotifyCommandDropped(message.Ticket);
             FQueue.DiscardThroughLastFlush();
-        else
-            ExecuteCommand(message.Command);
+        } else if (beginsGroup && message.AfterSuccess && !FLastSucceeded) {
+            FQueue.DiscardGroup(message.Ticket);
+            FNotifier.NotifyCommandDropped(message.Ticket);
+        } else {
+            if (beginsGroup)
+                FNotifier.NotifyCommandBegun(message.Ticket);
+            FLastSucceeded = ExecuteCommand(message.Command);
+        }
         FConnection.ClearAbort();
         if (FQueue.Empty())
             FNotifier.NotifyIdle();

@@ -54,6 +54,9 @@ private:
     std::mutex FFinishMutex;
     std::condition_variable FFinishChanged;
     bool FFinished = false;
+    // Worker only: the ticketed group being run, and whether the last command succeeded.
+    std::uint64_t FGroupTicket = 0;
+    bool FLastSucceeded = true;
 
     TWorkerNotifier FNotifier;
     TControlConnection FConnection;

@@ -28,6 +28,13 @@ enum TNotifyCode : int {
     ncRenameSuccessful = 1054,
     ncUpdateFileSize = 1055,
     ncIdle = 1056,
+    ncCommandBegun = 1057,
+    ncCommandDropped = 1058,
+};
+
+struct TTicketData
+{
+    std::uint64_t Ticket = 0;
 };
 
 struct TErrorData
@@ -78,7 +85,7 @@ struct TNotification
 {
     int Code = 0;
     std::variant<std::monostate, TErrorData, TFolderEventData, TLogData, TProgressData, TProcessListData,
-                 TRenameSuccessfulEventData, TUpdateFileSizeEventData>
+                 TRenameSuccessfulEventData, TUpdateFileSizeEventData, TTicketData>
         Data;
 };
 

@@ -89,6 +89,16 @@ void TWorkerNotifier::NotifyIdle()
     Post({ncIdle, {}});
 }
 
+void TWorkerNotifier::NotifyCommandBegun(std::uint64_t Ticket)
+{
+    Post({ncCommandBegun, TTicketData{Ticket}});
+}
+
+void TWorkerNotifier::NotifyCommandDropped(std::uint64_t Ticket)
+{
+    Post({ncCommandDropped, TTicketData{Ticket}});
+}
+
 void TWorkerNotifier::NotifyProgress(int Phase, bool IsFile, std::int64_t Bytes)
 {
     Post({ncProgress, TProgressData{Phase, IsFile, Bytes}});

@@ -43,6 +43,9 @@ public:
     void Log(const std::string &Message, TColor Color);
     void NotifyLoggedIn();
     void NotifyIdle();
+    // A ticketed group begins, or is dropped without a word to the server.
+    void NotifyCommandBegun(std::uint64_t Ticket);
+    void NotifyCommandDropped(std::uint64_t Ticket);
     void NotifyProgress(int Phase, bool IsFile, std::int64_t Bytes);
     void NotifyProcessList(const std::string &Folder, TDirListing List);
     void NotifyRenameSuccessful(const std::string &OldName, const std::string &NewName);

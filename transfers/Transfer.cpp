@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -237,9 +238,22 @@ void TTransferItem::Process(TFTPComponent &engine)
     FLastErrorLine.clear();
     if (FOwner)
         FOwner->OnItemStarted.Raise(*FOwner, *this);
+    const bool followUp = std::exchange(FFollowUpBegun, false);
     if (FStatus != tsInProgress) {
         // A watcher cancelled the item as it started.
+        if (followUp) {
+            engine.Abort();
+            FTransferQueued = true; // so that the end discards what is left of it
+        }
         ScheduleEnd(false);
+        return;
+    }
+    if (followUp) {
+        // Its download is running already, checked and queued as StartTransfer would.
+        FTransferType = ChooseTransferType(Settings(), Name);
+        FTransferQueued = true;
+        if (FOwner)
+            FOwner->QueueFollowUp(engine);
         return;
     }
     if (!CheckLocalPaths(engine))
@@ -321,6 +335,8 @@ void TTransferItem::StartTransfer(TFTPComponent &engine)
     }
     FTransferQueued = true;
     engine.ResumeDownload(SourceFolder + Name, LocalPath(), RestartOffset, type);
+    if (FOwner)
+        FOwner->QueueFollowUp(engine);
 }
 
 void TTransferItem::Cancel()
@@ -328,7 +344,8 @@ void TTransferItem::Cancel()
     if (FStatus != tsInProgress)
         return;
     SetStatus(tsFailed);
-    if (FEngine && !FFinished)
+    // Once the worker has gone on to the next download, an abort would hit that one.
+    if (FEngine && !FFinished && !(FOwner && FOwner->FollowUpTakenOn(*FEngine)))
         FEngine->Abort();
     // The end waits until the engine is idle and all it reported has been handled.
     ScheduleEnd(false);
@@ -379,7 +396,7 @@ void TTransferItem::ScheduleEnd(bool commandsDone)
     if (FEnding || FFinished)
         return;
     FEnding = true;
-    if (!commandsDone && FTransferQueued && FEngine) {
+    if (!commandsDone && FTransferQueued && FEngine && !(FOwner && FOwner->FollowUpTakenOn(*FEngine))) {
         // An abort or a failure reaches only the running command: a transfer still
         // queued behind its SetType would run later, and its notifications would reach
         // the next item.
@@ -418,7 +435,7 @@ void TTransferItem::CompleteEnd()
         }
         owner->FFilesDone += 1;
     }
-    if (owner->EngineCount() > 1 && FEngine && owner->InPool(FEngine))
+    if (owner->EngineCount() > 1 && FEngine && owner->InPool(FEngine) && owner->FFollowUp.Engine != FEngine)
         owner->ReleaseEngine(FEngine);
     if (FStatus == tsInProgress)
         SetStatus(tsDone);
@@ -568,6 +585,8 @@ TTransferItems::~TTransferItems()
     FEndingItem = nullptr;
     FIdleWatches.Clear();
     FOpening = TOpening{};
+    FFollowUp = TFollowUp{};
+    FOrphanEngine = nullptr;
     while (!FItems.empty()) {
         FItems.back()->FOwner = nullptr;
         FItems.pop_back();
@@ -670,6 +689,8 @@ void TTransferItems::RenameItem(TTransferItem &item, const std::string &name)
 
 void TTransferItems::StatusChanged(TTransferItem &item, TTransferStatus oldStatus)
 {
+    if (oldStatus == tsPending && &item == FFollowUp.Item)
+        DisownFollowUp();
     FStatusCounts[oldStatus] -= 1;
     FStatusCounts[item.FStatus] += 1;
     if (IsActive(oldStatus) != IsActive(item.FStatus)) {
@@ -696,6 +717,8 @@ void TTransferItems::Remove(TTransferItem &item)
     if (index < 0)
         return;
     OnItemRemoved.Raise(*this, item);
+    if (&item == FFollowUp.Item)
+        DisownFollowUp();
     if (FEndingItem == &item)
         FEndingItem = nullptr;
     // Its watches go with it.
@@ -750,6 +773,9 @@ void TTransferItems::Move(int fromIndex, int toIndex)
     else
         std::rotate(to, from, from + 1);
     FPendingHint = 0;
+    // The order decides what comes next; a follow-up the worker already has goes on.
+    if (FFollowUp.Item)
+        WithdrawFollowUp();
 }
 
 std::uint64_t TTransferItems::ElapsedTicks() const
@@ -764,7 +790,7 @@ int TTransferItems::PercentDone() const
 
 bool TTransferItems::IsIdle() const
 {
-    return CountOf(tsPending) == 0 && CountOf(tsInProgress) == 0 && !FEndingItem;
+    return CountOf(tsPending) == 0 && CountOf(tsInProgress) == 0 && !FEndingItem && !FOrphanEngine;
 }
 
 void TTransferItems::EndRunWhenIdle()
@@ -793,7 +819,7 @@ bool TTransferItems::ProcessNext()
     if ((CountOf(tsPending) > 0 || CountOf(tsInProgress) > 0) && FHost && FHost->ShowTransferInfo())
         FHost->ShowProgressWindow();
     // One item at a time, including one whose end is still being collected.
-    if (CountOf(tsInProgress) >= 1 || FEndingItem || FStarting)
+    if (CountOf(tsInProgress) >= 1 || FEndingItem || FStarting || FOrphanEngine)
         return false;
     FStarting = true;
     bool started = false;
@@ -826,6 +852,10 @@ TFTPComponent &TTransferItems::GetEngine(const std::string &host, int port, cons
     engine->SetAccount(account);
     engine->SetPassive(FSettings.Passive);
     FIdleWatches += engine->OnIdle.Connect([this](TFTPComponent *sender) { EngineIdle(*sender); });
+    FIdleWatches += engine->OnCommandBegun.Connect(
+        [this](TFTPComponent *sender, std::uint64_t ticket) { FollowUpBegun(*sender, ticket); });
+    FIdleWatches += engine->OnCommandDropped.Connect(
+        [this](TFTPComponent *sender, std::uint64_t ticket) { FollowUpDropped(*sender, ticket); });
     FEngines.push_back(std::move(engine));
     return *FEngines.back();
 }
@@ -895,6 +925,8 @@ bool TTransferItems::InPool(const TFTPComponent *engine) const
 void TTransferItems::DisconnectAll()
 {
     FOpening = TOpening{};
+    FFollowUp = TFollowUp{};
+    FOrphanEngine = nullptr;
     std::vector<TFTPComponent *> order;
     for (auto it = FEngines.rbegin(); it != FEngines.rend(); ++it) {
         order.push_back(it->get());
@@ -932,6 +964,10 @@ void TTransferItems::ReleaseEngine(TFTPComponent *engine)
         return;
     if (FOpening.Engine == engine)
         FOpening = TOpening{};
+    if (FFollowUp.Engine == engine)
+        FFollowUp = TFollowUp{};
+    if (FOrphanEngine == engine)
+        FOrphanEngine = nullptr;
     for (const auto &item : FItems) {
         if (item->FEngine == engine)
             item->FEngine = nullptr;
@@ -968,6 +1004,10 @@ void TTransferItems::PollEnding()
     // usually both ask for it.
     if (!item || FEndQueued)
         return;
+    // The worker may be between the item's command and the one queued behind it, which
+    // says when it begins (FollowUpBegun ends the item then) or is dropped.
+    if (item->FEngine && FFollowUp.Engine == item->FEngine)
+        return;
     // A busy engine is still finishing the command (and may yet report an error); its
     // OnIdle calls here again.
     if (item->FEngine && item->FEngine->Busy())
@@ -995,14 +1035,119 @@ void TTransferItems::PollEnding()
 
 void TTransferItems::EngineIdle(TFTPComponent &engine)
 {
+    if (FOrphanEngine == &engine) {
+        FOrphanEngine = nullptr;
+        ProcessNext();
+        EndRunWhenIdle();
+        return;
+    }
     TTransferItem *item = FEndingItem;
     // The idle report is the last of the item's notifications: none is left to hear.
-    if (item && !FEndQueued && item->FEngine == &engine && !engine.Busy() && !engine.NotificationsPending()) {
+    // Unless a follow-up was queued after it: then that one's begin or drop decides.
+    if (item && !FEndQueued && item->FEngine == &engine && FFollowUp.Engine != &engine && !engine.Busy()
+        && !engine.NotificationsPending()) {
         FEndingItem = nullptr;
         item->CompleteEnd();
         return;
     }
     PollEnding();
+}
+
+void TTransferItems::QueueFollowUp(TFTPComponent &engine)
+{
+    // One engine only: with more, an item's end may release its engine.
+    if (FFollowUp.Engine || FOrphanEngine || EngineCount() != 1 || !InPool(&engine) || !engine.LoggedIn())
+        return;
+    TTransferItem *next = FindFirst(tsPending);
+    // Only what StartTransfer would queue as it stands: a whole file, nothing to ask.
+    if (!next || next->Direction != tdDownload || next->IsFolder || next->RestartOffset != 0
+        || !engine.HasConnectionData(next->Host, next->Port, next->UserName, next->Password, next->Account)
+        || !IsSafeServerName(next->Name) || !IsSafeLocalFolder(next->DestFolder))
+        return;
+    const TTransferType type = ChooseTransferType(FSettings, next->Name);
+    const std::uint64_t ticket =
+        engine.ResumeDownloadAfter(next->SourceFolder + next->Name, next->LocalPath(), 0, type);
+    if (ticket != 0)
+        FFollowUp = {next, &engine, ticket};
+}
+
+TWithdrawal TTransferItems::WithdrawFollowUp()
+{
+    if (!FFollowUp.Engine)
+        return TWithdrawal::Gone;
+    const TWithdrawal result = FFollowUp.Engine->Withdraw(FFollowUp.Ticket);
+    if (result != TWithdrawal::Taken)
+        FFollowUp = TFollowUp{};
+    return result;
+}
+
+void TTransferItems::DisownFollowUp()
+{
+    if (WithdrawFollowUp() == TWithdrawal::Taken)
+        FFollowUp.Item = nullptr;
+}
+
+bool TTransferItems::FollowUpTakenOn(TFTPComponent &engine)
+{
+    return FFollowUp.Engine == &engine && WithdrawFollowUp() == TWithdrawal::Taken;
+}
+
+void TTransferItems::FollowUpDropped(TFTPComponent &engine, std::uint64_t ticket)
+{
+    // The command before it failed: its item is taken up again in turn.
+    if (FFollowUp.Engine == &engine && FFollowUp.Ticket == ticket) {
+        FFollowUp = TFollowUp{};
+        PollEnding();
+    }
+}
+
+void TTransferItems::FollowUpBegun(TFTPComponent &engine, std::uint64_t ticket)
+{
+    if (FFollowUp.Engine != &engine || FFollowUp.Ticket != ticket)
+        return;
+    const QPointer<TFTPComponent> alive(&engine);
+    // Nothing of the follow-up's may be heard before its item hears the engine, even
+    // when a listener of the end below processes events.
+    const bool held = engine.NotificationsHeld();
+    if (!held)
+        engine.HoldNotifications();
+    // Busy with the follow-up until its item takes it: meanwhile nothing else starts and
+    // the run does not end.
+    FOrphanEngine = &engine;
+    EndBeforeFollowUp(engine);
+    TTransferItem *item = std::exchange(FFollowUp, TFollowUp{}).Item;
+    if (alive && InPool(&engine)) {
+        if (item && item->FStatus == tsPending) {
+            FOrphanEngine = nullptr;
+            item->FFollowUpBegun = true;
+            item->Process(engine);
+        } else {
+            // Nobody wants it any more: stopped, and its download discarded when the
+            // worker is still at its first step.
+            engine.Abort();
+            engine.ClearCommands();
+        }
+    }
+    if (!held && alive)
+        engine.ReleaseNotifications();
+}
+
+void TTransferItems::EndBeforeFollowUp(TFTPComponent &engine)
+{
+    const auto watcher = FWatchers.find(&engine);
+    TTransferItem *previous = watcher != FWatchers.end() ? watcher->second : nullptr;
+    if (!previous || previous->FFinished)
+        return;
+    // Its command is over and all it reported has been heard.
+    if (!previous->FEnding)
+        previous->Fail(&engine, "Unable to complete transfer");
+    if (FEndingItem != previous)
+        return;
+    FEndingItem = nullptr;
+    // The follow-up, not the first pending item, comes next.
+    const bool starting = std::exchange(FStarting, true);
+    previous->CompleteEnd();
+    FStarting = starting;
 }
 
 void TTransferItems::ForgetView(const TTransferView *view)

@@ -187,6 +187,9 @@ private:
     bool FFinished = true;
     // The engine is logging on for this item.
     bool FLoggingOn = false;
+    // Its download was queued behind the item before it and has begun: Process only
+    // makes it the one that hears the engine.
+    bool FFollowUpBegun = false;
     bool FFailedToLogOn = false;
     std::vector<std::pair<const TFTPComponent *, TScopedConnections>> FWatches;
 };
@@ -321,6 +324,18 @@ private:
     // Hands the connection PrepareEngine opened to `item`, with the log lines its logon
     // wrote so far; true while the logon's outcome is still to come.
     bool TakeOpening(TFTPComponent &engine, TTransferItem &item);
+    // Queues the first pending item's download on `engine` behind the running one's, so
+    // the worker goes on to it without waiting for this thread.
+    void QueueFollowUp(TFTPComponent &engine);
+    // Takes the follow-up back while it is still queued.
+    TWithdrawal WithdrawFollowUp();
+    // The follow-up's item no longer wants it: withdrawn, or aborted once it begins.
+    void DisownFollowUp();
+    // The worker has gone on to the follow-up on `engine`: the command before it is over.
+    bool FollowUpTakenOn(TFTPComponent &engine);
+    void FollowUpBegun(TFTPComponent &engine, std::uint64_t ticket);
+    void FollowUpDropped(TFTPComponent &engine, std::uint64_t ticket);
+    void EndBeforeFollowUp(TFTPComponent &engine);
 
     TTransferHost *FHost = nullptr;
     TTransferSettings FSettings;
@@ -355,6 +370,18 @@ private:
         TScopedConnections Watch;
     };
     TOpening FOpening;
+    // A download queued behind the running item's (QueueFollowUp); Item is null once
+    // nobody wants it but the worker has it.
+    struct TFollowUp
+    {
+        TTransferItem *Item = nullptr;
+        TFTPComponent *Engine = nullptr;
+        std::uint64_t Ticket = 0;
+    };
+    TFollowUp FFollowUp;
+    // Runs a follow-up no item has taken (yet), or one nobody wants, aborted: nothing
+    // starts until it is idle.
+    TFTPComponent *FOrphanEngine = nullptr;
     bool FStarting = false; // ProcessNext is handing an item to an engine
     TTransferItem *FEndingItem = nullptr;
     bool FEndQueued = false; // PollEnding's call is on its way

@@ -320,6 +320,27 @@ TEST(EngineCommandQueueTest, AFlushDiscardsWhatWasQueuedBeforeItAndNeverQuit)
     EXPECT_EQ(queue.Take().Kind, TQueuedMessage::mkQuit) << "quit survives a flush and wins";
 }
 
+TEST(EngineCommandQueueTest, AGroupIsWithdrawnWholeOnlyUntilTheWorkerTakesItsFirstStep)
+{
+    TCommandQueue queue;
+    queue.PostCommand(TNoOpCommand{});
+    queue.PostCommands({TSetTypeCommand{ttBinary}, TResumeDownloadCommand{"/tmp/b", "b", 0}}, 7, true);
+    queue.PostCommands({TSetTypeCommand{ttBinary}, TResumeDownloadCommand{"/tmp/c", "c", 0}}, 8, true);
+    EXPECT_EQ(queue.Withdraw(7), TWithdrawal::Withdrawn);
+    EXPECT_EQ(queue.Withdraw(7), TWithdrawal::Gone);
+    EXPECT_EQ(CommandKind(queue.Take().Command), fcNoOp);
+
+    const TQueuedMessage first = queue.Take();
+    EXPECT_EQ(first.Ticket, 8u);
+    EXPECT_TRUE(first.AfterSuccess);
+    // Half taken: the rest goes only when the worker drops the group itself.
+    EXPECT_EQ(queue.Withdraw(8), TWithdrawal::Taken);
+    EXPECT_FALSE(queue.Empty());
+    queue.DiscardGroup(8);
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_EQ(queue.Withdraw(0), TWithdrawal::Gone);
+}
+
 TEST(EngineCommandQueueTest, TakeWaitsForAMessage)
 {
     TCommandQueue queue;

@@ -12,7 +12,36 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace {
+
+// One passive download of `bytes` that the server completes.
+TServerScript Served(TServerScript script, const std::string &path, const std::string &bytes)
+{
+    return script.Passive()
+        .Answer("RETR " + path, "150 Opening data connection")
+        .DataSend(bytes)
+        .DataClose()
+        .Reply("226 Transfer complete");
+}
+
+bool Received(const TScriptedServer &server, const std::string &command)
+{
+    const std::vector<std::string> commands = server.ReceivedCommands();
+    return std::find(commands.begin(), commands.end(), command) != commands.end();
+}
+
+// Waits for the server to receive a command without processing this thread's events.
+bool ReceivedWhileBusy(const TScriptedServer &server, const std::string &command)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Received(server, command) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return Received(server, command);
+}
 
 // Welcomes the client and then never answers, so a login waits.
 TServerScript SilentServer()
@@ -63,6 +92,12 @@ protected:
         return index;
     }
     QString LocalPath(const std::string &name) const { return QString::fromStdString(LocalFolder + name); }
+    // Its download is queued: the handler of the logon's notification queued it.
+    bool FirstItemLoggedOn() const
+    {
+        const TTransferItem *first = Queue->Items(0);
+        return first && first->Status() == tsInProgress && first->Engine() && first->Engine()->LoggedIn();
+    }
 
     TRecordingHost Host;
     std::unique_ptr<TTransferItems> Queue;
@@ -448,6 +483,72 @@ TEST_F(TransferQueueTest, SkipInTheMiddleOfAFileKeepsItsBytesAndGoesOn)
     // Cancelling an item that does not run changes nothing.
     big->Cancel();
     EXPECT_EQ(big->Status(), tsCancelled);
+}
+
+// The next download is queued on the engine behind the running one: the worker goes on
+// to it while the program's thread is busy elsewhere.
+TEST_F(TransferQueueTest, TheEngineGoesOnToTheNextDownloadWithoutWaitingForTheProgram)
+{
+    TScriptedServer server(
+        Served(Served(LoginScript(), "/pub/a.bin", "first"), "/pub/b.bin", "second").Hang());
+    TTransferSettings settings;
+    settings.Passive = true;
+    Queue->SetSettings(settings);
+    TRecordingView view;
+    for (const char *name : {"a.bin", "b.bin"}) {
+        auto item = MakeItem(Connection(server), tdDownload, "/pub/", LocalFolder, name);
+        item->TargetView = &view;
+        Add(std::move(item));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return FirstItemLoggedOn(); }));
+
+    // No events processed from here on, as while a window is being built.
+    EXPECT_TRUE(ReceivedWhileBusy(server, "RETR /pub/b.bin"));
+
+    ASSERT_TRUE(RunToIdle(*Queue));
+    EXPECT_EQ(Queue->Items(0)->Status(), tsDone);
+    EXPECT_EQ(Queue->Items(1)->Status(), tsDone);
+    EXPECT_EQ(ReadAll(LocalPath("a.bin")), "first");
+    EXPECT_EQ(ReadAll(LocalPath("b.bin")), "second");
+    // Each item still ends on its own, in order.
+    ASSERT_EQ(view.Entries.size(), 2u);
+    EXPECT_EQ(view.Entries[0].Name, "a.bin");
+    EXPECT_EQ(view.Entries[1].Name, "b.bin");
+    EXPECT_EQ(Queue->FilesDone(), 2);
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
+}
+
+// Cancelled after the worker has gone on to it, the next download is stopped and the
+// one after it runs.
+TEST_F(TransferQueueTest, ADownloadCancelledAfterTheEngineWentOnToItIsStopped)
+{
+    TScriptedServer server(Served(Served(LoginScript(), "/pub/a.bin", "first")
+                                      .Passive()
+                                      .Answer("RETR /pub/b.bin", "150 Opening data connection")
+                                      .Answer("ABOR", "426 Transfer aborted")
+                                      .Reply("226 ABOR successful"),
+                                  "/pub/c.bin", "third")
+                               .Hang());
+    TTransferSettings settings;
+    settings.Passive = true;
+    Queue->SetSettings(settings);
+    for (const char *name : {"a.bin", "b.bin", "c.bin"})
+        Add(MakeItem(Connection(server), tdDownload, "/pub/", LocalFolder, name));
+    ASSERT_TRUE(WaitUntil([&] { return FirstItemLoggedOn(); }));
+    ASSERT_TRUE(ReceivedWhileBusy(server, "RETR /pub/b.bin"));
+
+    // What the transfer manager's Cancel does to an item it still shows as waiting.
+    TTransferItem *second = Queue->Items(1);
+    ASSERT_EQ(second->Status(), tsPending);
+    second->SetStatus(tsCancelled);
+    ASSERT_TRUE(RunToIdle(*Queue));
+
+    EXPECT_EQ(Queue->Items(0)->Status(), tsDone);
+    EXPECT_EQ(second->Status(), tsCancelled);
+    EXPECT_EQ(QFileInfo(LocalPath("b.bin")).size(), 0);
+    EXPECT_EQ(Queue->Items(2)->Status(), tsDone);
+    EXPECT_EQ(ReadAll(LocalPath("c.bin")), "third");
+    EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
 }
 
 TEST_F(TransferQueueTest, DisconnectAllLogsOutAndFreesTheEngines)

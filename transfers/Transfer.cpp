@@ -236,8 +236,11 @@ void TTransferItem::Process(TFTPComponent &engine)
     FFailureText.clear();
     FFailedToLogOn = false;
     FLastErrorLine.clear();
-    if (FOwner)
+    if (FOwner) {
+        if (Direction == tdDownload && !IsFolder)
+            FOwner->FRunTargets.insert(DestFolder + Name);
         FOwner->OnItemStarted.Raise(*FOwner, *this);
+    }
     const bool followUp = std::exchange(FFollowUpBegun, false);
     if (FStatus != tsInProgress) {
         // A watcher cancelled the item as it started.
@@ -647,6 +650,7 @@ void TTransferItems::BeginRun()
     FBytesDone = 0;
     FBytesRemaining = 0;
     FFilesDone = 0;
+    FRunTargets.clear();
 }
 
 bool TTransferItems::IsDuplicate(const TTransferItem &item) const
@@ -1063,6 +1067,10 @@ void TTransferItems::QueueFollowUp(TFTPComponent &engine)
     if (!next || next->Direction != tdDownload || next->IsFolder || next->RestartOffset != 0
         || !engine.HasConnectionData(next->Host, next->Port, next->UserName, next->Password, next->Account)
         || !IsSafeServerName(next->Name) || !IsSafeLocalFolder(next->DestFolder))
+        return;
+    // A file this run wrote before may still wait for its date, which the progress window
+    // sets once the next item has started: a copy written meanwhile would take it.
+    if (FRunTargets.contains(next->DestFolder + next->Name))
         return;
     const TTransferType type = ChooseTransferType(FSettings, next->Name);
     const std::uint64_t ticket =

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -379,6 +380,8 @@ private:
         std::uint64_t Ticket = 0;
     };
     TFollowUp FFollowUp;
+    // The local files this run's downloads have begun writing.
+    std::unordered_set<std::string> FRunTargets;
     // Runs a follow-up no item has taken (yet), or one nobody wants, aborted: nothing
     // starts until it is idle.
     TFTPComponent *FOrphanEngine = nullptr;

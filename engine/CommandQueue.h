@@ -65,6 +65,6 @@ private:
     std::deque<TQueuedMessage> FMessages;
     bool FQuit = false;
     std::uint64_t FFlushesPosted = 0;
-    std::uint64_t FLastTakenTicket = 0;
     std::uint64_t FFlushesHandled = 0;
+    std::uint64_t FLastTakenTicket = 0;
 };

@@ -193,7 +193,7 @@ void TFTPComponent::AddCommand(TEngineCommand Command)
     AddCommands(std::move(commands));
 }
 
-void TFTPComponent::AddCommands(std::vector<TEngineCommand> Commands)
+void TFTPComponent::AddCommands(std::vector<TEngineCommand> Commands, std::uint64_t Ticket, bool AfterSuccess)
 {
     FIdleSeconds = 0;
     if (!FThread)
@@ -208,7 +208,7 @@ void TFTPComponent::AddCommands(std::vector<TEngineCommand> Commands)
                      arguments.empty() ? "<none>" : CommaText(arguments).c_str());
         }
     }
-    FThread->Queue().PostCommands(std::move(Commands));
+    FThread->Queue().PostCommands(std::move(Commands), Ticket, AfterSuccess);
 }
 
 void TFTPComponent::Login()
@@ -294,27 +294,33 @@ void TFTPComponent::Upload(const QString &LocalName, const std::string &RemoteNa
     AddCommand(TUploadCommand{LocalPathBytes(LocalName), RemoteName});
 }
 
-void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName, std::int64_t Offset,
-                                   int TransferType)
+namespace {
+
+// One wake-up of the worker, and no idle report between the two.
+std::vector<TEngineCommand> DownloadCommands(const std::string &RemoteName, const QString &LocalName,
+                                             std::int64_t Offset, int TransferType)
 {
-    // One wake-up of the worker, and no idle report between the two.
     std::vector<TEngineCommand> commands;
     commands.emplace_back(TSetTypeCommand{TTransferType(TransferType)});
     commands.emplace_back(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
-    AddCommands(std::move(commands));
+    return commands;
+}
+
+} // namespace
+
+void TFTPComponent::ResumeDownload(const std::string &RemoteName, const QString &LocalName,
+                                   std::int64_t Offset, int TransferType)
+{
+    AddCommands(DownloadCommands(RemoteName, LocalName, Offset, TransferType));
 }
 
 std::uint64_t TFTPComponent::ResumeDownloadAfter(const std::string &RemoteName, const QString &LocalName,
                                                  std::int64_t Offset, int TransferType)
 {
-    FIdleSeconds = 0;
     if (!FThread)
         return 0;
     const std::uint64_t ticket = ++FLastTicket;
-    std::vector<TEngineCommand> commands;
-    commands.emplace_back(TSetTypeCommand{TTransferType(TransferType)});
-    commands.emplace_back(TResumeDownloadCommand{LocalPathBytes(LocalName), RemoteName, Offset});
-    FThread->Queue().PostCommands(std::move(commands), ticket, true);
+    AddCommands(DownloadCommands(RemoteName, LocalName, Offset, TransferType), ticket, true);
     return ticket;
 }
 

@@ -218,7 +218,10 @@ public:
     bool ClearCommands();
     // Queues a command as it is given; the members above fill theirs from the properties.
     void AddCommand(TEngineCommand Command);
-    void AddCommands(std::vector<TEngineCommand> Commands);
+    // With a Ticket, the worker reports when the group begins or is dropped; with
+    // AfterSuccess, it runs only when the command before it succeeded.
+    void AddCommands(std::vector<TEngineCommand> Commands, std::uint64_t Ticket = 0,
+                     bool AfterSuccess = false);
 
     // ---- Notifications ----
     TNotifyEvent OnAbort;

@@ -252,8 +252,7 @@ void TTransferItem::Process(TFTPComponent &engine)
         return;
     }
     if (followUp) {
-        // Its download is running already, checked and queued as StartTransfer would.
-        FTransferType = ChooseTransferType(Settings(), Name);
+        // Its download is running already, checked, typed and queued as StartTransfer would.
         FTransferQueued = true;
         if (FOwner)
             FOwner->QueueFollowUp(engine);
@@ -1075,8 +1074,10 @@ void TTransferItems::QueueFollowUp(TFTPComponent &engine)
     const TTransferType type = ChooseTransferType(FSettings, next->Name);
     const std::uint64_t ticket =
         engine.ResumeDownloadAfter(next->SourceFolder + next->Name, next->LocalPath(), 0, type);
-    if (ticket != 0)
+    if (ticket != 0) {
+        next->FTransferType = type;
         FFollowUp = {next, &engine, ticket};
+    }
 }
 
 TWithdrawal TTransferItems::WithdrawFollowUp()

@@ -34,6 +34,8 @@ std::string Describe(const TServerScript::TStep &step)
     case S::skDataClose: return "DataClose";
     case S::skDataReset: return "DataReset";
     case S::skDataReceivePart: return "DataReceivePart";
+    case S::skHold:
+        return "Hold";
     }
     return "?";
 }
@@ -90,6 +92,11 @@ TServerScript &TServerScript::Expect(std::string prefix)
 TServerScript &TServerScript::Pause(std::chrono::milliseconds duration)
 {
     return Add({TStep::skPause, {}, 0, 0, duration});
+}
+
+TServerScript &TServerScript::Hold()
+{
+    return Add({TStep::skHold, {}});
 }
 
 TServerScript &TServerScript::Close()
@@ -157,10 +164,14 @@ TServerScript &TServerScript::DataReset()
 // ---- TScriptedServer ----
 
 TScriptedServer::TScriptedServer(TServerScript script, std::chrono::milliseconds stepTimeout)
-    : FScript(std::move(script)), FStepTimeout(stepTimeout), FListener(ListenOnLoopback()),
-      FWake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), FPort(LocalPort(FListener.Get()))
+    : FScript(std::move(script))
+    , FStepTimeout(stepTimeout)
+    , FListener(ListenOnLoopback())
+    , FWake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    , FRelease(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE))
+    , FPort(LocalPort(FListener.Get()))
 {
-    if (!FWake)
+    if (!FWake || !FRelease)
         throw std::runtime_error("eventfd: " + ErrnoText(errno));
     FThread = std::thread([this] { Run(); });
 }
@@ -202,6 +213,12 @@ int TScriptedServer::ControlConnections() const
 {
     const std::lock_guard lock(FMutex);
     return FControlConnections;
+}
+
+void TScriptedServer::Release()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(FRelease.Get(), &one, sizeof one);
 }
 
 void TScriptedServer::Record(std::string command)
@@ -451,6 +468,14 @@ bool TScriptedServer::Execute(std::size_t index, const TServerScript::TStep &ste
         pollfd wake{FWake.Get(), POLLIN, 0};
         ::poll(&wake, 1, static_cast<int>(step.Duration.count()));
         ok = !FStopping;
+        break;
+    }
+    case S::skHold: {
+        const TWait wait = WaitFor(FRelease.Get(), POLLIN, true);
+        std::uint64_t count = 0;
+        ok = wait == TWait::Ready && ::read(FRelease.Get(), &count, sizeof count) == sizeof count;
+        if (wait == TWait::TimedOut)
+            why = "not released in time";
         break;
     }
     case S::skClose:

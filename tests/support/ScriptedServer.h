@@ -33,6 +33,9 @@ public:
     // Each Send or Reply goes out as its own TCP segment (TCP_NODELAY); a Pause between
     // two of them keeps the client from reading both in one go.
     TServerScript &Pause(std::chrono::milliseconds duration);
+    // Waits for TScriptedServer::Release(), so a test can order the server's next step
+    // after something of its own without a timing guess.
+    TServerScript &Hold();
     TServerScript &Close(); // orderly close of the control connection
     TServerScript &Reset(); // the same with a TCP reset
     // Stops answering: reads (and records) until the client closes the connection or the
@@ -68,9 +71,22 @@ public:
     struct TStep
     {
         enum TKind {
-            skSend, skExpect, skPause, skClose, skReset, skHang, skSendEndless, skAcceptAnother,
-            skPassive, skActive, skDataSend, skDataReceive, skDataClose, skDataReset,
+            skSend,
+            skExpect,
+            skPause,
+            skClose,
+            skReset,
+            skHang,
+            skSendEndless,
+            skAcceptAnother,
+            skPassive,
+            skActive,
+            skDataSend,
+            skDataReceive,
+            skDataClose,
+            skDataReset,
             skDataReceivePart,
+            skHold,
         };
         TKind Kind;
         std::string Text;
@@ -129,6 +145,8 @@ public:
     // What went differently from the script; empty when all went as written.
     std::vector<std::string> Failures() const;
     int ControlConnections() const; // accepted so far
+    // Lets a Hold step go on; one call per Hold, and a call before the Hold is kept.
+    void Release();
 
 private:
     enum class TWait { Ready, TimedOut, Stopped };
@@ -150,6 +168,7 @@ private:
     const std::chrono::milliseconds FStepTimeout;
     TUniqueFd FListener;
     TUniqueFd FWake; // eventfd: the destructor's signal to stop waiting
+    TUniqueFd FRelease; // eventfd (semaphore): Release()'s signal to a Hold step
     std::uint16_t FPort = 0;
 
     // Owned by the script thread.

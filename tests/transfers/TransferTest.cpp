@@ -18,14 +18,15 @@
 
 namespace {
 
-// One passive download of `bytes` that the server completes.
-TServerScript Served(TServerScript script, const std::string &path, const std::string &bytes)
+// One passive download of `bytes` that the server completes; a held one sends its bytes
+// only after TScriptedServer::Release().
+TServerScript Served(TServerScript script, const std::string &path, const std::string &bytes,
+                     bool held = false)
 {
-    return script.Passive()
-        .Answer("RETR " + path, "150 Opening data connection")
-        .DataSend(bytes)
-        .DataClose()
-        .Reply("226 Transfer complete");
+    script.Passive().Answer("RETR " + path, "150 Opening data connection");
+    if (held)
+        script.Hold();
+    return script.DataSend(bytes).DataClose().Reply("226 Transfer complete");
 }
 
 bool Received(const TScriptedServer &server, const std::string &command)
@@ -92,12 +93,6 @@ protected:
         return index;
     }
     QString LocalPath(const std::string &name) const { return QString::fromStdString(LocalFolder + name); }
-    // Its download is queued: the handler of the logon's notification queued it.
-    bool FirstItemLoggedOn() const
-    {
-        const TTransferItem *first = Queue->Items(0);
-        return first && first->Status() == tsInProgress && first->Engine() && first->Engine()->LoggedIn();
-    }
 
     TRecordingHost Host;
     std::unique_ptr<TTransferItems> Queue;
@@ -490,7 +485,7 @@ TEST_F(TransferQueueTest, SkipInTheMiddleOfAFileKeepsItsBytesAndGoesOn)
 TEST_F(TransferQueueTest, TheEngineGoesOnToTheNextDownloadWithoutWaitingForTheProgram)
 {
     TScriptedServer server(
-        Served(Served(LoginScript(), "/pub/a.bin", "first"), "/pub/b.bin", "second").Hang());
+        Served(Served(LoginScript(), "/pub/a.bin", "first", true), "/pub/b.bin", "second").Hang());
     TTransferSettings settings;
     settings.Passive = true;
     Queue->SetSettings(settings);
@@ -500,9 +495,11 @@ TEST_F(TransferQueueTest, TheEngineGoesOnToTheNextDownloadWithoutWaitingForThePr
         item->TargetView = &view;
         Add(std::move(item));
     }
-    ASSERT_TRUE(WaitUntil([&] { return FirstItemLoggedOn(); }));
+    // The handler that asked for a.bin queued b.bin behind it before this thread got back.
+    ASSERT_TRUE(WaitUntil([&] { return Received(server, "RETR /pub/a.bin"); }));
 
     // No events processed from here on, as while a window is being built.
+    server.Release();
     EXPECT_TRUE(ReceivedWhileBusy(server, "RETR /pub/b.bin"));
 
     ASSERT_TRUE(RunToIdle(*Queue));
@@ -522,7 +519,7 @@ TEST_F(TransferQueueTest, TheEngineGoesOnToTheNextDownloadWithoutWaitingForThePr
 // one after it runs.
 TEST_F(TransferQueueTest, ADownloadCancelledAfterTheEngineWentOnToItIsStopped)
 {
-    TScriptedServer server(Served(Served(LoginScript(), "/pub/a.bin", "first")
+    TScriptedServer server(Served(Served(LoginScript(), "/pub/a.bin", "first", true)
                                       .Passive()
                                       .Answer("RETR /pub/b.bin", "150 Opening data connection")
                                       .Answer("ABOR", "426 Transfer aborted")
@@ -534,7 +531,8 @@ TEST_F(TransferQueueTest, ADownloadCancelledAfterTheEngineWentOnToItIsStopped)
     Queue->SetSettings(settings);
     for (const char *name : {"a.bin", "b.bin", "c.bin"})
         Add(MakeItem(Connection(server), tdDownload, "/pub/", LocalFolder, name));
-    ASSERT_TRUE(WaitUntil([&] { return FirstItemLoggedOn(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Received(server, "RETR /pub/a.bin"); }));
+    server.Release();
     ASSERT_TRUE(ReceivedWhileBusy(server, "RETR /pub/b.bin"));
 
     // What the transfer manager's Cancel does to an item it still shows as waiting.

@@ -1,9 +1,13 @@
 #include "views/FileList.h"
 
+#include "views/StatusTexts.h"
+
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QLocale>
 #include <QTreeView>
 
 #include <algorithm>
@@ -47,6 +51,22 @@ void AttachModel(QAbstractItemView *view, QAbstractItemModel *model, QItemSelect
 }
 
 } // namespace
+
+std::array<int, 4> DefaultColumnWidths(const QFontMetrics &metrics)
+{
+    constexpr int fitsBeside = 480;
+    // Room for the header's sort arrow and the cell margins.
+    const int padding = metrics.horizontalAdvance(QLatin1Char('M')) * 2;
+    // The widest date of the locale's short format: a two-digit day, month and hour.
+    const QString date =
+        QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59)), QLocale::ShortFormat);
+    const int modified = metrics.horizontalAdvance(date) + padding;
+    const int size = metrics.horizontalAdvance(ListSizeText(9'999'999'999LL)) + padding;
+    const int type = metrics.horizontalAdvance(QStringLiteral("File Folder")) + padding;
+    const int name =
+        std::max(metrics.horizontalAdvance(QLatin1Char('x')) * 20, fitsBeside - modified - size - type);
+    return {name, size, type, modified};
+}
 
 TFileList::TFileList(QWidget *parent)
     : QStackedWidget(parent), FDetails(new TDetailsView(this)), FIcons(new TIconsView(this))
@@ -142,6 +162,14 @@ QAbstractItemView *TFileList::CurrentView() const
 QHeaderView *TFileList::Header() const
 {
     return FDetails->header();
+}
+
+void TFileList::UseDefaultColumnWidths()
+{
+    QHeaderView *header = Header();
+    const std::array<int, 4> widths = DefaultColumnWidths(header->fontMetrics());
+    for (int i = 0; i < std::min(header->count(), int(widths.size())); ++i)
+        header->resizeSection(i, widths[i]);
 }
 
 bool TFileList::Contains(const QObject *object) const

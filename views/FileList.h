@@ -5,9 +5,11 @@
 #include <QStackedWidget>
 #include <QTreeView>
 
+#include <array>
 #include <vector>
 
 class QAbstractItemModel;
+class QFontMetrics;
 class QHeaderView;
 class QItemSelectionModel;
 
@@ -29,6 +31,11 @@ public:
     using QListView::QListView;
     bool IsEditing() const { return state() == EditingState; }
 };
+
+// Starting widths of the details columns (name, size, type, modified): a whole size and
+// date in this font, and all four within about 480 pixels, the width of one side of a
+// window on a laptop screen.
+std::array<int, 4> DefaultColumnWidths(const QFontMetrics &metrics);
 
 // The list control of a file view: a details page (a flat tree view with a header) and
 // an icons page (a list view for large icons, small icons and list), one of them shown.
@@ -53,6 +60,7 @@ public:
     TDetailsView *DetailsView() const { return FDetails; }
     TIconsView *IconsView() const { return FIcons; }
     QHeaderView *Header() const;
+    void UseDefaultColumnWidths();
 
     // Whether `object` is this list or one of its parts (pages, viewports, header).
     bool Contains(const QObject *object) const;

@@ -88,9 +88,7 @@ void THostView::CreateListView()
     list->SetModel(FModel);
     QHeaderView *header = list->Header();
     header->setSectionsClickable(true);
-    header->resizeSection(THostListModel::colName, 200);
-    header->resizeSection(THostListModel::colSize, 80);
-    header->resizeSection(THostListModel::colType, 140);
+    list->UseDefaultColumnWidths();
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) { ColumnClick(section + 1); });
     list->setEnabled(false);
     SetListView(list);

@@ -105,7 +105,7 @@ void TLocalView::CreateListView()
     list->SetModel(FModel);
     list->DetailsView()->setSortingEnabled(true);
     list->DetailsView()->sortByColumn(0, Qt::AscendingOrder);
-    list->Header()->resizeSection(0, 220);
+    list->UseDefaultColumnWidths();
     SetListView(list);
 }
 

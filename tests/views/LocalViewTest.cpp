@@ -7,12 +7,14 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QIcon>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -103,6 +105,30 @@ TEST_F(LocalViewTest, ShowsTheFolderWithItsStatusTexts)
     EXPECT_EQ(View->PanelText(2), "1 Item Selected, 1 Byte");
     View->SelectAll();
     EXPECT_EQ(View->PanelText(2), "3 Items Selected, 1.5KB");
+}
+
+// Sizes and dates show whole in a new list, and the four columns fit one side of a
+// window on a laptop screen without scrolling sideways.
+TEST_F(LocalViewTest, StartingColumnsShowWholeSizesAndDates)
+{
+    Write("large.bin", QByteArray());
+    ASSERT_TRUE(QFile::resize(Root + "/large.bin", 9'000'000'000LL));
+    View->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return Item("large.bin").isValid(); }));
+    const QHeaderView *header = View->ListView()->Header();
+    const QFontMetrics metrics = View->ListView()->DetailsView()->fontMetrics();
+    constexpr int cellMargins = 8;
+    for (int row = 0; row < View->ItemCount(); ++row) {
+        for (const int column : {1, 3}) {
+            const QString text = View->ListView()->Item(row).siblingAtColumn(column).data().toString();
+            EXPECT_GE(header->sectionSize(column), metrics.horizontalAdvance(text) + cellMargins)
+                << text.toStdString();
+        }
+    }
+    QTreeView *list = View->ListView()->DetailsView();
+    View->resize(View->width() - list->viewport()->width() + 480, View->height());
+    ASSERT_TRUE(WaitUntil([&] { return list->viewport()->width() == 480; }));
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(LocalViewTest, ItemsReportPathsKindsAndSizes)

@@ -293,7 +293,7 @@ void TInternalViewer::StartFtp(const QUrl &url)
             FFtpError = QString::fromStdString(text);
     });
     FFtpStep = TFtpStep::LoggingIn;
-    FFTP->Login();
+    QueueLogon(*FFTP, FSettings);
     UpdateBusy();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Event.h"
+#include "transfers/TransferSettings.h"
 
 #include <QHash>
 #include <QSet>
@@ -30,6 +31,8 @@ public:
     // user is `anonymousPassword`.
     void Navigate(const QUrl &url);
     void SetAnonymousPassword(const QString &password) { FAnonymousPassword = password; }
+    // The options an ftp: logon follows (the firewall), as of the next new connection.
+    void SetTransferSettings(const TTransferSettings &settings) { FSettings = settings; }
     // Ends every download in progress; the page shown stays.
     void Stop();
     bool Busy() const { return FBusy; }
@@ -78,5 +81,6 @@ private:
     QUrl FBase;
     QString FHtml;
     QString FAnonymousPassword;
+    TTransferSettings FSettings;
     bool FBusy = false;
 };

@@ -3,6 +3,7 @@
 #include "app/AboutBox.h"
 #include "app/CompareForm.h"
 #include "app/HintSwitch.h"
+#include "app/InternalViewer.h"
 #include "app/MessageWindow.h"
 #include "app/OptionsForm.h"
 #include "app/RemotePopup.h"
@@ -10,9 +11,9 @@
 #include "app/ViewTabs.h"
 #include "engine/FTPComp.h"
 #include "platform/Version.h"
-#include "views/FileProperties.h"
 #include "transfers/TranMan.h"
 #include "transfers/TransferProgress.h"
+#include "views/FileProperties.h"
 #include "views/HostView.h"
 #include "views/LoclView.h"
 
@@ -563,6 +564,7 @@ void TfrmMain::ShowPreferences()
     connect(&form, &TfrmOptions::HelpRequested, this, &TfrmMain::HelpContentsClick);
     if (form.Edit()) {
         FQueue.SetSettings(FOptions->TransferSettings());
+        Viewer()->SetTransferSettings(FQueue.Settings());
         ApplyWindowOptions();
     }
 }

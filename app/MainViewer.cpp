@@ -227,6 +227,7 @@ void TfrmMain::SetViewerShown(bool shown)
     TInternalViewer *viewer = Viewer();
     if (FOptions)
         viewer->SetAnonymousPassword(FOptions->EMail());
+    viewer->SetTransferSettings(FQueue.Settings());
     const QString startPage = ShippedFilePath(QStringLiteral("welcome.html"));
     if (startPage.isEmpty())
         return;

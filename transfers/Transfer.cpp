@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <limits>
 
@@ -34,14 +33,6 @@ TTransferItems *GlobalQueue = nullptr;
 QString LocalPathText(const std::string &bytes)
 {
     return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
-}
-
-// The firewall port option as a number; 21 when it is not one.
-int PortNumber(const std::string &text)
-{
-    int port = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    return (error == std::errc() && end == text.data() + text.size()) ? port : 21;
 }
 
 bool IsActive(TTransferStatus status)
@@ -79,16 +70,7 @@ bool SameTransfer(const TTransferItem &a, const TTransferItem &b)
 void LogOn(TFTPComponent &engine, const TTransferSettings &settings)
 {
     engine.SetServerType(1); // "Not Relevant": the queue never lists
-    if (settings.FirewallEnabled) {
-        engine.SetFirewallType(settings.FirewallType);
-        engine.SetFirewallHost(settings.FirewallHost);
-        engine.SetFirewallPort(PortNumber(settings.FirewallPort));
-        engine.SetFirewallUser(settings.FirewallUser);
-        engine.SetFirewallPassword(settings.FirewallPassword);
-        engine.FirewallLogin();
-    } else {
-        engine.Login();
-    }
+    QueueLogon(engine, settings);
 }
 
 // Bytes of a local file; -1 when it cannot be examined.

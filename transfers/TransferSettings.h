@@ -1,7 +1,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+class TFTPComponent;
 
 // The option values the transfer queue and the per-file transfer decision read. The
 // transfers library cannot see the application's options store, so the application
@@ -34,3 +37,10 @@ struct TTransferSettings
     std::string FirewallUser;
     std::string FirewallPassword;
 };
+
+// The firewall port option as a number, blanks around it allowed; 21 when it is not one.
+int FirewallPortNumber(std::string_view text);
+
+// Queues the logon of an engine whose connection data is set: through the firewall when
+// the options name one.
+void QueueLogon(TFTPComponent &engine, const TTransferSettings &settings);

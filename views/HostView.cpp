@@ -43,18 +43,7 @@ void StartHostLogon(TFTPComponent &ftp, const THostLogon &logon, const TTransfer
     ftp.SetPassword(EncodeUserText(logon.Password));
     ftp.SetAccount(EncodeUserText(logon.Account));
     ftp.SetServerType(0);
-    if (settings.FirewallEnabled) {
-        ftp.SetFirewallType(settings.FirewallType);
-        ftp.SetFirewallHost(settings.FirewallHost);
-        bool isNumber = false;
-        const int firewallPort = QString::fromStdString(settings.FirewallPort).trimmed().toInt(&isNumber);
-        ftp.SetFirewallPort(isNumber ? firewallPort : 21);
-        ftp.SetFirewallUser(settings.FirewallUser);
-        ftp.SetFirewallPassword(settings.FirewallPassword);
-        ftp.FirewallLogin();
-    } else {
-        ftp.Login();
-    }
+    QueueLogon(ftp, settings);
 }
 
 THostView::THostView(QWidget *parent)

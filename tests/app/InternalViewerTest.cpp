@@ -184,6 +184,43 @@ INSTANTIATE_TEST_SUITE_P(Servers, InternalViewerServerTest,
                          ::testing::Values(TServerKind::Pyftpdlib, TServerKind::Vsftpd),
                          [](const auto &info) { return KindName(info.param); });
 
+// A user behind an FTP firewall views server pages through it, as the lists do.
+TEST_F(InternalViewerTest, FtpPagesComeThroughTheFirewallOfTheOptions)
+{
+    TScriptedServer firewall(TServerScript()
+                                 .Reply("220 Firewall ready")
+                                 .Answer("USER gate", "331 Firewall password")
+                                 .Answer("PASS gate-secret", "230 Firewall open")
+                                 .Answer("SITE ftp.example.com", "200 Connected")
+                                 .Answer("USER anonymous", "331 Password required")
+                                 .Answer("PASS guest@example.org", "230 Logged in")
+                                 .Answer("SYST", "215 UNIX Type: L8")
+                                 .Answer("TYPE I", "200 Binary")
+                                 .Answer("REST 100", "350 Restarting at 100")
+                                 .Answer("REST 0", "350 Restarting at 0")
+                                 .Passive()
+                                 .Answer("RETR /gate.html", "150 Here it comes")
+                                 .DataSend("<html><body><h1>Behind the gate</h1></body></html>")
+                                 .DataClose()
+                                 .Reply("226 Done")
+                                 .Hang());
+    const TDefaultPassiveGuard passive;
+    TTransferSettings settings;
+    settings.FirewallEnabled = true;
+    settings.FirewallType = 0; // "Site"
+    settings.FirewallHost = firewall.Host();
+    settings.FirewallPort = std::to_string(firewall.Port());
+    settings.FirewallUser = "gate";
+    settings.FirewallPassword = "gate-secret";
+    Viewer->SetTransferSettings(settings);
+    Viewer->SetAnonymousPassword("guest@example.org");
+
+    Viewer->Navigate(QUrl("ftp://ftp.example.com/gate.html"));
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_TRUE(Viewer->toPlainText().contains("Behind the gate")) << Viewer->toPlainText().toStdString();
+    EXPECT_TRUE(firewall.Failures().empty()) << firewall.Failures().front();
+}
+
 TEST_F(InternalViewerTest, CopyCutShortByTheProgramEndingIsDeletedToo)
 {
     TScriptedServer server(TServerScript()

@@ -588,7 +588,7 @@ TEST_F(TransferQueueTest, LogsOnThroughTheFirewallWhenTheOptionIsOn)
     settings.FirewallEnabled = true;
     settings.FirewallType = 0; // "Site": log on to the firewall, then SITE host
     settings.FirewallHost = firewall.Host();
-    settings.FirewallPort = std::to_string(firewall.Port());
+    settings.FirewallPort = " " + std::to_string(firewall.Port()) + " "; // as typed, blanks and all
     settings.FirewallUser = "gate";
     settings.FirewallPassword = "gate-secret";
     Queue->SetSettings(settings);

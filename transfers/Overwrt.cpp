@@ -86,5 +86,6 @@ void TfrmOverwrite::FormShow()
     lblDate1->setText(ModifiedOnText(ExistingDate));
     lblSize2->setText(FileSizeText(NewSize));
     lblDate2->setText(ModifiedOnText(NewDate));
-    btnForceRecover->setEnabled(TOverwriteQuestion{{}, ExistingSize, NewSize, {}, {}}.CanRecover());
+    btnForceRecover->setEnabled(
+        TOverwriteQuestion{{}, ExistingSize, NewSize, {}, {}, SentAsText}.CanRecover());
 }

@@ -31,6 +31,7 @@ public:
     std::int64_t NewSize = 0;
     TDateTime ExistingDate;
     TDateTime NewDate;
+    bool SentAsText = false;
 
     QLabel *lblPrompt = nullptr;
     QLabel *lblDesc1 = nullptr;

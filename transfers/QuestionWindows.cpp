@@ -29,6 +29,7 @@ int TQuestionWindows::AskOverwrite(const TOverwriteQuestion &question)
         window.NewSize = question.NewSize;
         window.ExistingDate = question.ExistingDate;
         window.NewDate = question.NewDate;
+        window.SentAsText = question.SentAsText;
     });
 }
 

@@ -118,7 +118,9 @@ std::optional<std::int64_t> DecideTransfer(const TTransferSettings &settings,
     if (existingSize > 0 && existingSize < source.Size && settings.TryToResume > 0 && canResume)
         return DecideResume(settings, source, existingSize, flags, questions);
 
-    const TOverwriteQuestion question{source.Name, existingSize, source.Size, existingDate, source.Date};
+    const TOverwriteQuestion question{source.Name, existingSize,
+                                      source.Size, existingDate,
+                                      source.Date, ChooseTransferType(settings, source.Name) == ttASCII};
     return DecideOverwrite(settings, question, flags, questions);
 }
 

@@ -29,9 +29,11 @@ struct TOverwriteQuestion
     std::int64_t NewSize = 0;
     TDateTime ExistingDate;
     TDateTime NewDate;
+    // Sent as text, its line ends change on the way, so no offset into it can be trusted.
+    bool SentAsText = false;
 
-    // "&Recovery" is offered only when the existing file is shorter.
-    bool CanRecover() const { return ExistingSize < NewSize; }
+    // "&Recovery" is offered only when the existing file is shorter and sent as it is.
+    bool CanRecover() const { return !SentAsText && ExistingSize < NewSize; }
 };
 
 // The two questions of the per-file decision, answered by the overwrite and restart

@@ -48,6 +48,14 @@ TEST(QuestionWindows, OverwriteShowsBothFilesAndOffersRecoveryOnlyForAShorterOne
     same.NewSize = 3400;
     same.show();
     EXPECT_FALSE(same.btnForceRecover->isEnabled()) << "nothing to continue";
+
+    TfrmOverwrite text;
+    text.FileName = "notes.txt";
+    text.ExistingSize = 1200;
+    text.NewSize = 3400;
+    text.SentAsText = true;
+    text.show();
+    EXPECT_FALSE(text.btnForceRecover->isEnabled()) << "no offset into a text file can be trusted";
 }
 
 TEST(QuestionWindows, OverwriteButtonsGiveTheirModalResults)

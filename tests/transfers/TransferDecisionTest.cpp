@@ -113,14 +113,19 @@ TEST_F(DecideTransferTest, OverwriteNoToAllSkipsLaterFilesWithoutAsking)
 
 TEST_F(DecideTransferTest, RecoveryIsOfferedOnlyForShorterFilesAndHonouredOnlyThen)
 {
-    Destination = {Entry("same.bin", 100), Entry("longer.bin", 150)};
-    Questions.Answers = {mrRetry, mrRetry};
-    // A window that let Recovery through anyway must not ask for bytes past the end.
+    Destination = {Entry("same.bin", 100), Entry("longer.bin", 150), Entry("notes.txt", 50)};
+    Settings.TryToResume = 0; // so a shorter file is asked about too
+    Questions.Answers = {mrRetry, mrRetry, mrRetry};
+    // A window that let Recovery through anyway must not ask for bytes past the end,
+    // nor continue a text file whose local length says nothing of the server's.
     EXPECT_EQ(Decide("same.bin", 100), std::nullopt);
     EXPECT_EQ(Decide("longer.bin", 100), std::nullopt);
-    ASSERT_EQ(Questions.Overwrites.size(), 2u);
+    EXPECT_EQ(Decide("notes.txt", 100), std::nullopt);
+    ASSERT_EQ(Questions.Overwrites.size(), 3u);
     EXPECT_FALSE(Questions.Overwrites[0].CanRecover());
     EXPECT_FALSE(Questions.Overwrites[1].CanRecover());
+    EXPECT_FALSE(Questions.Overwrites[2].CanRecover());
+    EXPECT_TRUE(Questions.Overwrites[2].SentAsText);
 }
 
 TEST_F(DecideTransferTest, OverwriteWithoutConfirmationOrOfEmptyFileReplacesSilently)

@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QSet>
 
+#include <algorithm>
+
 QString PropertySizeText(std::int64_t size)
 {
     QString shortSize;
@@ -50,6 +52,13 @@ TPermissionBoxes BoxesOf(const std::vector<TPropertyEntry> &entries)
     return boxes;
 }
 
+QString CountingSuffix(const std::vector<TPropertyEntry> &entries)
+{
+    const bool counting = std::any_of(entries.begin(), entries.end(),
+                                      [](const TPropertyEntry &entry) { return !entry.SizeKnown; });
+    return counting ? QStringLiteral(", counting...") : QString();
+}
+
 } // namespace
 
 TPropertySummary SummarizeProperties(const std::vector<TPropertyEntry> &entries, const QString &location)
@@ -64,7 +73,7 @@ TPropertySummary SummarizeProperties(const std::vector<TPropertyEntry> &entries,
         summary.Caption = first.Caption + QStringLiteral(" Properties");
         summary.FileName = first.Caption;
         summary.Type = first.Type;
-        summary.Size = PropertySizeText(first.Size);
+        summary.Size = PropertySizeText(first.Size) + CountingSuffix(entries);
         summary.Date = QLocale().toString(first.Date.Date(), QLocale::LongFormat);
         summary.FirstIcon = true;
         return summary;
@@ -82,7 +91,7 @@ TPropertySummary SummarizeProperties(const std::vector<TPropertyEntry> &entries,
     summary.FileName = FilesFoldersText(files, folders);
     summary.FirstIcon = types.size() == 1;
     summary.Type = summary.FirstIcon ? first.Type : QStringLiteral("Multiple Types");
-    summary.Size = PropertySizeText(total);
+    summary.Size = PropertySizeText(total) + CountingSuffix(entries);
     summary.Date = QStringLiteral("Multiple Dates");
     return summary;
 }

@@ -27,6 +27,7 @@ struct TPropertyEntry
     std::int64_t Size = 0;
     TDateTime Date;
     std::uint32_t Attributes = 0;
+    bool SizeKnown = true; // false while a folder's contents are still being counted
 };
 
 // A permission box: set for every entry, for none, or for some only.

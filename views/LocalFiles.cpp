@@ -237,14 +237,16 @@ bool PasteEntry(const QString &source, const QString &folder, const QString &nam
     return true;
 }
 
-std::int64_t TreeSize(const QString &path)
+std::int64_t TreeSize(const QString &path, const std::function<bool(std::int64_t)> &going)
 {
     const QFileInfo info(path);
     if (info.isSymLink())
         return 0;
     if (!info.isDir())
         return info.size();
+    constexpr int reportEvery = 2048;
     std::int64_t size = 0;
+    int sinceReport = 0;
     QDirIterator entries(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
     while (entries.hasNext()) {
@@ -252,6 +254,11 @@ std::int64_t TreeSize(const QString &path)
         const QFileInfo entry = entries.fileInfo();
         if (!entry.isSymLink())
             size += entry.size();
+        if (going && ++sinceReport == reportEvery) {
+            sinceReport = 0;
+            if (!going(size))
+                break;
+        }
     }
     return size;
 }

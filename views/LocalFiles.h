@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QMimeData;
 
@@ -64,7 +65,8 @@ bool PasteEntry(const QString &source, const QString &folder, const QString &nam
                 QString *error);
 
 // The bytes of the files in a folder tree; links count as themselves, never their targets.
-std::int64_t TreeSize(const QString &path);
+// `going`, when given, hears the bytes counted so far now and then; false stops the count.
+std::int64_t TreeSize(const QString &path, const std::function<bool(std::int64_t)> &going = {});
 
 // The nine permission boxes' bits of the properties window (owner read, bit 2, first)
 // for a file's mode, following a link to its target.

@@ -17,19 +17,54 @@ TfrmLocalProperties::TfrmLocalProperties(const QStringList &paths, const QString
     , FFolder(QDir::cleanPath(folder))
 {
     Location = folder;
+    std::vector<std::size_t> folders;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QFileInfo info(paths[i]);
         TPropertyEntry entry;
         entry.Caption = info.fileName();
         entry.Type = types.value(i);
         entry.IsFolder = info.isDir();
-        entry.Size = TreeSize(paths[i]);
+        if (entry.IsFolder && !info.isSymLink()) {
+            entry.SizeKnown = false;
+            folders.push_back(Entries.size());
+        } else {
+            entry.Size = TreeSize(paths[i]);
+        }
         entry.Date = TDateTime::FromDateTime(info.lastModified());
         entry.Attributes = LocalPermissions(paths[i]);
         Entries.push_back(entry);
     }
     if (!paths.isEmpty())
         Icon = QFileIconProvider().icon(QFileInfo(paths.first()));
+    if (!folders.empty())
+        CountFolders(std::move(folders));
+}
+
+void TfrmLocalProperties::CountFolders(std::vector<std::size_t> folders)
+{
+    FCounting = std::jthread([this, folders = std::move(folders)](const std::stop_token &stop) {
+        // Queued to the window's thread: the entries and labels are only touched there.
+        const auto report = [this](std::size_t entry, std::int64_t size, bool done) {
+            QMetaObject::invokeMethod(
+                this, [this, entry, size, done] { FolderCounted(entry, size, done); }, Qt::QueuedConnection);
+        };
+        for (const std::size_t entry : folders) {
+            const std::int64_t size = TreeSize(FPaths[qsizetype(entry)], [&](std::int64_t soFar) {
+                report(entry, soFar, false);
+                return !stop.stop_requested();
+            });
+            if (stop.stop_requested())
+                return;
+            report(entry, size, true);
+        }
+    });
+}
+
+void TfrmLocalProperties::FolderCounted(std::size_t entry, std::int64_t size, bool done)
+{
+    Entries[entry].Size = size;
+    Entries[entry].SizeKnown = done;
+    lblSize->setText(SummarizeProperties(Entries, Location).Size);
 }
 
 void TfrmLocalProperties::showEvent(QShowEvent *event)

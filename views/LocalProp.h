@@ -4,6 +4,10 @@
 
 #include <QStringList>
 
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
 // The properties of the entries selected in a local view: the remote window's page, with
 // this computer's location and the time of day, folders counted with their contents, and
 // permission boxes that change the files' modes only when one is clicked and OK pressed.
@@ -24,6 +28,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Folders are counted on a thread of their own, so a large tree does not hold the
+    // window; the size shows what is counted so far until every folder is done.
+    void CountFolders(std::vector<std::size_t> folders);
+    void FolderCounted(std::size_t entry, std::int64_t size, bool done);
+
     const QStringList FPaths;
     const QString FFolder;
+    std::jthread FCounting; // last: stopped and joined before anything it reports to goes
 };

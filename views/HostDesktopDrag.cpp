@@ -76,9 +76,9 @@ void THostView::UploadDropped(const QList<QUrl> &urls)
             if (unlisted.removeOne(source->GetItemName(source->ListView()->Item(row))))
                 rows.push_back(row);
         }
-        // A local view lists no hidden files, and a drop sends what it would.
+        // Gone since the drop.
         for (const QString &name : std::as_const(unlisted))
-            AddLog(QStringLiteral("Error: hidden files are not uploaded: ") + name, LogColor(clLogError));
+            AddLog(QStringLiteral("Error: no such file: ") + name, LogColor(clLogError));
         source->ListView()->SelectRows(rows);
         if (!rows.empty())
             SubmitTransfer(*source, *this, tdUpload);

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <numeric>
 
@@ -18,13 +19,13 @@ namespace {
 
 QDir::Filters ListedKinds()
 {
-    return QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::System;
+    return QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden;
 }
 
 // The names a reload has to consider: a plain read of the folder, without a look at each
-// entry, which is what made following a folder that fills up slow. Hidden names, and files
-// the masks leave out, cannot be listed; other entries are read only when new. Empty when
-// the folder cannot be read.
+// entry, which is what made following a folder that fills up slow. Files the masks leave
+// out cannot be listed; other entries are read only when new. Empty when the folder cannot
+// be read.
 QStringList ReloadCandidates(const QString &folder, const QStringList &masks)
 {
     QStringList names;
@@ -32,7 +33,7 @@ QStringList ReloadCandidates(const QString &folder, const QStringList &masks)
     if (!dir)
         return names;
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] == '.')
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
         const QString name = QFile::decodeName(entry->d_name);
         if (entry->d_type == DT_REG && !masks.isEmpty() && !QDir::match(masks, name))
@@ -50,8 +51,7 @@ TLocalFolderModel::~TLocalFolderModel() = default;
 
 bool TLocalFolderModel::Listed(const QFileInfo &info) const
 {
-    if (info.fileName().startsWith(QLatin1Char('.')))
-        return false;
+    // Dot files are listed, as on the server side: a site's ".htaccess" must go up with it.
     if (!info.exists() && !info.isSymLink())
         return false;
     return info.isDir() || FMasks.isEmpty() || QDir::match(FMasks, info.fileName());

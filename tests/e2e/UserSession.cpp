@@ -54,7 +54,7 @@ namespace {
 const QString SiteName = QStringLiteral("Demo server");
 const QString TreeFolder = QStringLiteral("Documents");
 // Left on the server by the download, so that the comparison has something to find there.
-// The dotfile too: the local list hides it, so the comparison could not see it there.
+// The dotfile too: the comparison must find it there like any other name.
 const std::set<QString> NotDownloaded{QStringLiteral("long text.txt"), QStringLiteral(".hidden")};
 const QString UploadName = QStringLiteral("upload me.bin");
 const QString RenamedName = QStringLiteral("renamed upload.bin");

@@ -241,6 +241,20 @@ TEST_P(HostTransferTest, UploadsANestedSelectionAndDownloadsItBack)
     EXPECT_THAT(Host.Messages, IsEmpty());
 }
 
+// A site's folder goes up whole, ".htaccess" and all.
+TEST_P(HostTransferTest, DotFilesGoUpWithTheirFolder)
+{
+    const QByteArray rules = "Options -Indexes\n";
+    PutLocal("up/site/.htaccess", rules);
+    ConnectRemoteTo("/in/");
+    SelectAllLocal("up", 1);
+
+    ASSERT_TRUE(Remote->TransferFrom(Local.get()));
+    EXPECT_THAT(Lines(), ElementsAre("folder /in/site", "/in/site/.htaccess @0"));
+    ASSERT_TRUE(RunQueue());
+    EXPECT_EQ(RemoteFile("in/site/.htaccess"), rules);
+}
+
 TEST_P(HostTransferTest, ALocalLinkBackUpIsNotWalkedAgain)
 {
     PutLocal("up/sub/f.bin", Pattern(10, 5));

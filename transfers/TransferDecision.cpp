@@ -40,14 +40,14 @@ bool IsToAll(int result)
     return result == mrYesToAll || result == mrNoToAll;
 }
 
-std::optional<std::int64_t> DecideResume(const TTransferSettings &settings,
-                                         const TTransferSource &source, std::int64_t existingSize,
-                                         TTransferFlags &flags, TTransferQuestions &questions)
+std::optional<std::int64_t> DecideResume(const TTransferSettings &settings, const TTransferSource &source,
+                                         std::int64_t existingSize, bool sentAsText, TTransferFlags &flags,
+                                         TTransferQuestions &questions)
 {
     std::int64_t offset = existingSize;
     bool ask = settings.ConfirmRestarts && !flags.RestartToAll;
     const bool wholeUnlessYes = flags.RestartToAll && !flags.RestartYes;
-    if (ChooseTransferType(settings, source.Name) == ttASCII) {
+    if (sentAsText) {
         // A file sent as text changes its line ends on the way, so no local offset is
         // known to match the server's: it travels whole, under either resume setting.
         offset = 0;
@@ -114,13 +114,13 @@ std::optional<std::int64_t> DecideTransfer(const TTransferSettings &settings,
     if (settings.NoTransferOlder && existingSize == source.Size && source.Date <= existingDate)
         return std::nullopt;
 
+    const bool sentAsText = ChooseTransferType(settings, source.Name) == ttASCII;
     // An empty file has nothing to resume: it is replaced without a question.
     if (existingSize > 0 && existingSize < source.Size && settings.TryToResume > 0 && canResume)
-        return DecideResume(settings, source, existingSize, flags, questions);
+        return DecideResume(settings, source, existingSize, sentAsText, flags, questions);
 
-    const TOverwriteQuestion question{source.Name, existingSize,
-                                      source.Size, existingDate,
-                                      source.Date, ChooseTransferType(settings, source.Name) == ttASCII};
+    const TOverwriteQuestion question{source.Name,  existingSize, source.Size,
+                                      existingDate, source.Date,  sentAsText};
     return DecideOverwrite(settings, question, flags, questions);
 }
 
